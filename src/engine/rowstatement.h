@@ -1,0 +1,33 @@
+#pragma once
+
+#include "data/recordset.h"
+#include "engine/tabledefinition.h"
+
+#include <string>
+
+namespace tabulon {
+
+// Builds "INSERT INTO `t` VALUES(...)" for the current row of a record set.
+// Keeps its buffers between rows, so building costs no allocation per row.
+class RowStatement {
+public:
+    RowStatement(const std::string &table, const TableDefinition &definition);
+
+    // Writes the statement for the record set's current row into `out`
+    // (replacing its content). Yields to the event queue once per column.
+    void build(RecordSet &rows, std::string &out);
+
+    // The prefix every row statement of this table starts with.
+    const std::string &prefix() const { return m_prefix; }
+
+private:
+    std::string m_prefix;
+    std::vector<bool> m_numeric;
+    bool m_anyNumeric;
+};
+
+// Appends the literal of one value (the text after "VALUES(" is built from
+// these); exposed for tests and for the batching executor.
+void AppendLiteral(std::string &out, const Value &value, bool numericColumn, bool tableHasNumeric);
+
+} // namespace tabulon

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tabulon {
+
+// Bare names of the files directly in `folder` (a trailing "/" optional)
+// that match the wildcard `pattern` without regard to case, hidden files
+// included, each passing IsOpenableFile; in directory order. Empty when none.
+// Throws Error when the folder cannot be searched for another reason than
+// not existing.
+std::vector<std::string> ListFiles(const std::string &folder, const std::string &pattern);
+
+bool IsOpenableFile(const std::string &path);
+bool IsFolder(const std::string &path);
+// Control characters, "?", code points 127..159, or bytes that are not UTF-8.
+bool HasUnsafeChars(const std::string &name);
+
+} // namespace tabulon

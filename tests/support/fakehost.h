@@ -1,0 +1,96 @@
+#pragma once
+
+#include "engine/runhost.h"
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tabulon::test {
+
+// A scripted main window: fields in memory, questions answered from a queue
+// (default Yes), every box recorded in order.
+class FakeHost : public RunHost {
+public:
+    struct Box {
+        enum Kind { ApplicationError, Question, Information } kind;
+        std::string text;
+        std::string title;
+    };
+
+    std::string fields[7];               // [1]..[6] are Text1..Text6
+    std::vector<int> fieldChanges;       // field numbers, in order of change
+    int check1Value = 0;
+    bool option1Value = true;
+    bool option2Value = false;
+    bool rowByRowValue = false;
+    std::deque<bool> answers;            // answers to askYesNo, in order
+    bool defaultAnswer = true;
+    std::vector<Box> boxes;
+    std::vector<double> progress;
+    std::vector<std::string> captions;
+    bool busy = false;
+    int busyChanges = 0;
+    int previewsShown = 0;
+    std::function<void()> onPreview;     // what the user does in the preview
+
+    std::vector<std::string> errors() const { return textsOf(Box::ApplicationError); }
+    std::vector<std::string> questions() const { return textsOf(Box::Question); }
+    std::vector<std::string> informations() const { return textsOf(Box::Information); }
+
+    void showApplicationError(const std::string &text) override
+    {
+        boxes.push_back({Box::ApplicationError, text, "Application Error"});
+    }
+    bool askYesNo(const std::string &text, const std::string &title) override
+    {
+        boxes.push_back({Box::Question, text, title});
+        if (answers.empty())
+            return defaultAnswer;
+        const bool a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    void inform(const std::string &text, const std::string &title) override
+    {
+        boxes.push_back({Box::Information, text, title});
+    }
+    std::string fieldText(int n) const override { return fields[n]; }
+    void setFieldText(int n, const std::string &text) override
+    {
+        if (fields[n] == text)
+            return;
+        fields[n] = text;
+        fieldChanges.push_back(n);
+    }
+    int check1() const override { return check1Value; }
+    bool option1() const override { return option1Value; }
+    bool option2() const override { return option2Value; }
+    void setBusyPointer(bool b) override
+    {
+        busy = b;
+        ++busyChanges;
+    }
+    void setProgress(double percent) override { progress.push_back(percent); }
+    void setProgressCaption(const std::string &caption) override { captions.push_back(caption); }
+    void showPreview() override
+    {
+        ++previewsShown;
+        if (onPreview)
+            onPreview();
+    }
+    bool rowByRow() const override { return rowByRowValue; }
+
+private:
+    std::vector<std::string> textsOf(Box::Kind kind) const
+    {
+        std::vector<std::string> out;
+        for (const auto &b : boxes)
+            if (b.kind == kind)
+                out.push_back(b.text);
+        return out;
+    }
+};
+
+} // namespace tabulon::test

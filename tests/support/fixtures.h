@@ -1,0 +1,17 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace tabulon::test {
+
+// The real Paradox tables beside the project; absent on a bare clone, so
+// tests that read them skip with GTEST_SKIP() when this is empty.
+inline std::filesystem::path fixturesDir()
+{
+    std::filesystem::path dir = TABULON_FIXTURES_DIR;
+    std::error_code ec;
+    return std::filesystem::is_directory(dir / "paradox", ec) ? dir / "paradox" : std::filesystem::path();
+}
+
+} // namespace tabulon::test
