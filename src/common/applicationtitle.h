@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+namespace tabulon {
+
+inline constexpr const char *kDisplayName = "Tabulon";
+
+// Derives the application title from the display name: cut at the last
+// blank until at most 40 characters remain. A name without a blank is kept.
+std::string DeriveApplicationTitle(const std::string &displayName);
+void SetApplicationTitle();
+// The caption of every message box shown without a caption of its own.
+const std::string &ApplicationTitle();
+
+} // namespace tabulon

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QCursor>
+#include <QString>
+
+class QWidget;
+
+namespace tabulon {
+
+// Gives the window, and every option button, check box, frame and label on
+// it, the button-face colour of the system palette.
+void SetFormColors(QWidget *window);
+
+// The custom hand pointer: the program folder's "HAND-M.CUR" when it is
+// there and loads, otherwise the system's pointing hand.
+QCursor HandCursor();
+
+// The load step every secondary window shares: colours, the application
+// icon, caption `title` + " - Tabulon", the hover pointer rule.
+void LoadSecondaryWindow(QWidget *window, const QString &title);
+
+// Over a push button the window shows the hand pointer, over anything else
+// the default one; neither change is made while the window is busy.
+void InstallHoverPointerRule(QWidget *window);
+
+} // namespace tabulon
