@@ -1,0 +1,196 @@
+#include "fs/filelister.h"
+
+#include "common/error.h"
+
+#include <QList>
+#include <QString>
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tabulon {
+namespace {
+
+// '*' any run, '?' one element; elements already case-folded.
+template <class Str> bool wildcardMatch(const Str &name, const Str &pattern)
+{
+    std::size_t n = 0, p = 0;
+    std::size_t starP = Str::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != Str::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+bool isAscii(const std::string &s)
+{
+    for (unsigned char c : s)
+        if (c >= 0x80)
+            return false;
+    return true;
+}
+
+std::string asciiLower(std::string s)
+{
+    for (char &c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return s;
+}
+
+std::u32string folded(const std::string &s)
+{
+    const QList<uint> ucs = QString::fromStdString(s).toCaseFolded().toUcs4();
+    return std::u32string(ucs.begin(), ucs.end());
+}
+
+// Matches without regard to case; names with non-ASCII letters take the
+// slower Unicode case folding.
+class CaseBlindPattern {
+public:
+    explicit CaseBlindPattern(const std::string &pattern)
+        : m_ascii(isAscii(pattern)), m_lower(asciiLower(pattern)), m_folded(folded(pattern))
+    {
+    }
+    bool matches(const std::string &name) const
+    {
+        if (m_ascii && isAscii(name))
+            return wildcardMatch(asciiLower(name), m_lower);
+        return wildcardMatch(folded(name), m_folded);
+    }
+
+private:
+    bool m_ascii;
+    std::string m_lower;
+    std::u32string m_folded;
+};
+
+struct DirCloser {
+    void operator()(DIR *d) const { ::closedir(d); }
+};
+
+std::string withSlash(const std::string &folder)
+{
+    return !folder.empty() && folder.back() == '/' ? folder : folder + "/";
+}
+
+} // namespace
+
+std::vector<std::string> ListFiles(const std::string &folder, const std::string &pattern)
+{
+    std::vector<std::string> names;
+    // An empty folder names nothing; it does not mean the root.
+    if (folder.empty())
+        return names;
+    const std::string base = withSlash(folder);
+    std::unique_ptr<DIR, DirCloser> dir(::opendir(base.c_str()));
+    if (!dir) {
+        const int err = errno;
+        if (err == ENOENT || err == ENOTDIR)
+            return names;
+        throw Error("Could not list the files of the folder " + folder + ": " + std::strerror(err));
+    }
+    const CaseBlindPattern match(pattern);
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir.get());
+        if (!entry) {
+            if (errno != 0) {
+                const int err = errno;
+                throw Error("Could not list the files of the folder " + folder + ": " +
+                            std::strerror(err));
+            }
+            break;
+        }
+        if (entry->d_type == DT_DIR)
+            continue;
+        const std::string name = entry->d_name;
+        if (name == "." || name == ".." || !match.matches(name))
+            continue;
+        if (IsOpenableFile(base + name))
+            names.push_back(name);
+    }
+    return names;
+}
+
+bool IsOpenableFile(const std::string &path)
+{
+    // Non-blocking, so that opening a FIFO cannot hang the window.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    // Only regular files: a FIFO, socket or device is no table and reading
+    // one could block.
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    return regular;
+}
+
+bool IsFolder(const std::string &path)
+{
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool HasUnsafeChars(const std::string &name)
+{
+    const auto *s = reinterpret_cast<const unsigned char *>(name.data());
+    const std::size_t size = name.size();
+    std::size_t i = 0;
+    while (i < size) {
+        const unsigned char c = s[i];
+        char32_t cp;
+        std::size_t len;
+        if (c < 0x80) {
+            cp = c;
+            len = 1;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            cp = c & 0x1F;
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            cp = c & 0x0F;
+            len = 3;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            cp = c & 0x07;
+            len = 4;
+        } else {
+            return true;
+        }
+        if (i + len > size)
+            return true;
+        for (std::size_t k = 1; k < len; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80)
+                return true;
+            cp = (cp << 6) | (s[i + k] & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
+            return true;
+        if (cp < 32 || cp == '?' || (cp >= 127 && cp <= 159))
+            return true;
+        i += len;
+    }
+    return false;
+}
+
+} // namespace tabulon

@@ -1,0 +1,143 @@
+#include "fs/subfolderwalk.h"
+
+#include "common/error.h"
+#include "common/eventpump.h"
+#include "common/guardedsteps.h"
+#include "fs/filelister.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <set>
+#include <sys/stat.h>
+#include <utility>
+
+namespace tabulon {
+namespace {
+
+// Folders already listed, by device and inode: a symbolic link or bind mount
+// leading back to one of them is neither listed nor searched again, so the
+// walk cannot loop.
+using Seen = std::set<std::pair<dev_t, ino_t>>;
+
+struct DirCloser {
+    void operator()(DIR *d) const { ::closedir(d); }
+};
+
+std::string withSlash(const std::string &folder)
+{
+    return !folder.empty() && folder.back() == '/' ? folder : folder + "/";
+}
+
+// Lack of permission or a folder that vanished: the folder is dropped.
+bool isUnreadable(int err)
+{
+    return err == EACCES || err == EPERM || err == ENOENT || err == ENOTDIR;
+}
+
+bool skippedName(const std::string &name)
+{
+    return name.size() >= PATH_MAX || name == "." || name == ".." || HasUnsafeChars(name) ||
+           name.find('?') != std::string::npos;
+}
+
+// Appends the sub-folders of `folder` to `found`. Returns 0, or the errno
+// that stopped the enumeration (sub-folders found before it stay).
+int listSubFolders(const std::string &folder, std::vector<std::string> &found, Seen &seen)
+{
+    std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+    if (!dir)
+        return errno;
+    const int fd = ::dirfd(dir.get());
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir.get());
+        if (!entry)
+            return errno;
+        if (entry->d_type != DT_DIR && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+            continue;
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        struct stat st {};
+        // Follows links; a dangling one or an entry gone meanwhile is no folder.
+        if (::fstatat(fd, entry->d_name, &st, 0) != 0 || !S_ISDIR(st.st_mode))
+            continue;
+        EventPump::yield();
+        if (skippedName(name))
+            continue;
+        if (!seen.insert({st.st_dev, st.st_ino}).second)
+            continue;
+        found.push_back(folder + name + "/");
+    }
+}
+
+void walk(MessageHost &host, std::vector<std::string> &list, bool recursive, Seen &seen)
+{
+    GuardedProcedure proc(host, "AddFolder.GetSubDirectories2016", ReportProject::Hestwick);
+    // 100: there is no file-system component to create here.
+    std::vector<std::string> found; // 104
+
+    // 106: by index, because an unreadable entry is removed while the pass runs.
+    for (std::ptrdiff_t i = 0; i < std::ptrdiff_t(list.size()); ++i) { // 148
+        const std::string v = list[std::size_t(i)];
+        if (proc.decide(108, [&] { return !IsFolder(v); }))
+            continue;
+        if (proc.decide(110, [&] { return v.size() >= PATH_MAX; }))
+            continue;
+        proc.step(112, [&] {
+            struct stat st {};
+            if (::stat(v.c_str(), &st) != 0)
+                throw Error("Could not read the folder " + v + ": " + std::strerror(errno));
+        });
+        proc.step(114, [] { EventPump::yield(); });
+        // 116: no attributes here mark a folder as not to be searched.
+        proc.step(116, [&] {
+            const int err = listSubFolders(withSlash(v), found, seen);
+            if (err == 0)
+                return;
+            if (isUnreadable(err)) {
+                const auto at = std::find(list.begin(), list.end(), v);
+                if (at != list.end()) {
+                    if (at - list.begin() <= i)
+                        --i;
+                    list.erase(at);
+                }
+                return;
+            }
+            // Said aloud: otherwise the tables below it would be missing
+            // from the run without a word.
+            throw Error("Could not read the sub-folders of " + v + ": " + std::strerror(err));
+        });
+    }
+
+    if (recursive && !found.empty())
+        proc.step(150, [&] { walk(host, found, true, seen); });
+
+    for (const std::string &w : found) { // 152
+        if (proc.decide(154, [&] { return !IsFolder(w); }))
+            continue;
+        proc.step(156, [] { EventPump::yield(); });
+        // 158: no attributes here keep a folder out of the list.
+        proc.step(160, [&] { list.push_back(w); });
+    }
+}
+
+} // namespace
+
+void GetSubDirectories2016(MessageHost &host, std::vector<std::string> &folders, bool recursive)
+{
+    Seen seen;
+    for (const std::string &folder : folders) {
+        struct stat st {};
+        if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            seen.insert({st.st_dev, st.st_ino});
+    }
+    walk(host, folders, recursive, seen);
+}
+
+} // namespace tabulon
