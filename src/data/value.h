@@ -48,7 +48,7 @@ public:
     void setCurrency(int64_t units) { m_kind = Kind::Currency; m_int = units; }
     void setDecimal(std::string_view digits) { m_kind = Kind::Decimal; m_str.assign(digits); }
     void setBoolean(bool b) { m_kind = Kind::Boolean; m_int = b ? 1 : 0; }
-    void setDateTime(DateTime dt) { m_kind = Kind::DateTime; m_dt = dt; }
+    void setDateTime(DateTime dt) { m_kind = Kind::DateTime; m_int = dt.days; m_ms = dt.msOfDay; }
     void setBytes(std::string_view b) { m_kind = Kind::Bytes; m_str.assign(b); }
     // Direct access for decoders that fill the buffer themselves.
     std::string &textBuffer(Kind kind) { m_kind = kind; return m_str; }
@@ -64,7 +64,7 @@ public:
     int64_t currencyUnits() const { return m_int; }    // Currency
     double real() const { return m_double; }           // Double
     bool boolean() const { return m_int != 0; }        // Boolean
-    DateTime dateTime() const { return m_dt; }         // DateTime
+    DateTime dateTime() const { return {m_int, m_ms}; } // DateTime
 
     // The standard value-to-text conversion under U.S. conventions; Empty
     // and Null give the empty text.
@@ -75,10 +75,10 @@ public:
 
 private:
     Kind m_kind = Kind::Empty;
+    int32_t m_ms = 0;  // DateTime: time of day; its days are in m_int
     union {
         int64_t m_int = 0;
         double m_double;
-        DateTime m_dt;
     };
     std::string m_str;
 };

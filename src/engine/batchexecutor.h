@@ -2,10 +2,13 @@
 
 #include "data/connection.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace tabulon {
@@ -18,7 +21,9 @@ class BatchExecutor {
 public:
     // Called once per failed statement, in statement order, with the tag the
     // statement was given. Return false to stop: statements still queued are
-    // dropped and every later execute() is ignored.
+    // dropped and every later execute() is ignored. A lost connection is
+    // reported once (with the tag of the first statement of its batch) and
+    // always stops.
     using FailureHandler = std::function<bool(uint64_t tag, const DbError &error)>;
 
     // rowByRow: every statement is sent on its own, as the setting "RowByRow" asks.
@@ -26,16 +31,59 @@ public:
 
     // Executes the statement now, or queues it in the current batch.
     void execute(const std::string &statement, uint64_t tag);
-    // Sends what is queued (end of a table, of the run, of the script).
+    // Sends what is queued (end of a table, of the run, of the script). The
+    // destructor does not: call flush() before the executor goes.
     void flush();
     bool stopped() const { return m_stopped; }
 
+    // The parts of a statement of exactly the row-statement form: the table
+    // name as written (between its backticks, doubled backticks kept) and
+    // the offset of the tuple's opening parenthesis.
+    struct SingleRowInsert {
+        std::string_view quotedName;
+        size_t tupleStart = 0;
+    };
+    static bool parseSingleRowInsert(std::string_view statement, SingleRowInsert &out);
+
+    static constexpr size_t kMaxRows = 1000;
+    static constexpr size_t kMaxBytes = 1 << 20;
+
 private:
-    // implementation details are the implementer's
+    void sendAlone(const std::string &statement, uint64_t tag);
+    void sendBatch();
+    void fail(uint64_t tag, const DbError &error);
+    bool isTransactional(std::string_view quotedName);
+    void readPacketLimit();
+    void forgetTables();
+
     Connection &m_connection;
     bool m_rowByRow;
     FailureHandler m_onFailure;
     bool m_stopped = false;
+
+    bool m_limitKnown = false;
+    size_t m_limit = kMaxBytes;
+
+    // What the server said about each table's engine, and the last answer
+    // at hand so that consecutive rows of one table cost no lookup.
+    std::unordered_map<std::string, bool> m_transactional;
+    std::string m_lastTable;
+    bool m_lastTransactional = false;
+    bool m_lastValid = false;
+
+    // The batch being collected: "INSERT INTO `t` VALUES" + tuples; the
+    // offset and length of each tuple and the tag of its statement.
+    std::string m_batch;
+    std::string m_batchTable;
+    size_t m_prefixLength = 0;
+    std::vector<std::pair<size_t, size_t>> m_tuples;
+    std::vector<uint64_t> m_tags;
+
+    // The batch being sent; kept apart so a handler may queue new statements.
+    std::string m_sending;
+    std::vector<std::pair<size_t, size_t>> m_sendingTuples;
+    std::vector<uint64_t> m_sendingTags;
+    std::string m_single;
 };
 
 } // namespace tabulon

@@ -33,6 +33,14 @@ void AppendQuotedName(std::string &out, const std::string &name);
 
 std::string DropStatement(const std::string &table);
 
+// The MySQL column type a field is created with.
+struct ColumnType {
+    const char *keyword;    // the keyword found in the type name, or "OTHER TYPES"
+    std::string mysqlType;  // "TEXT", "DECIMAL(32,2)", ...
+    bool numeric;
+};
+ColumnType MapColumnType(const Field &field);
+
 // Yields to the event queue once per field.
 TableDefinition BuildTableDefinition(const std::string &table, const std::vector<Field> &fields,
                                      DatatypeSink *sink);

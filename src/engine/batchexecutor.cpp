@@ -1,0 +1,292 @@
+#include "engine/batchexecutor.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace tabulon {
+namespace {
+
+constexpr std::string_view kInsertInto = "INSERT INTO `";
+constexpr std::string_view kValues = " VALUES(";
+
+bool startsWithInsert(std::string_view s)
+{
+    size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r' || s[i] == '\n'))
+        ++i;
+    constexpr std::string_view kWord = "insert";
+    if (s.size() - i < kWord.size())
+        return false;
+    for (size_t k = 0; k < kWord.size(); ++k)
+        if ((s[i + k] | 0x20) != kWord[k])
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool BatchExecutor::parseSingleRowInsert(std::string_view s, SingleRowInsert &out)
+{
+    if (s.substr(0, kInsertInto.size()) != kInsertInto)
+        return false;
+    size_t i = kInsertInto.size();
+    const size_t nameStart = i;
+    for (;; ++i) {
+        if (i >= s.size())
+            return false;
+        if (s[i] != '`')
+            continue;
+        if (i + 1 < s.size() && s[i + 1] == '`') {
+            ++i;
+            continue;
+        }
+        break;
+    }
+    if (i == nameStart)
+        return false;
+    const size_t nameEnd = i++;
+    if (s.substr(i, kValues.size()) != kValues)
+        return false;
+    const size_t tupleStart = i + kValues.size() - 1;
+
+    // Exactly one parenthesised tuple and nothing after it. Anything that
+    // could change where the statement ends (a comment, a second statement,
+    // another kind of quote) makes it "another statement", sent on its own.
+    int depth = 0;
+    bool inQuote = false;
+    for (i = tupleStart; i < s.size(); ++i) {
+        const char c = s[i];
+        if (inQuote) {
+            if (c == '\\')
+                ++i;
+            else if (c == '\'') {
+                if (i + 1 < s.size() && s[i + 1] == '\'')
+                    ++i;
+                else
+                    inQuote = false;
+            }
+            continue;
+        }
+        switch (c) {
+        case '\'':
+            inQuote = true;
+            break;
+        case '(':
+            ++depth;
+            break;
+        case ')':
+            if (--depth == 0) {
+                if (i + 1 != s.size())
+                    return false;
+                out.quotedName = s.substr(nameStart, nameEnd - nameStart);
+                out.tupleStart = tupleStart;
+                return true;
+            }
+            break;
+        case '"':
+        case '`':
+        case ';':
+        case '#':
+            return false;
+        case '-':
+            if (i + 1 < s.size() && s[i + 1] == '-')
+                return false;
+            break;
+        case '/':
+            if (i + 1 < s.size() && s[i + 1] == '*')
+                return false;
+            break;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+BatchExecutor::BatchExecutor(Connection &connection, bool rowByRow, FailureHandler onFailure)
+    : m_connection(connection), m_rowByRow(rowByRow), m_onFailure(std::move(onFailure))
+{
+}
+
+void BatchExecutor::execute(const std::string &statement, uint64_t tag)
+{
+    if (m_stopped)
+        return;
+    if (m_rowByRow) {
+        sendAlone(statement, tag);
+        return;
+    }
+    SingleRowInsert insert;
+    if (!parseSingleRowInsert(statement, insert)) {
+        flush();
+        if (m_stopped)
+            return;
+        sendAlone(statement, tag);
+        // A DROP, CREATE or ALTER may have changed what a table is.
+        if (!startsWithInsert(statement))
+            forgetTables();
+        return;
+    }
+    if (!m_tags.empty() && insert.quotedName != m_batchTable) {
+        flush();
+        if (m_stopped)
+            return;
+    }
+    if (!isTransactional(insert.quotedName)) {
+        // A refused multi-row insert into such a table may leave some of its
+        // rows stored, so re-sending them row by row would store them twice.
+        sendAlone(statement, tag);
+        return;
+    }
+    readPacketLimit();
+    const std::string_view tuple = std::string_view(statement).substr(insert.tupleStart);
+    if (!m_tags.empty() && (m_tags.size() >= kMaxRows || m_batch.size() + 1 + tuple.size() > m_limit)) {
+        flush();
+        if (m_stopped)
+            return;
+    }
+    if (m_tags.empty()) {
+        m_batch.assign(statement, 0, insert.tupleStart);
+        m_batchTable.assign(insert.quotedName);
+        m_prefixLength = insert.tupleStart;
+    } else {
+        m_batch.push_back(',');
+    }
+    m_tuples.emplace_back(m_batch.size(), tuple.size());
+    m_batch.append(tuple);
+    m_tags.push_back(tag);
+}
+
+void BatchExecutor::flush()
+{
+    if (m_tags.empty())
+        return;
+    if (m_stopped) {
+        m_tags.clear();
+        m_tuples.clear();
+        return;
+    }
+    sendBatch();
+}
+
+void BatchExecutor::sendBatch()
+{
+    m_sending.swap(m_batch);
+    m_sendingTuples.swap(m_tuples);
+    m_sendingTags.swap(m_tags);
+    m_batch.clear();
+    m_tuples.clear();
+    m_tags.clear();
+    const size_t prefixLength = m_prefixLength;
+
+    if (m_sendingTags.size() == 1) {
+        // One row: the batch text is that row's statement.
+        sendAlone(m_sending, m_sendingTags.front());
+        return;
+    }
+    try {
+        m_connection.execute(m_sending);
+        return;
+    } catch (const DbError &error) {
+        if (error.connectionLost()) {
+            fail(m_sendingTags.front(), error);
+            return;
+        }
+    }
+    // The table is transactional, so the refused batch stored nothing: each
+    // row again on its own gives exactly the rows and failures of row by row.
+    for (size_t i = 0; i < m_sendingTags.size() && !m_stopped; ++i) {
+        const auto [offset, length] = m_sendingTuples[i];
+        m_single.assign(m_sending, 0, prefixLength);
+        m_single.append(m_sending, offset, length);
+        sendAlone(m_single, m_sendingTags[i]);
+    }
+}
+
+void BatchExecutor::sendAlone(const std::string &statement, uint64_t tag)
+{
+    try {
+        m_connection.execute(statement);
+    } catch (const DbError &error) {
+        fail(tag, error);
+    }
+}
+
+void BatchExecutor::fail(uint64_t tag, const DbError &error)
+{
+    const bool goOn = m_onFailure ? m_onFailure(tag, error) : true;
+    if (goOn && !error.connectionLost())
+        return;
+    m_stopped = true;
+    m_batch.clear();
+    m_tuples.clear();
+    m_tags.clear();
+}
+
+bool BatchExecutor::isTransactional(std::string_view quotedName)
+{
+    if (m_lastValid && m_lastTable == quotedName)
+        return m_lastTransactional;
+    m_lastTable.assign(quotedName);
+    m_lastValid = true;
+    if (auto it = m_transactional.find(m_lastTable); it != m_transactional.end()) {
+        m_lastTransactional = it->second;
+        return m_lastTransactional;
+    }
+
+    std::string query = "SELECT ENGINE FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() "
+                        "AND TABLE_NAME = '";
+    for (size_t i = 0; i < quotedName.size(); ++i) {
+        const char c = quotedName[i];
+        if (c == '`')
+            ++i;  // a doubled backtick stands for one
+        if (c == '\'' || c == '\\')
+            query.push_back(c);
+        query.push_back(c);
+    }
+    query.push_back('\'');
+    bool transactional = false;
+    try {
+        auto rows = m_connection.openRecordSet(query);
+        if (rows && !rows->eof()) {
+            std::string engine = rows->value(0).toText();
+            for (char &c : engine)
+                c = static_cast<char>(c | 0x20);
+            transactional = engine == "innodb";
+        }
+    } catch (const Error &) {
+        // Not known to be transactional: its rows go one by one.
+    }
+    m_transactional.emplace(m_lastTable, transactional);
+    m_lastTransactional = transactional;
+    return transactional;
+}
+
+void BatchExecutor::readPacketLimit()
+{
+    if (m_limitKnown)
+        return;
+    m_limitKnown = true;
+    size_t packet = kMaxBytes;
+    try {
+        auto rows = m_connection.openRecordSet("SELECT @@max_allowed_packet");
+        if (rows && !rows->eof()) {
+            const std::string text = rows->value(0).toText();
+            unsigned long long n = 0;
+            auto r = std::from_chars(text.data(), text.data() + text.size(), n);
+            if (r.ec == std::errc() && n >= 1024)
+                packet = static_cast<size_t>(n);
+        }
+    } catch (const Error &) {
+    }
+    // Leave room for the packet header and the server's own accounting.
+    m_limit = std::min(kMaxBytes, packet - packet / 16);
+}
+
+void BatchExecutor::forgetTables()
+{
+    m_transactional.clear();
+    m_lastValid = false;
+}
+
+} // namespace tabulon

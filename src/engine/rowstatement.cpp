@@ -1,0 +1,237 @@
+#include "engine/rowstatement.h"
+
+#include "common/eventpump.h"
+
+#include <cmath>
+
+namespace tabulon {
+namespace {
+
+// Characters that need more than themselves inside a quoted literal. The
+// backslash and control characters are escaped as well as the quote: the
+// server reads backslash escapes, and a raw line break would split the
+// statement over two script lines.
+constexpr bool needsEscape(unsigned char c)
+{
+    return c == '\'' || c == '\\' || c == '\0' || c == '\r' || c == '\n';
+}
+
+void appendEscaped(std::string &out, std::string_view s)
+{
+    const char *p = s.data();
+    const char *end = p + s.size();
+    const char *run = p;
+    for (; p < end; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (!needsEscape(c))
+            continue;
+        out.append(run, p);
+        switch (c) {
+        case '\'': out += "''"; break;
+        case '\\': out += "\\\\"; break;
+        case '\0': out += "\\0"; break;
+        case '\r': out += "\\r"; break;
+        case '\n': out += "\\n"; break;
+        }
+        run = p + 1;
+    }
+    out.append(run, end);
+}
+
+void appendNull(std::string &out)
+{
+    // The preceding literal's blank goes, so the comma meets NULL directly.
+    if (out.size() >= 2 && out[out.size() - 2] == ',' && out.back() == ' ')
+        out.pop_back();
+    out += "NULL, ";
+}
+
+void append2(std::string &out, int v)
+{
+    out.push_back(static_cast<char>('0' + v / 10 % 10));
+    out.push_back(static_cast<char>('0' + v % 10));
+}
+
+// 'mm/dd/yyyy' at midnight, 'mm/dd/yyyy hh:nn:ss' otherwise and on the zero
+// date, whose text shows a time of day.
+void appendDateLiteral(std::string &out, DateTime dt)
+{
+    int y, m, d;
+    dt.toCivil(y, m, d);
+    out.push_back('\'');
+    append2(out, m);
+    out.push_back('/');
+    append2(out, d);
+    out.push_back('/');
+    if (y >= 0 && y <= 9999) {
+        append2(out, y / 100);
+        append2(out, y % 100);
+    } else {
+        out += std::to_string(y);
+    }
+    if (dt.msOfDay != 0 || dt.days == 0) {
+        const int s = dt.msOfDay / 1000;
+        out.push_back(' ');
+        append2(out, s / 3600);
+        out.push_back(':');
+        append2(out, s / 60 % 60);
+        out.push_back(':');
+        append2(out, s % 60);
+    }
+    out += "', ";
+}
+
+bool isPlainNumber(std::string_view s)
+{
+    bool digit = false;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c >= '0' && c <= '9')
+            digit = true;
+        else if (!(c == '.' || (c == '-' && i == 0)))
+            return false;
+    }
+    return digit;
+}
+
+// The value's text, quoted and escaped.
+void appendQuotedText(std::string &out, const Value &value)
+{
+    out.push_back('\'');
+    switch (value.kind()) {
+    case Value::Kind::Text:
+        appendEscaped(out, value.str());
+        break;
+    case Value::Kind::Decimal: {
+        // A well-formed decimal needs no escapes; a damaged one is escaped.
+        const size_t start = out.size();
+        value.appendText(out);
+        if (!isPlainNumber(std::string_view(out).substr(start))) {
+            out.resize(start);
+            appendEscaped(out, value.str());
+        }
+        break;
+    }
+    default:
+        // Numbers, words and hexadecimal digits hold nothing to escape.
+        value.appendText(out);
+        break;
+    }
+    out += "', ";
+}
+
+bool givesEmptyText(const Value &value)
+{
+    switch (value.kind()) {
+    case Value::Kind::Empty:
+    case Value::Kind::Null:
+        return true;
+    case Value::Kind::Text:
+    case Value::Kind::Decimal:
+    case Value::Kind::Bytes:
+        return value.str().empty();
+    default:
+        return false;
+    }
+}
+
+std::vector<bool> numericFrom(const TableDefinition &def)
+{
+    if (!def.numeric.empty() || def.NumericColumns.empty())
+        return def.numeric;
+    std::vector<bool> numeric;
+    const std::string &s = def.NumericColumns;
+    for (size_t i = 0; i < s.size();) {
+        if (s[i] < '0' || s[i] > '9') {
+            ++i;
+            continue;
+        }
+        size_t k = 0;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+            k = k * 10 + static_cast<size_t>(s[i++] - '0');
+        if (numeric.size() <= k)
+            numeric.resize(k + 1, false);
+        numeric[k] = true;
+    }
+    return numeric;
+}
+
+} // namespace
+
+void AppendLiteral(std::string &out, const Value &value, bool numericColumn, bool tableHasNumeric)
+{
+    // Literals are judged from the value's type, never from its text: a
+    // text that happens to read as a date or a number stays that text.
+    // Our number texts never hold a ",", so both rule sets write the same.
+    (void)tableHasNumeric;
+    if (givesEmptyText(value)) {
+        appendNull(out);
+        return;
+    }
+    switch (value.kind()) {
+    case Value::Kind::DateTime:
+        appendDateLiteral(out, value.dateTime());
+        return;
+    case Value::Kind::Boolean:
+        if (numericColumn) {
+            out += value.boolean() ? "1, " : "0, ";
+            return;
+        }
+        break;
+    case Value::Kind::Integer:
+    case Value::Kind::Currency:
+        if (numericColumn) {
+            value.appendText(out);
+            out += ", ";
+            return;
+        }
+        break;
+    case Value::Kind::Double:
+        // NaN and infinities have no MySQL literal; quoted, the server
+        // refuses them with a message that names the column.
+        if (numericColumn && std::isfinite(value.real())) {
+            value.appendText(out);
+            out += ", ";
+            return;
+        }
+        break;
+    case Value::Kind::Decimal:
+        if (numericColumn) {
+            const size_t start = out.size();
+            value.appendText(out);
+            if (isPlainNumber(std::string_view(out).substr(start))) {
+                out += ", ";
+                return;
+            }
+            out.resize(start);
+        }
+        break;
+    default:
+        break;
+    }
+    appendQuotedText(out, value);
+}
+
+RowStatement::RowStatement(const std::string &table, const TableDefinition &definition)
+    : m_numeric(numericFrom(definition)), m_anyNumeric(!definition.NumericColumns.empty())
+{
+    m_prefix = "INSERT INTO ";
+    AppendQuotedName(m_prefix, table);
+    m_prefix += " VALUES(";
+}
+
+void RowStatement::build(RecordSet &rows, std::string &out)
+{
+    out.assign(m_prefix);
+    const size_t count = rows.fields().size();
+    for (size_t k = 0; k < count; ++k) {
+        EventPump::yield();
+        const bool numeric = k < m_numeric.size() && m_numeric[k];
+        AppendLiteral(out, rows.value(static_cast<int>(k)), numeric, m_anyNumeric);
+    }
+    if (out.size() > m_prefix.size())
+        out.resize(out.size() - 2);
+    out.push_back(')');
+}
+
+} // namespace tabulon
