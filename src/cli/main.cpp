@@ -1,0 +1,314 @@
+// tabulon-sql: writes the SQL that converts a folder of Paradox tables, for
+// loading with the mariadb or mysql client.
+
+#include "common/mainhost.h"
+#include "engine/connectionfactory.h"
+#include "engine/listroutines.h"
+#include "engine/tableconversion.h"
+#include "engine/tabledefinition.h"
+#include "source/paradoxsource.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace tabulon {
+namespace {
+
+const char kUsage[] =
+    "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N] FOLDER\n"
+    "\n"
+    "Writes to standard output the SQL that converts the Paradox tables (*.db)\n"
+    "of FOLDER and its sub-folders into MySQL tables: for each table a CREATE\n"
+    "TABLE and its INSERT statements, one statement per line, each ended by\n"
+    "\";\". Tables come in the order the conversion run of the window uses (the\n"
+    "last table found first), with the same statements its SQL preview lists.\n"
+    "Load the output with, for example:\n"
+    "\n"
+    "    tabulon-sql /data/paradox | mariadb -u USER -p DATABASE\n"
+    "\n"
+    "Options:\n"
+    "  --drop          write \"DROP TABLE IF EXISTS `t`\" before each CREATE TABLE\n"
+    "  --table NAME    convert only this table (repeatable; case is ignored)\n"
+    "  --batch N       up to N rows per INSERT statement (default 1); a statement\n"
+    "                  is also kept under 1 MiB, below the client's packet limit\n"
+    "  --help          show this text\n"
+    "\n"
+    "Errors name the table and the reason and go to standard error; the other\n"
+    "tables are still written. The exit status is 1 when any table failed,\n"
+    "2 for a usage error.\n";
+
+constexpr std::size_t kBatchBytes = std::size_t(1) << 20;
+constexpr std::size_t kOutputBuffer = std::size_t(1) << 20;
+
+// The main window's fields as the folder routines read them; their reports
+// go to standard error.
+class CliHost : public MainHost {
+public:
+    explicit CliHost(std::string folder) { m_fields[1] = std::move(folder); }
+    void showApplicationError(const std::string &text) override
+    {
+        std::fprintf(stderr, "tabulon-sql: %s\n", text.c_str());
+        m_failed = true;
+    }
+    bool askYesNo(const std::string &, const std::string &) override { return false; }
+    void inform(const std::string &text, const std::string &) override
+    {
+        std::fprintf(stderr, "tabulon-sql: %s\n", text.c_str());
+    }
+    std::string fieldText(int n) const override { return n >= 1 && n <= 6 ? m_fields[n] : std::string(); }
+    void setFieldText(int n, const std::string &text) override
+    {
+        if (n >= 1 && n <= 6)
+            m_fields[n] = text;
+    }
+    bool failed() const { return m_failed; }
+
+private:
+    std::string m_fields[7];
+    bool m_failed = false;
+};
+
+// Standard output through one large buffer.
+class Output {
+public:
+    Output() { m_buffer.reserve(kOutputBuffer + kBatchBytes); }
+    ~Output() { flush(); }
+    std::string &buffer() { return m_buffer; }
+    void maybeFlush()
+    {
+        if (m_buffer.size() >= kOutputBuffer)
+            flush();
+    }
+    void flush()
+    {
+        if (!m_buffer.empty() && std::fwrite(m_buffer.data(), 1, m_buffer.size(), stdout) != m_buffer.size())
+            m_writeFailed = true;
+        m_buffer.clear();
+    }
+    bool finish()
+    {
+        flush();
+        if (std::fflush(stdout) != 0)
+            m_writeFailed = true;
+        return !m_writeFailed;
+    }
+
+private:
+    std::string m_buffer;
+    bool m_writeFailed = false;
+};
+
+// Statements of one table to the output, rows joined into multi-row inserts
+// when asked; failures to standard error.
+class ExportWork : public TableWork {
+public:
+    ExportWork(Output &out, const std::string &folder, std::size_t batch)
+        : m_out(out), m_folder(folder), m_batch(batch)
+    {
+    }
+
+    void beginTable(const std::string &table)
+    {
+        m_table = table;
+        m_failed = false;
+    }
+    bool tableFailed() const { return m_failed; }
+
+    bool step(int, StepBody body) override
+    {
+        try {
+            body();
+            return true;
+        } catch (const Aborted &) {
+            throw;
+        } catch (const std::exception &e) {
+            fail(e.what());
+        } catch (...) {
+            fail("unknown error");
+        }
+        return false;
+    }
+
+    void statement(const std::string &text, int, std::size_t rowPrefix) override
+    {
+        if (rowPrefix == 0 || m_batch <= 1) {
+            endBatch();
+            write(text);
+            return;
+        }
+        const bool fits = m_rows > 0 && m_rows < m_batch && m_prefix == rowPrefix &&
+                          m_pending.compare(0, rowPrefix, text, 0, rowPrefix) == 0 &&
+                          m_pending.size() + text.size() - rowPrefix + 1 <= kBatchBytes;
+        if (!fits) {
+            endBatch();
+            m_pending.assign(text);
+            m_prefix = rowPrefix;
+        } else {
+            m_pending.push_back(',');
+            m_pending.append(text, rowPrefix, std::string::npos);
+        }
+        ++m_rows;
+    }
+
+    void endBatch()
+    {
+        if (m_rows == 0)
+            return;
+        write(m_pending);
+        m_rows = 0;
+        m_pending.clear();
+    }
+
+    void write(const std::string &text)
+    {
+        std::string &buffer = m_out.buffer();
+        buffer += text;
+        if (text.empty() || text.back() != ';')
+            buffer.push_back(';');
+        buffer.push_back('\n');
+        m_out.maybeFlush();
+    }
+
+private:
+    void fail(const char *reason)
+    {
+        std::fprintf(stderr, "tabulon-sql: %s: table %s: %s\n", m_folder.c_str(), m_table.c_str(), reason);
+        m_failed = true;
+    }
+
+    Output &m_out;
+    const std::string &m_folder;
+    std::size_t m_batch;
+    std::string m_table;
+    bool m_failed = false;
+    std::string m_pending;
+    std::size_t m_prefix = 0;
+    std::size_t m_rows = 0;
+};
+
+struct Options {
+    bool drop = false;
+    std::vector<std::string> tables;
+    std::size_t batch = 1;
+    std::string folder;
+};
+
+int Usage(const char *problem)
+{
+    std::fprintf(stderr, "tabulon-sql: %s\n\n%s", problem, kUsage);
+    return 2;
+}
+
+int Run(int argc, char **argv)
+{
+    Options options;
+    bool folderSeen = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (arg == "--drop") {
+            options.drop = true;
+        } else if (arg == "--table" || arg == "--batch") {
+            if (i + 1 >= argc)
+                return Usage((arg + " needs a value").c_str());
+            const std::string value = argv[++i];
+            if (arg == "--table") {
+                options.tables.push_back(value);
+            } else {
+                char *end = nullptr;
+                errno = 0;
+                const unsigned long long n = std::strtoull(value.c_str(), &end, 10);
+                if (value.empty() || *end != '\0' || errno != 0 || n == 0 || value[0] == '-')
+                    return Usage(("--batch needs a whole number of rows of at least 1, not \"" + value + "\"").c_str());
+                options.batch = static_cast<std::size_t>(n);
+            }
+        } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
+            return Usage(("unknown option " + arg).c_str());
+        } else {
+            if (arg == "--") {
+                if (i + 1 >= argc)
+                    break;
+                ++i;
+            }
+            if (folderSeen)
+                return Usage("give exactly one FOLDER");
+            options.folder = argv[i];
+            folderSeen = true;
+        }
+    }
+    if (!folderSeen || options.folder.empty())
+        return Usage("no FOLDER given");
+
+    CliHost host(options.folder);
+    std::vector<std::string> tables;
+    try {
+        ListParadoxTables(host, tables);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "tabulon-sql: %s: cannot list the tables: %s\n", options.folder.c_str(), e.what());
+        return 1;
+    }
+    bool failed = host.failed();
+    if (tables.empty()) {
+        std::fprintf(stderr, "tabulon-sql: %s: no Paradox tables (*.db) found\n", options.folder.c_str());
+        return 1;
+    }
+
+    std::vector<bool> wantedSeen(options.tables.size(), false);
+    auto wanted = [&](const std::string &table) {
+        if (options.tables.empty())
+            return true;
+        bool hit = false;
+        for (std::size_t k = 0; k < options.tables.size(); ++k)
+            if (LowerCase(options.tables[k]) == LowerCase(table))
+                hit = wantedSeen[k] = true;
+        return hit;
+    };
+
+    std::unique_ptr<Connection> source;
+    try {
+        source = OpenConnection(ParadoxConnectionString(options.folder), {3, 30, 15});
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "tabulon-sql: %s: cannot open the folder: %s\n", options.folder.c_str(), e.what());
+        return 1;
+    }
+
+    Output out;
+    ExportWork work(out, options.folder, options.batch);
+    for (std::size_t i = tables.size(); i-- > 0;) {
+        const std::string &t = tables[i];
+        if (!wanted(t))
+            continue;
+        work.beginTable(t);
+        if (options.drop)
+            work.statement("DROP TABLE IF EXISTS " + QuoteName(t), 0, 0);
+        ConvertTable(work, source.get(), t, nullptr, 100);
+        work.endBatch();
+        failed = failed || work.tableFailed();
+    }
+    source->close();
+    for (std::size_t k = 0; k < options.tables.size(); ++k) {
+        if (!wantedSeen[k]) {
+            std::fprintf(stderr, "tabulon-sql: %s: no table named %s\n", options.folder.c_str(), options.tables[k].c_str());
+            failed = true;
+        }
+    }
+    if (!out.finish()) {
+        std::fprintf(stderr, "tabulon-sql: cannot write to standard output: %s\n", std::strerror(errno));
+        return 1;
+    }
+    return failed ? 1 : 0;
+}
+
+} // namespace
+} // namespace tabulon
+
+int main(int argc, char **argv)
+{
+    return tabulon::Run(argc, argv);
+}

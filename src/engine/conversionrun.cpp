@@ -1,0 +1,187 @@
+#include "engine/conversionrun.h"
+
+#include "common/eventpump.h"
+#include "common/guardedsteps.h"
+#include "engine/connectionfactory.h"
+#include "engine/listroutines.h"
+#include "engine/tableconversion.h"
+#include "source/paradoxsource.h"
+#include "target/mysqltarget.h"
+
+#include <exception>
+
+namespace tabulon {
+namespace {
+
+// Sends the run's statements: listed for the preview, or executed on
+// mysql_conn. A lost connection stops the run after its one report, since
+// every later statement could only fail the same way.
+class RunTableWork : public TableWork {
+public:
+    RunTableWork(GuardedProcedure &proc, RunHost &host, RunState &state)
+        : m_proc(proc), m_host(host), m_state(state)
+    {
+    }
+
+    bool step(int number, StepBody body) override { return m_proc.step(number, body); }
+
+    void statement(const std::string &text, int /*step*/, std::size_t /*rowPrefix*/) override
+    {
+        if (m_host.check1() == 1) {
+            m_state.scriptList.append(text);
+            return;
+        }
+        if (!m_state.mysql_conn)
+            loseConnection(DbError("The MySQL connection is not open.", 0, true));
+        try {
+            m_state.mysql_conn->execute(text);
+        } catch (const DbError &e) {
+            if (e.connectionLost())
+                m_lost = true;
+            throw;
+        }
+    }
+
+    // Sends what is still queued for the current table.
+    void flush() {}
+
+    bool stopped() const override { return m_lost; }
+    void setProgressCaption(const std::string &caption) override { m_host.setProgressCaption(caption); }
+    void setProgress(double percent) override { m_host.setProgress(percent); }
+
+private:
+    [[noreturn]] void loseConnection(const DbError &error)
+    {
+        m_lost = true;
+        throw error;
+    }
+
+    GuardedProcedure &m_proc;
+    RunHost &m_host;
+    RunState &m_state;
+    bool m_lost = false;
+};
+
+// On every way out: ConversionBusy back to false. When the run unwinds
+// because the application quits, the connections are closed and the
+// pointer restored without any report.
+class RunScope {
+public:
+    RunScope(RunHost &host, RunState &state, std::unique_ptr<Connection> &source)
+        : m_host(host), m_state(state), m_source(source), m_exceptions(std::uncaught_exceptions())
+    {
+    }
+    ~RunScope()
+    {
+        if (std::uncaught_exceptions() > m_exceptions) {
+            quietly([&] { if (m_state.mysql_conn) m_state.mysql_conn->close(); });
+            quietly([&] { if (m_source) m_source->close(); });
+            if (m_pointerBusy)
+                quietly([&] { m_host.setBusyPointer(false); });
+        }
+        m_state.ConversionBusy = false;
+    }
+    void pointerBusy(bool busy) { m_pointerBusy = busy; }
+
+private:
+    template <class F> static void quietly(F &&f)
+    {
+        try {
+            f();
+        } catch (...) {
+        }
+    }
+
+    RunHost &m_host;
+    RunState &m_state;
+    std::unique_ptr<Connection> &m_source;
+    int m_exceptions;
+    bool m_pointerBusy = false;
+};
+
+} // namespace
+
+void ConvertTables(RunHost &host, RunState &state)
+{
+    GuardedProcedure proc(host, "Form1.PushButton7_Click");
+    if (proc.decide(100, [&] { return state.ConversionBusy; }))
+        return;
+    proc.step(102, [&] { state.ConversionBusy = true; });
+
+    std::unique_ptr<Connection> source;
+    RunScope scope(host, state, source);
+    bool connectionsOpen = false;
+    proc.step(104, [&] { CopyDB(host, false); });
+    proc.step(106, [&] { state.mysql_conn.reset(); });
+    if (proc.decide(108, [&] { return !FolderHasDbFiles(host); }))
+        return;
+    if (proc.decide(110, [&] { return !CanConnectMySQL(host); }))
+        return;
+    proc.step(112, [&] { host.setBusyPointer(true); scope.pointerBusy(true); });
+    proc.step(114, [&] { state.List1.clear(); state.List2.clear(); });
+    proc.step(116, [&] { ListMySQLTables(host, state.List1); });
+    proc.step(118, [&] { ListParadoxTables(host, state.List2); });
+    proc.step(120, [&] { host.tableListsChanged(); });
+    proc.step(122, [&] { source = OpenConnection(ParadoxConnectionString(host.fieldText(1)), {3, 30, 15}); });
+    proc.step(124, [&] { connectionsOpen = true; });
+    proc.step(126, [&] { state.mysql_conn = OpenConnection(MySqlConnectionString(host), {2, 5000, 5000}); });
+    proc.step(128, [&] { state.scriptList.clear(); state.datatypeList.clear(); });
+
+    RunTableWork work(proc, host, state);
+    constexpr int kTableFirstStep = 144;
+    static_assert(kTableFirstStep + 2 * kConvertTableSteps == 168);
+    for (size_t i = state.List2.size(); i-- > 0;) {
+        if (i >= state.List2.size())
+            continue;
+        const std::string t = state.List2[i];
+        proc.step(130, [] { EventPump::yield(); });
+        bool overwrite = false;
+        bool skip = false;
+        if (proc.decide(132, [&] { return ListContains(state.List1, t); })) {
+            skip = proc.decide(134, [&] { return !host.askYesNo("Would you like to overwrite " + t + "?", "Overwrite?"); });
+            overwrite = !skip;
+        }
+        if (!skip) {
+            if (proc.decide(136, [&] { return host.option2(); }))
+                proc.step(138, [&] { state.scriptList.clear(); state.datatypeList.clear(); });
+            if (overwrite) {
+                proc.step(140, [&] { work.statement(DropStatement(t), 140, 0); });
+                proc.step(142, [&] { RemoveListEntry(state.List1, LowerCase(t)); });
+            }
+            if (!work.stopped())
+                ConvertTable(work, source.get(), t, &state.datatypeList, kTableFirstStep);
+            work.flush();
+            proc.step(168, [&] { state.StopConversion = true; });
+            if (!work.stopped() && proc.decide(170, [&] { return host.check1() == 1 && host.option2(); })) {
+                proc.step(172, [&] { host.showPreview(); });
+                if (proc.decide(174, [&] { return state.StopConversion; }))
+                    break;
+            }
+        }
+        proc.step(176, [&] { host.setProgressCaption(""); });
+        if (work.stopped())
+            break;
+    }
+
+    if (proc.decide(178, [&] { return host.check1() == 1 && host.option1(); })) {
+        proc.step(180, [&] { state.SQLFormOK = false; });
+        proc.step(182, [&] { host.showPreview(); });
+        if (proc.decide(184, [&] { return !state.SQLFormOK; })) {
+            proc.step(186, [&] { if (state.mysql_conn) state.mysql_conn->close(); });
+            proc.step(188, [&] { if (source) source->close(); });
+            proc.step(190, [&] { connectionsOpen = false; });
+            proc.step(192, [&] { host.setProgressCaption(""); });
+        }
+    }
+    if (proc.decide(194, [&] { return connectionsOpen; })) {
+        proc.step(196, [&] { if (state.mysql_conn) state.mysql_conn->close(); });
+        proc.step(198, [&] { if (source) source->close(); });
+    }
+    proc.step(200, [&] { host.setBusyPointer(false); scope.pointerBusy(false); });
+    proc.step(202, [&] { host.setProgress(0); });
+    proc.step(204, [&] { host.setProgressCaption("Progress Bar"); });
+    proc.step(206, [&] { host.inform("Done."); });
+    proc.step(208, [&] { state.ConversionBusy = false; });
+}
+
+} // namespace tabulon

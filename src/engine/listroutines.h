@@ -1,0 +1,22 @@
+#pragma once
+
+#include "data/value.h"
+
+#include <string>
+#include <vector>
+
+namespace tabulon {
+
+// True when an entry equals the text once both are lower-cased.
+bool ListContains(const std::vector<std::string> &list, const std::string &text);
+
+// Removes every entry equal to the text (case-sensitive).
+void RemoveListEntry(std::vector<std::string> &list, const std::string &text);
+
+// The default when the value is Null, else the value itself.
+const Value &NullToDefault(const Value &value, const Value &defaultValue);
+
+// Lower case by Unicode rules, as the table-name comparisons need.
+std::string LowerCase(const std::string &text);
+
+} // namespace tabulon

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "data/connection.h"
+#include "engine/tabledefinition.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <type_traits>
+
+namespace tabulon {
+
+// A non-owning reference to a step's body: no allocation per row, unlike
+// std::function with a capturing lambda.
+class StepBody {
+public:
+    template <class F, class = std::enable_if_t<!std::is_same_v<std::decay_t<F>, StepBody>>>
+    StepBody(F &&f)  // NOLINT: implicit on purpose, lambdas are passed directly
+        : m_object(const_cast<void *>(static_cast<const void *>(&f))),
+          m_call([](void *o) { (*static_cast<std::remove_reference_t<F> *>(o))(); })
+    {
+    }
+    void operator()() const { m_call(m_object); }
+
+private:
+    void *m_object;
+    void (*m_call)(void *);
+};
+
+// What converting one table needs from whoever drives it: the window's run
+// (guarded steps, progress, execute or list) or the command-line export
+// (errors to standard error, statements to standard output).
+class TableWork {
+public:
+    virtual ~TableWork() = default;
+
+    // Runs a numbered step; a failure is reported and false returned.
+    // Aborted passes through.
+    virtual bool step(int number, StepBody body) = 0;
+    // A deciding step: a failing test counts as true, so the procedure
+    // continues into the branch the test governs.
+    template <class F> bool decide(int number, F &&test)
+    {
+        bool result = true;
+        step(number, [&] { result = static_cast<bool>(test()); });
+        return result;
+    }
+
+    // Executes or lists one statement; throws on failure. For a row
+    // statement, rowPrefix is the length of its "INSERT INTO `t` VALUES"
+    // part, which all rows of the table share; 0 for other statements.
+    virtual void statement(const std::string &text, int step, std::size_t rowPrefix) = 0;
+    // True once no further statement can succeed (the target connection is
+    // gone): the table ends early.
+    virtual bool stopped() const { return false; }
+
+    virtual void setProgressCaption(const std::string &) {}
+    virtual void setProgress(double) {}
+};
+
+// Step numbers ConvertTable uses, from its first one on.
+inline constexpr int kConvertTableSteps = 12;
+
+// Caption, "SELECT * FROM `t`" on the source, table definition, create,
+// then one insert per row with progress, and closing the record set. Steps
+// are numbered firstStep, firstStep + 2, ... When the record set cannot be
+// opened or its definition built, the table ends after that one report, and
+// a row that cannot be read is reported and not sent; a failing move to the
+// next row ends the table's rows (a damaged file must not loop forever).
+void ConvertTable(TableWork &work, Connection *source, const std::string &table,
+                  DatatypeSink *datatypes, int firstStep);
+
+} // namespace tabulon
