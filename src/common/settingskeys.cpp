@@ -1,0 +1,153 @@
+#include "common/settingskeys.h"
+
+#include "common/error.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <cmath>
+#include <limits>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tabulon {
+namespace settings {
+
+const TextSetting &FieldSetting(int n)
+{
+    static const TextSetting *const fields[] = {&ParadoxFolder, &Server, &Port,
+                                                &User,          &Password, &Database};
+    if (n < 1 || n > 6)
+        throw Error("There is no entry field Text" + std::to_string(n) + ".");
+    return *fields[n - 1];
+}
+
+} // namespace settings
+
+namespace {
+
+constexpr const char *kOrganisation = "Korvanto";
+constexpr const char *kApplication = "Tabulon";
+constexpr const char *kGroup = "Tabulon";
+
+// The application part keeps the file in a folder of its own, which can then
+// be closed to others without touching the user's other settings.
+std::unique_ptr<QSettings> open()
+{
+    auto s = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                         kOrganisation, kApplication);
+    s->beginGroup(kGroup);
+    return s;
+}
+
+// Creates the folder (0700) and the file (0600) before the first write, so
+// that the password is never readable by others, not even for a moment.
+void secure(const QString &file)
+{
+    const QByteArray path = QFile::encodeName(file);
+    const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    ::chmod(folder.constData(), 0700);
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+    ::chmod(path.constData(), 0600);
+}
+
+void write(const char *key, const QString &value)
+{
+    auto s = open();
+    secure(s->fileName());
+    s->setValue(QString::fromLatin1(key), value);
+    s->sync();
+    // The store replaces the file on every sync; keep the new one closed too.
+    ::chmod(QFile::encodeName(s->fileName()).constData(), 0600);
+    if (s->status() != QSettings::NoError)
+        throw Error("Could not write the setting \"" + std::string(key) + "\" to "
+                    + QDir::toNativeSeparators(s->fileName()).toStdString() + ".");
+}
+
+bool readStored(const char *key, std::string &out)
+{
+    auto s = open();
+    const QVariant v = s->value(QString::fromLatin1(key));
+    if (!v.isValid())
+        return false;
+    // A value with a comma comes back from the ini form as a list.
+    out = (v.typeId() == QMetaType::QStringList ? v.toStringList().join(',') : v.toString())
+              .toStdString();
+    return true;
+}
+
+bool parseNumber(const std::string &stored, double &out)
+{
+    bool ok = false;
+    out = QString::fromStdString(stored).trimmed().toDouble(&ok);
+    return ok && std::isfinite(out);
+}
+
+} // namespace
+
+int SettingToNumber(const std::string &name, const std::string &stored)
+{
+    double d = 0;
+    if (!parseNumber(stored, d) || d < std::numeric_limits<int>::min()
+        || d > std::numeric_limits<int>::max())
+        throw Error("The stored setting \"" + name + "\" = \"" + stored
+                    + "\" is not a whole number.");
+    return static_cast<int>(std::nearbyint(d));
+}
+
+bool SettingToBoolean(const std::string &name, const std::string &stored)
+{
+    const QString t = QString::fromStdString(stored).trimmed();
+    if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+        return false;
+    double d = 0;
+    if (!parseNumber(stored, d))
+        throw Error("The stored setting \"" + name + "\" = \"" + stored
+                    + "\" is neither True, False nor a number.");
+    return d != 0;
+}
+
+std::string SettingsStore::text(const TextSetting &key) const
+{
+    std::string v;
+    return readStored(key.name, v) ? v : std::string(key.defaultValue);
+}
+
+int SettingsStore::number(const NumberSetting &key) const
+{
+    std::string v;
+    return readStored(key.name, v) ? SettingToNumber(key.name, v) : key.defaultValue;
+}
+
+bool SettingsStore::boolean(const BooleanSetting &key) const
+{
+    std::string v;
+    return readStored(key.name, v) ? SettingToBoolean(key.name, v) : key.defaultValue;
+}
+
+void SettingsStore::setText(const TextSetting &key, const std::string &value)
+{
+    write(key.name, QString::fromStdString(value));
+}
+
+void SettingsStore::setNumber(const NumberSetting &key, int value)
+{
+    write(key.name, QString::number(value));
+}
+
+void SettingsStore::setBoolean(const BooleanSetting &key, bool value)
+{
+    write(key.name, value ? QStringLiteral("True") : QStringLiteral("False"));
+}
+
+std::string SettingsStore::fileName() { return open()->fileName().toStdString(); }
+
+} // namespace tabulon

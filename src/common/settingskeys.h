@@ -1,0 +1,65 @@
+#pragma once
+
+#include <string>
+
+namespace tabulon {
+
+// Every key of the per-user store (organisation "Korvanto", group "Tabulon"),
+// with its default. Values are kept as text; numbers and booleans in the
+// stored forms below.
+struct TextSetting {
+    const char *name;
+    const char *defaultValue;
+};
+// Stored as decimal text ("1", "0").
+struct NumberSetting {
+    const char *name;
+    int defaultValue;
+};
+// Stored as "True" / "False"; read back from those or from any number.
+struct BooleanSetting {
+    const char *name;
+    bool defaultValue;
+};
+
+namespace settings {
+inline constexpr TextSetting ParadoxFolder{"ParadoxFolder", ""};
+inline constexpr TextSetting Server{"Server", "localhost"};
+inline constexpr TextSetting Port{"Port", "3306"};
+inline constexpr TextSetting User{"User", ""};
+inline constexpr TextSetting Password{"Password", ""};
+inline constexpr TextSetting Database{"Database", ""};
+inline constexpr NumberSetting Check1{"Check1", 1};
+inline constexpr BooleanSetting Option1{"Option1", true};
+inline constexpr BooleanSetting Option2{"Option2", false};
+// Written by nothing in the program: the folder chooser only starts there.
+inline constexpr TextSetting LastFolderDot{"LastFolderDot", ""};
+// "1": one statement per row in direct mode instead of multi-row batches.
+inline constexpr NumberSetting RowByRow{"RowByRow", 0};
+
+// The key behind entry field Text1..Text6.
+const TextSetting &FieldSetting(int n);
+} // namespace settings
+
+// Reads and writes the store. Every write reaches the file at once; the file
+// is readable by its owner only, since it holds the password.
+class SettingsStore {
+public:
+    std::string text(const TextSetting &key) const;
+    // Throw Error when the stored text cannot be converted.
+    int number(const NumberSetting &key) const;
+    bool boolean(const BooleanSetting &key) const;
+
+    void setText(const TextSetting &key, const std::string &value);
+    void setNumber(const NumberSetting &key, int value);
+    void setBoolean(const BooleanSetting &key, bool value);
+
+    // Where the store lives (tests, the demo).
+    static std::string fileName();
+};
+
+// The conversions on their own, so that their rules can be checked directly.
+int SettingToNumber(const std::string &name, const std::string &stored);
+bool SettingToBoolean(const std::string &name, const std::string &stored);
+
+} // namespace tabulon
