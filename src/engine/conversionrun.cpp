@@ -2,6 +2,7 @@
 
 #include "common/eventpump.h"
 #include "common/guardedsteps.h"
+#include "engine/batchexecutor.h"
 #include "engine/connectionfactory.h"
 #include "engine/listroutines.h"
 #include "engine/tableconversion.h"
@@ -14,8 +15,9 @@ namespace tabulon {
 namespace {
 
 // Sends the run's statements: listed for the preview, or executed on
-// mysql_conn. A lost connection stops the run after its one report, since
-// every later statement could only fail the same way.
+// mysql_conn through one batching executor. A refused statement is reported
+// with its own step, as row by row; a lost connection stops the run after
+// its one report, since every later statement could only fail the same way.
 class RunTableWork : public TableWork {
 public:
     RunTableWork(GuardedProcedure &proc, RunHost &host, RunState &state)
@@ -25,40 +27,49 @@ public:
 
     bool step(int number, StepBody body) override { return m_proc.step(number, body); }
 
-    void statement(const std::string &text, int /*step*/, std::size_t /*rowPrefix*/) override
+    void statement(const std::string &text, int step, std::size_t /*rowPrefix*/) override
     {
         if (m_host.check1() == 1) {
             m_state.scriptList.append(text);
             return;
         }
-        if (!m_state.mysql_conn)
-            loseConnection(DbError("The MySQL connection is not open.", 0, true));
-        try {
-            m_state.mysql_conn->execute(text);
-        } catch (const DbError &e) {
-            if (e.connectionLost())
+        if (m_lost)
+            return;
+        if (!m_executor) {
+            if (!m_state.mysql_conn || !m_state.mysql_conn->isOpen()) {
                 m_lost = true;
-            throw;
+                throw DbError("The MySQL connection is not open, so nothing can be written to the "
+                              "database. Check the server and the login, then start again.",
+                              0, true);
+            }
+            m_executor = std::make_unique<BatchExecutor>(
+                *m_state.mysql_conn, m_host.rowByRow(),
+                [this](uint64_t tag, const DbError &error) {
+                    m_proc.report(static_cast<int>(tag), error.what());
+                    if (error.connectionLost())
+                        m_lost = true;
+                    return !error.connectionLost();
+                });
         }
+        m_executor->execute(text, static_cast<uint64_t>(step));
     }
 
     // Sends what is still queued for the current table.
-    void flush() {}
+    void flush()
+    {
+        if (m_executor)
+            m_executor->flush();
+    }
 
     bool stopped() const override { return m_lost; }
     void setProgressCaption(const std::string &caption) override { m_host.setProgressCaption(caption); }
     void setProgress(double percent) override { m_host.setProgress(percent); }
 
 private:
-    [[noreturn]] void loseConnection(const DbError &error)
-    {
-        m_lost = true;
-        throw error;
-    }
-
     GuardedProcedure &m_proc;
     RunHost &m_host;
     RunState &m_state;
+    std::unique_ptr<BatchExecutor> m_executor;
     bool m_lost = false;
 };
 
@@ -150,7 +161,8 @@ void ConvertTables(RunHost &host, RunState &state)
             }
             if (!work.stopped())
                 ConvertTable(work, source.get(), t, &state.datatypeList, kTableFirstStep);
-            work.flush();
+            // Queued rows go before the caption clears; their failures carry the row step.
+            proc.step(kTableFirstStep + 18, [&] { work.flush(); });
             proc.step(168, [&] { state.StopConversion = true; });
             if (!work.stopped() && proc.decide(170, [&] { return host.check1() == 1 && host.option2(); })) {
                 proc.step(172, [&] { host.showPreview(); });

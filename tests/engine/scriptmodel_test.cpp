@@ -1,0 +1,108 @@
+#include "engine/datatypemodel.h"
+#include "engine/listroutines.h"
+#include "engine/scriptmodel.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace tabulon;
+
+namespace {
+
+const char *const kTip = "Click item to edit it. Move | line to right and out of window to reveal full names.";
+
+TEST(ScriptModel, HeaderToolTipAndCheckableRows)
+{
+    ScriptModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
+    EXPECT_EQ(model.columnCount(), 1);
+    EXPECT_EQ(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "SQL Preview");
+    EXPECT_EQ(model.headerData(0, Qt::Horizontal, Qt::ToolTipRole).toString(), kTip);
+
+    model.append("CREATE TABLE `T`(`A` TEXT);");
+    model.append("INSERT INTO `T` VALUES('ü')");
+    ASSERT_EQ(model.rowCount(), 2);
+    const QModelIndex second = model.index(1, 0);
+    EXPECT_EQ(model.data(second, Qt::DisplayRole).toString(), QString::fromUtf8("INSERT INTO `T` VALUES('ü')"));
+    EXPECT_EQ(model.data(second, Qt::ToolTipRole).toString(), kTip);
+    EXPECT_TRUE(model.flags(second) & Qt::ItemIsUserCheckable);
+    EXPECT_EQ(model.data(second, Qt::CheckStateRole).toInt(), Qt::Unchecked);
+
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    EXPECT_TRUE(model.setData(second, Qt::Checked, Qt::CheckStateRole));
+    EXPECT_TRUE(model.isChecked(1));
+    EXPECT_FALSE(model.isChecked(0));
+    EXPECT_EQ(changed.count(), 1);
+
+    model.setLine(0, "edited");
+    EXPECT_EQ(model.line(0), "edited");
+    EXPECT_EQ(model.data(model.index(0, 0), Qt::DisplayRole).toString(), "edited");
+    EXPECT_EQ(changed.count(), 2);
+
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    model.clear();
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(reset.count(), 1);
+    model.append("again");
+    EXPECT_FALSE(model.isChecked(0)) << "a cleared list must not keep old check marks";
+}
+
+TEST(ScriptModel, AMillionAppendsStayCheap)
+{
+    ScriptModel model;
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 1'000'000; ++i)
+        model.append("INSERT INTO `T` VALUES(1, 'x')");
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(model.lineCount(), 1'000'000);
+    EXPECT_EQ(inserted.count(), 1'000'000);
+    // Printed, not asserted: timings vary with the machine's load.
+    std::printf("1,000,000 appends with a listener: %.3f s\n", seconds);
+}
+
+TEST(DatatypeModel, FourColumnsInOrder)
+{
+    DatatypeModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
+    const char *headers[] = {"Paradox Table", "Paradox Table Field", "Paradox Field Datatype",
+                             "New MS SQL Server Datatype"};
+    ASSERT_EQ(model.columnCount(), 4);
+    for (int c = 0; c < 4; ++c)
+        EXPECT_EQ(model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(), headers[c]);
+    EXPECT_EQ(model.headerData(0, Qt::Horizontal, Qt::ToolTipRole).toString(), kTip);
+
+    model.addDatatypeLine({"CUSTOMER", "Name", "char", "TEXT"});
+    model.addDatatypeLine({"CUSTOMER", "Id", "int", "INT"});
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.data(model.index(1, 0), Qt::DisplayRole).toString(), "CUSTOMER");
+    EXPECT_EQ(model.data(model.index(1, 1), Qt::DisplayRole).toString(), "Id");
+    EXPECT_EQ(model.data(model.index(1, 2), Qt::DisplayRole).toString(), "int");
+    EXPECT_EQ(model.data(model.index(1, 3), Qt::DisplayRole).toString(), "INT");
+    model.clear();
+    EXPECT_EQ(model.rowCount(), 0);
+}
+
+TEST(ListRoutines, ContainsIgnoresCaseRemoveDoesNot)
+{
+    std::vector<std::string> list{"orders", "Customer", "ÄRGER", "Customer"};
+    EXPECT_TRUE(ListContains(list, "CUSTOMER"));
+    EXPECT_TRUE(ListContains(list, "ORDERS"));
+    EXPECT_TRUE(ListContains(list, "ärger"));
+    EXPECT_FALSE(ListContains(list, "order"));
+    RemoveListEntry(list, "customer");
+    EXPECT_EQ(list.size(), 4u);
+    RemoveListEntry(list, "Customer");
+    EXPECT_EQ(list, (std::vector<std::string>{"orders", "ÄRGER"}));
+
+    const Value fallback = Value::text("");
+    EXPECT_EQ(&NullToDefault(Value::null(), fallback), &fallback);
+    const Value three = Value::integer(3);
+    EXPECT_EQ(&NullToDefault(three, fallback), &three);
+}
+
+} // namespace

@@ -1,0 +1,153 @@
+#include "engine/tableconversion.h"
+
+#include "memoryrecordset.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace tabulon;
+using tabulon::test::MemoryRecordSet;
+
+namespace {
+
+// A source whose rows can be made to fail: a value that cannot be decoded,
+// or a move to the next row that fails without advancing (a damaged block).
+class DamagedRecordSet : public MemoryRecordSet {
+public:
+    using MemoryRecordSet::MemoryRecordSet;
+    int badValueRow = -1;
+    int stuckRow = -1;
+    void moveNext() override
+    {
+        if (m_at == stuckRow)
+            throw Error("block 7 of T.DB is damaged");
+        ++m_at;
+        MemoryRecordSet::moveNext();
+    }
+    const Value &value(int field) override
+    {
+        if (m_at == badValueRow && field == 1)
+            throw Error("memo of row 2 in T.MB cannot be read");
+        return MemoryRecordSet::value(field);
+    }
+
+private:
+    int m_at = 0;
+};
+
+class SourceStub : public Connection {
+public:
+    std::map<std::string, std::function<std::unique_ptr<RecordSet>()>> tables;
+    std::vector<std::string> opened;
+    void execute(const std::string &) override { throw DbError("read-only"); }
+    std::unique_ptr<RecordSet> openRecordSet(const std::string &source) override
+    {
+        opened.push_back(source);
+        auto it = tables.find(source);
+        if (it == tables.end())
+            throw Error("no such table: " + source);
+        return it->second();
+    }
+    void close() override {}
+    bool isOpen() const override { return true; }
+};
+
+struct RecordingWork : TableWork {
+    std::vector<std::string> statements;
+    std::vector<std::pair<int, std::string>> failures;
+    std::vector<double> progress;
+    bool step(int number, StepBody body) override
+    {
+        try {
+            body();
+            return true;
+        } catch (const std::exception &e) {
+            failures.emplace_back(number, e.what());
+            return false;
+        }
+    }
+    void statement(const std::string &text, int, std::size_t rowPrefix) override
+    {
+        if (rowPrefix)
+            EXPECT_EQ(text.substr(0, rowPrefix), "INSERT INTO `T` VALUES");
+        statements.push_back(text);
+    }
+    void setProgress(double p) override { progress.push_back(p); }
+};
+
+std::vector<Field> Fields()
+{
+    return {{"Id", AdoType::adInteger}, {"Note", AdoType::adLongVarWChar}};
+}
+
+std::vector<std::vector<Value>> Rows(int n)
+{
+    std::vector<std::vector<Value>> rows;
+    for (int i = 1; i <= n; ++i)
+        rows.push_back({Value::integer(i), Value::text("n" + std::to_string(i))});
+    return rows;
+}
+
+TEST(ConvertTable, RowsInOrderWithProgressEndingAtHundred)
+{
+    SourceStub source;
+    source.tables["SELECT * FROM `T`"] = [] { return std::make_unique<MemoryRecordSet>(Fields(), Rows(3)); };
+    RecordingWork work;
+    ConvertTable(work, &source, "T", nullptr, 100);
+    EXPECT_TRUE(work.failures.empty());
+    ASSERT_EQ(work.statements.size(), 4u);
+    EXPECT_EQ(work.statements[0].rfind("CREATE TABLE `T`(", 0), 0u);
+    EXPECT_EQ(work.statements[1], "INSERT INTO `T` VALUES(1, 'n1')");
+    EXPECT_EQ(work.statements[3], "INSERT INTO `T` VALUES(3, 'n3')");
+    ASSERT_EQ(work.progress.size(), 3u);
+    EXPECT_DOUBLE_EQ(work.progress[0], 50.0);
+    EXPECT_DOUBLE_EQ(work.progress[2], 100.0);
+}
+
+TEST(ConvertTable, BacktickInNameIsDoubledInTheSelect)
+{
+    SourceStub source;
+    RecordingWork work;
+    ConvertTable(work, &source, "A`B", nullptr, 100);
+    ASSERT_EQ(source.opened.size(), 1u);
+    EXPECT_EQ(source.opened[0], "SELECT * FROM `A``B`");
+    // A table that cannot be opened: one report, nothing else attempted.
+    ASSERT_EQ(work.failures.size(), 1u);
+    EXPECT_EQ(work.failures[0].first, 102);
+    EXPECT_TRUE(work.statements.empty());
+}
+
+TEST(ConvertTable, DamagedRowIsReportedOnceAndNotSent)
+{
+    SourceStub source;
+    source.tables["SELECT * FROM `T`"] = [] {
+        auto rows = std::make_unique<DamagedRecordSet>(Fields(), Rows(3));
+        rows->badValueRow = 1;
+        return rows;
+    };
+    RecordingWork work;
+    ConvertTable(work, &source, "T", nullptr, 100);
+    ASSERT_EQ(work.failures.size(), 1u);
+    EXPECT_EQ(work.failures[0].first, 116);
+    EXPECT_NE(work.failures[0].second.find("T.MB"), std::string::npos);
+    ASSERT_EQ(work.statements.size(), 3u) << "the half-built row must not be sent";
+    EXPECT_EQ(work.statements[2], "INSERT INTO `T` VALUES(3, 'n3')");
+}
+
+TEST(ConvertTable, StuckCursorEndsTheTableInsteadOfLooping)
+{
+    SourceStub source;
+    source.tables["SELECT * FROM `T`"] = [] {
+        auto rows = std::make_unique<DamagedRecordSet>(Fields(), Rows(5));
+        rows->stuckRow = 1;
+        return rows;
+    };
+    RecordingWork work;
+    ConvertTable(work, &source, "T", nullptr, 100);
+    ASSERT_EQ(work.failures.size(), 1u);
+    EXPECT_EQ(work.failures[0].first, 120);
+    EXPECT_EQ(work.statements.size(), 3u);  // create + rows 1 and 2
+}
+
+} // namespace
