@@ -1,0 +1,409 @@
+#include "target/mysqlconnection.h"
+
+#include "common/error.h"
+#include "common/eventpump.h"
+#include "target/mysqlrecordset.h"
+#include "target/odbcstring.h"
+
+#include <mysql.h>
+
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <functional>
+#include <limits>
+
+namespace tabulon {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+// Longest the event loop goes unturned while we wait on the server.
+constexpr auto kSlice = std::chrono::milliseconds(10);
+Clock::time_point g_lastPump{};
+
+constexpr int kWaitEvents = MYSQL_WAIT_READ | MYSQL_WAIT_WRITE | MYSQL_WAIT_EXCEPT;
+
+bool isClientError(unsigned e) { return (e >= 2000 && e <= 2999) || (e >= 5000 && e <= 5999); }
+
+// Errors after which the session is gone, whatever state it was in.
+bool isLostError(unsigned e)
+{
+    switch (e) {
+    case 2006:   // server has gone away
+    case 2013:   // lost connection during a query (also read/write timeouts)
+    case 2055:   // lost connection, extended
+    case 5013:   // network read failed
+    case 5014:   // network write failed
+    case 1053:   // server shutdown in progress
+    case 1927:   // connection was killed
+    case 4031:   // disconnected for inactivity
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string trimmed(const std::string &s)
+{
+    size_t b = 0, e = s.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
+        ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
+        --e;
+    return s.substr(b, e - b);
+}
+
+std::string lowered(std::string s)
+{
+    for (char &c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string valueOf(const std::map<std::string, std::string> &entries,
+                    std::initializer_list<const char *> keys)
+{
+    for (const char *k : keys) {
+        const auto it = entries.find(k);
+        if (it != entries.end())
+            return it->second;
+    }
+    return {};
+}
+
+// Clears the pending-operation flag on every path out.
+struct BusyGuard {
+    bool &flag;
+    explicit BusyGuard(bool &f) : flag(f) { flag = true; }
+    ~BusyGuard() { flag = false; }
+};
+
+} // namespace
+
+MySqlConnection::MySqlConnection() = default;
+
+MySqlConnection::~MySqlConnection()
+{
+    // No event pumping here: a destructor may run while an exception unwinds.
+    if (m_mysql)
+        mysql_close(m_mysql);
+    m_mysql = nullptr;
+}
+
+std::unique_ptr<MySqlConnection> MySqlConnection::open(const std::string &connectionString,
+                                                       const ConnectionOptions &options)
+{
+    std::unique_ptr<MySqlConnection> c(new MySqlConnection());
+    c->connect(connectionString, options);
+    return c;
+}
+
+std::unique_ptr<MySqlConnection> OpenMySqlConnection(const std::string &connectionString,
+                                                     const ConnectionOptions &options)
+{
+    return MySqlConnection::open(connectionString, options);
+}
+
+bool MySqlConnection::isOpen() const { return m_mysql != nullptr; }
+
+unsigned long MySqlConnection::threadId() const
+{
+    requireOpen();
+    return mysql_thread_id(m_mysql);
+}
+
+template <class Start, class Cont>
+void MySqlConnection::run(Start start, Cont cont)
+{
+    if (m_busy)
+        throw DbError("The MySQL connection is still busy with the previous statement.");
+    BusyGuard guard(m_busy);
+    int status = start();
+    while (status != 0) {
+        int ready = 0;
+        try {
+            ready = waitFor(status);
+        } catch (const Aborted &) {
+            abandon(cont, status);
+        }
+        status = cont(ready);
+    }
+}
+
+int MySqlConnection::waitFor(int status)
+{
+    const my_socket fd = mysql_get_socket(m_mysql);
+    auto deadline = Clock::time_point::max();
+    if (status & MYSQL_WAIT_TIMEOUT)
+        deadline = Clock::now() + std::chrono::milliseconds(mysql_get_timeout_value_ms(m_mysql));
+    short events = 0;
+    if (status & MYSQL_WAIT_READ)
+        events |= POLLIN;
+    if (status & MYSQL_WAIT_WRITE)
+        events |= POLLOUT;
+    if (status & MYSQL_WAIT_EXCEPT)
+        events |= POLLPRI;
+
+    for (;;) {
+        auto now = Clock::now();
+        if (now - g_lastPump >= kSlice) {
+            EventPump::yieldNow();
+            now = g_lastPump = Clock::now();
+        }
+        int sliceMs = static_cast<int>(kSlice.count());
+        if (deadline != Clock::time_point::max()) {
+            if (now >= deadline)
+                return MYSQL_WAIT_TIMEOUT;
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+            sliceMs = static_cast<int>(std::min<int64_t>(sliceMs, left));
+        }
+        pollfd p{fd, events, 0};
+        const int r = ::poll(&p, fd >= 0 ? 1 : 0, sliceMs);
+        if (r > 0) {
+            int ready = 0;
+            if (p.revents & POLLIN)
+                ready |= MYSQL_WAIT_READ;
+            if (p.revents & POLLOUT)
+                ready |= MYSQL_WAIT_WRITE;
+            if (p.revents & POLLPRI)
+                ready |= MYSQL_WAIT_EXCEPT;
+            // A hang-up or socket error: let the connector find out which.
+            if (ready == 0)
+                ready = status & kWaitEvents;
+            return ready;
+        }
+        if (r < 0 && errno != EINTR)
+            return status & kWaitEvents;
+    }
+}
+
+void MySqlConnection::abandon(const std::function<int(int)> &cont, int status)
+{
+    // The application is quitting: end the pending call at once, without
+    // waiting for the server and without turning the event loop again.
+    const my_socket fd = mysql_get_socket(m_mysql);
+    if (fd >= 0)
+        ::shutdown(fd, SHUT_RDWR);
+    for (int i = 0; status != 0 && i < 100; ++i)
+        status = cont((status & MYSQL_WAIT_TIMEOUT) ? MYSQL_WAIT_TIMEOUT : (status & kWaitEvents));
+    m_lostReason = "the application was quitting";
+    if (status == 0 && !m_closing)
+        closeHard();
+    else
+        m_mysql = nullptr;   // the connector is stuck mid-call; leaking it beats a crash
+    throw Aborted();
+}
+
+void MySqlConnection::closeHard()
+{
+    if (!m_mysql)
+        return;
+    const my_socket fd = mysql_get_socket(m_mysql);
+    if (fd >= 0)
+        ::shutdown(fd, SHUT_RDWR);
+    mysql_close(m_mysql);
+    m_mysql = nullptr;
+}
+
+void MySqlConnection::requireOpen() const
+{
+    if (m_mysql)
+        return;
+    if (m_lostReason.empty())
+        throw DbError("The connection to the MySQL server is closed.", 2006, true);
+    throw DbError("The connection to the MySQL server is closed: it was lost earlier (" + m_lostReason
+                      + "). Check the server and connect again.",
+                  2006, true);
+}
+
+void MySqlConnection::fail()
+{
+    const unsigned e = mysql_errno(m_mysql);
+    const std::string message = e ? mysql_error(m_mysql) : "the MySQL client library failed without saying why";
+    const std::string state = mysql_sqlstate(m_mysql);
+    const bool client = isClientError(e) || e == 0;
+    // Once connected, any client-side failure leaves the protocol in an
+    // unknown state: the session cannot be trusted any more.
+    const bool established = m_maxAllowedPacket > 0;
+    const bool lost = isLostError(e) || (established && client) || m_closeRequested;
+    std::string text;
+    if (client)
+        text = message + " (MySQL client error " + std::to_string(e) + ")";
+    else if (lost)
+        text = message + " (MySQL error " + std::to_string(e) + ")";
+    else
+        text = "SQLException: " + message + " (MySQL error " + std::to_string(e) + ", SQLSTATE " + state + ")";
+    if (m_closeRequested) {
+        m_closeRequested = false;
+        closeHard();
+        requireOpen();
+    }
+    if (lost) {
+        if (established)
+            m_lostReason = text;
+        closeHard();
+    }
+    throw DbError(text, static_cast<int>(e), lost);
+}
+
+void MySqlConnection::connect(const std::string &connectionString, const ConnectionOptions &options)
+{
+    std::map<std::string, std::string> entries;
+    try {
+        entries = ParseOdbcString(connectionString);
+    } catch (const Error &e) {
+        throw DbError(e.what());
+    }
+    std::string host = trimmed(valueOf(entries, {"SERVER", "HOST"}));
+    // As the ODBC driver did, "localhost" is a TCP connection, not the socket.
+    if (host.empty() || lowered(host) == "localhost")
+        host = "127.0.0.1";
+    const std::string user = valueOf(entries, {"USER", "UID"});
+    const std::string password = valueOf(entries, {"PASSWORD", "PWD"});
+    const std::string database = valueOf(entries, {"DATABASE", "DB"});
+    const std::string portText = trimmed(valueOf(entries, {"PORT"}));
+    unsigned port = 3306;
+    if (!portText.empty()) {
+        const auto r = std::from_chars(portText.data(), portText.data() + portText.size(), port);
+        if (r.ec != std::errc() || r.ptr != portText.data() + portText.size() || port == 0 || port > 65535)
+            throw DbError("The MySQL port \"" + portText + "\" is not a number from 1 to 65535.");
+    }
+
+    m_mysql = mysql_init(nullptr);
+    if (!m_mysql)
+        throw DbError("The MySQL client library could not start a connection (out of memory).", 2008);
+    mysql_options(m_mysql, MYSQL_OPT_NONBLOCK, nullptr);
+    mysql_options(m_mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    const unsigned protocol = MYSQL_PROTOCOL_TCP;
+    mysql_options(m_mysql, MYSQL_OPT_PROTOCOL, &protocol);
+    const my_bool reconnect = 0;   // a silent reconnect would lose the session's settings
+    mysql_options(m_mysql, MYSQL_OPT_RECONNECT, &reconnect);
+    const unsigned long maxPacket = 1024UL * 1024UL * 1024UL;
+    mysql_options(m_mysql, MYSQL_OPT_MAX_ALLOWED_PACKET, &maxPacket);
+    if (options.connectionTimeout > 0) {
+        const unsigned t = static_cast<unsigned>(options.connectionTimeout);
+        mysql_options(m_mysql, MYSQL_OPT_CONNECT_TIMEOUT, &t);
+    }
+    if (options.commandTimeout > 0) {
+        const unsigned t = static_cast<unsigned>(options.commandTimeout);
+        mysql_options(m_mysql, MYSQL_OPT_READ_TIMEOUT, &t);
+        mysql_options(m_mysql, MYSQL_OPT_WRITE_TIMEOUT, &t);
+    }
+
+    MYSQL *ret = nullptr;
+    const char *db = database.empty() ? nullptr : database.c_str();
+    run([&] { return mysql_real_connect_start(&ret, m_mysql, host.c_str(), user.c_str(), password.c_str(), db,
+                                              port, nullptr, 0); },
+        [&](int ready) { return mysql_real_connect_cont(&ret, m_mysql, ready); });
+    if (!ret)
+        fail();
+
+    query("SELECT @@SESSION.sql_mode, @@max_allowed_packet");
+    MYSQL_RES *res = storeResult();
+    MYSQL_ROW row = res ? mysql_fetch_row(res) : nullptr;
+    std::string sqlMode = row && row[0] ? row[0] : "";
+    int64_t maxAllowed = 0;
+    if (row && row[1])
+        std::from_chars(row[1], row[1] + std::char_traits<char>::length(row[1]), maxAllowed);
+    if (res)
+        mysql_free_result(res);
+    m_maxAllowedPacket = maxAllowed > 0 ? maxAllowed : 1024 * 1024;
+
+    // The statements we generate escape backslashes; under this mode the
+    // server would store them doubled.
+    if (sqlMode.find("NO_BACKSLASH_ESCAPES") != std::string::npos) {
+        std::string kept;
+        size_t i = 0;
+        while (i <= sqlMode.size()) {
+            const size_t comma = std::min(sqlMode.find(',', i), sqlMode.size());
+            const std::string mode = sqlMode.substr(i, comma - i);
+            if (!mode.empty() && mode != "NO_BACKSLASH_ESCAPES")
+                kept += (kept.empty() ? "" : ",") + mode;
+            i = comma + 1;
+        }
+        execute("SET SESSION sql_mode = '" + kept + "'");
+    }
+}
+
+void MySqlConnection::query(const std::string &sql)
+{
+    int ret = 0;
+    run([&] { return mysql_real_query_start(&ret, m_mysql, sql.data(), sql.size()); },
+        [&](int ready) { return mysql_real_query_cont(&ret, m_mysql, ready); });
+    if (ret != 0)
+        fail();
+}
+
+MYSQL_RES *MySqlConnection::storeResult()
+{
+    MYSQL_RES *res = nullptr;
+    run([&] { return mysql_store_result_start(&res, m_mysql); },
+        [&](int ready) { return mysql_store_result_cont(&res, m_mysql, ready); });
+    if (!res && mysql_field_count(m_mysql) > 0)
+        fail();
+    return res;
+}
+
+void MySqlConnection::drainResults()
+{
+    while (mysql_more_results(m_mysql)) {
+        int ret = 0;
+        run([&] { return mysql_next_result_start(&ret, m_mysql); },
+            [&](int ready) { return mysql_next_result_cont(&ret, m_mysql, ready); });
+        if (ret > 0)
+            fail();
+        if (ret < 0)
+            break;
+        if (mysql_field_count(m_mysql) > 0)
+            mysql_free_result(storeResult());
+    }
+}
+
+void MySqlConnection::execute(const std::string &statement)
+{
+    requireOpen();
+    query(statement);
+    if (mysql_field_count(m_mysql) > 0)
+        mysql_free_result(storeResult());
+    drainResults();
+    if (m_closeRequested)
+        close();
+}
+
+std::unique_ptr<RecordSet> MySqlConnection::openRecordSet(const std::string &sql)
+{
+    requireOpen();
+    query(sql);
+    MYSQL_RES *res = mysql_field_count(m_mysql) > 0 ? storeResult() : nullptr;
+    auto set = std::make_unique<MySqlRecordSet>(res);
+    drainResults();
+    if (m_closeRequested)
+        close();
+    return set;
+}
+
+void MySqlConnection::close()
+{
+    if (!m_mysql)
+        return;
+    if (m_busy) {
+        // Called from an event handler while we wait: make the pending call
+        // fail at once; it closes the session when it returns.
+        m_closeRequested = true;
+        const my_socket fd = mysql_get_socket(m_mysql);
+        if (fd >= 0)
+            ::shutdown(fd, SHUT_RDWR);
+        return;
+    }
+    m_closeRequested = false;
+    m_closing = true;
+    run([&] { return mysql_close_start(m_mysql); },
+        [&](int ready) { return mysql_close_cont(m_mysql, ready); });
+    m_mysql = nullptr;
+    m_closing = false;
+}
+
+} // namespace tabulon

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "data/connection.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+struct st_mysql;
+struct st_mysql_res;
+
+namespace tabulon {
+
+// A MySQL or MariaDB session over TCP through Connector/C. Every wait on the
+// server goes through the connector's non-blocking API and turns the event
+// loop, so the window never freezes.
+//
+// Errors: a statement the server refuses gives "SQLException: <message>
+// (MySQL error N, SQLSTATE S)"; a failure of the connection itself gives
+// "<message> (MySQL client error N)" and never says "SQLException".
+class MySqlConnection : public Connection {
+public:
+    ~MySqlConnection() override;
+    MySqlConnection(const MySqlConnection &) = delete;
+    MySqlConnection &operator=(const MySqlConnection &) = delete;
+
+    // Throws DbError; Aborted when the application quits while connecting.
+    static std::unique_ptr<MySqlConnection> open(const std::string &connectionString,
+                                                 const ConnectionOptions &options);
+
+    void execute(const std::string &statement) override;
+    // Buffered: the whole result is read before this returns.
+    std::unique_ptr<RecordSet> openRecordSet(const std::string &sql) override;
+    void close() override;
+    bool isOpen() const override;
+
+    // The server's max_allowed_packet, read once after connecting.
+    int64_t maxAllowedPacket() const { return m_maxAllowedPacket; }
+    // The server's id of this session (CONNECTION_ID()).
+    unsigned long threadId() const;
+
+private:
+    MySqlConnection();
+
+    // Runs one non-blocking call: start() returns the connector's wait
+    // status, cont(ready) continues it, until the status is 0.
+    template <class Start, class Cont>
+    void run(Start start, Cont cont);
+    int waitFor(int status);
+    [[noreturn]] void abandon(const std::function<int(int)> &cont, int status);
+    void connect(const std::string &connectionString, const ConnectionOptions &options);
+    void query(const std::string &sql);
+    st_mysql_res *storeResult();
+    void drainResults();
+    void requireOpen() const;
+    [[noreturn]] void fail();
+    void closeHard();
+
+    st_mysql *m_mysql = nullptr;
+    int64_t m_maxAllowedPacket = 0;
+    bool m_busy = false;
+    bool m_closeRequested = false;
+    bool m_closing = false;
+    std::string m_lostReason;   // set once the session is gone
+};
+
+// Parses "DRIVER=..;SERVER=..;USER=..;DATABASE=..;PASSWORD=..;PORT=..;"
+// (keys in any case; an empty PORT means 3306) and connects. Throws DbError.
+std::unique_ptr<MySqlConnection> OpenMySqlConnection(const std::string &connectionString,
+                                                     const ConnectionOptions &options);
+
+} // namespace tabulon
