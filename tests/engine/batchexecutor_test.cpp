@@ -1,0 +1,312 @@
+#include "engine/batchexecutor.h"
+
+#include "memoryrecordset.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <set>
+
+namespace tabulon {
+namespace {
+
+// A server in memory: records what it is sent, refuses what `refuse` says,
+// answers the engine and packet-size queries.
+class FakeConnection : public Connection {
+public:
+    std::vector<std::string> executed;  // every statement it accepted or refused
+    std::vector<std::string> queries;
+    std::function<bool(const std::string &)> refuse = [](const std::string &) { return false; };
+    bool loseConnection = false;
+    std::map<std::string, std::string> engines;  // table name -> engine; absent: not found
+    std::string maxAllowedPacket = "16777216";   // empty: the query fails
+
+    void execute(const std::string &statement) override
+    {
+        executed.push_back(statement);
+        if (loseConnection)
+            throw DbError("Lost connection to server during query", 2013, true);
+        if (refuse(statement))
+            throw DbError("Duplicate entry", 1062);
+    }
+    std::unique_ptr<RecordSet> openRecordSet(const std::string &source) override
+    {
+        queries.push_back(source);
+        const std::vector<Field> f = {Field{"v", AdoType::adVarWChar}};
+        if (source == "SELECT @@max_allowed_packet") {
+            if (maxAllowedPacket.empty())
+                throw DbError("no such variable", 1193);
+            return std::make_unique<test::MemoryRecordSet>(
+                f, std::vector<std::vector<Value>>{{Value::integer(std::stoll(maxAllowedPacket))}});
+        }
+        const std::string marker = "TABLE_NAME = '";
+        const auto at = source.find(marker);
+        if (at == std::string::npos)
+            throw DbError("unexpected query " + source);
+        std::string name = source.substr(at + marker.size());
+        name.pop_back();  // closing quote
+        for (size_t q = name.find("''"); q != std::string::npos; q = name.find("''", q + 1))
+            name.erase(q, 1);
+        auto it = engines.find(name);
+        if (it == engines.end())
+            return std::make_unique<test::MemoryRecordSet>(f, std::vector<std::vector<Value>>{});
+        return std::make_unique<test::MemoryRecordSet>(
+            f, std::vector<std::vector<Value>>{{Value::text(it->second)}});
+    }
+    void close() override {}
+    bool isOpen() const override { return true; }
+};
+
+std::string ins(const std::string &table, const std::string &tuple)
+{
+    return "INSERT INTO `" + table + "` VALUES(" + tuple + ")";
+}
+
+struct Failure {
+    uint64_t tag;
+    std::string what;
+    bool operator==(const Failure &) const = default;
+};
+
+class BatchTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        conn.engines = {{"a", "InnoDB"}, {"b", "InnoDB"}, {"m", "MyISAM"}, {"o'k", "innodb"}};
+    }
+    BatchExecutor make(bool rowByRow = false, bool goOn = true)
+    {
+        return BatchExecutor(conn, rowByRow, [this, goOn](uint64_t tag, const DbError &e) {
+            failures.push_back({tag, e.what()});
+            return goOn;
+        });
+    }
+    FakeConnection conn;
+    std::vector<Failure> failures;
+};
+
+TEST_F(BatchTest, MergesConsecutiveRowsAndKeepsOrder)
+{
+    auto ex = make();
+    ex.execute("DROP TABLE `a`", 1);
+    ex.execute("CREATE TABLE `a`(`x` INT);", 2);
+    ex.execute(ins("a", "1"), 3);
+    ex.execute(ins("a", "2, 'x'"), 4);
+    ex.execute(ins("b", "3"), 5);  // a change of table sends the batch first
+    ex.execute(ins("b", "4"), 6);
+    ex.execute("UPDATE `b` SET x = 1", 7);  // another statement too
+    ex.execute(ins("b", "5"), 8);
+    ex.flush();
+    EXPECT_EQ(conn.executed, (std::vector<std::string>{
+                                 "DROP TABLE `a`", "CREATE TABLE `a`(`x` INT);",
+                                 "INSERT INTO `a` VALUES(1),(2, 'x')", "INSERT INTO `b` VALUES(3),(4)",
+                                 "UPDATE `b` SET x = 1", "INSERT INTO `b` VALUES(5)"}));
+    EXPECT_TRUE(failures.empty());
+    EXPECT_FALSE(ex.stopped());
+    // The packet size once; each table's engine once until a non-insert ran.
+    EXPECT_EQ(std::count(conn.queries.begin(), conn.queries.end(), "SELECT @@max_allowed_packet"), 1);
+    EXPECT_EQ(conn.queries.size(), 4u);  // packet, a, b, b again after UPDATE
+}
+
+TEST_F(BatchTest, RefusedBatchIsResentRowByRowWithTags)
+{
+    conn.refuse = [](const std::string &s) {
+        return s.find("),(") != std::string::npos || s.find("VALUES(2)") != std::string::npos ||
+               s.find("VALUES(4)") != std::string::npos;
+    };
+    auto ex = make();
+    for (uint64_t i = 1; i <= 5; ++i)
+        ex.execute(ins("a", std::to_string(i)), 100 + i);
+    ex.flush();
+    EXPECT_EQ(conn.executed, (std::vector<std::string>{"INSERT INTO `a` VALUES(1),(2),(3),(4),(5)",
+                                                       ins("a", "1"), ins("a", "2"), ins("a", "3"),
+                                                       ins("a", "4"), ins("a", "5")}));
+    EXPECT_EQ(failures, (std::vector<Failure>{{102, "Duplicate entry"}, {104, "Duplicate entry"}}));
+    EXPECT_FALSE(ex.stopped());
+}
+
+TEST_F(BatchTest, HandlerSaysStop)
+{
+    conn.refuse = [](const std::string &s) {
+        return s.find("),(") != std::string::npos || s.find("VALUES(2)") != std::string::npos;
+    };
+    auto ex = make(false, false);
+    for (uint64_t i = 1; i <= 4; ++i)
+        ex.execute(ins("a", std::to_string(i)), i);
+    ex.execute("DROP TABLE `a`", 9);  // sends the batch, which stops at row 2
+    ex.execute(ins("a", "5"), 10);
+    ex.flush();
+    EXPECT_EQ(conn.executed, (std::vector<std::string>{"INSERT INTO `a` VALUES(1),(2),(3),(4)", ins("a", "1"),
+                                                       ins("a", "2")}));
+    EXPECT_EQ(failures, (std::vector<Failure>{{2, "Duplicate entry"}}));
+    EXPECT_TRUE(ex.stopped());
+}
+
+TEST_F(BatchTest, LostConnectionReportedOnceWithFirstTag)
+{
+    auto ex = make();
+    ex.execute(ins("a", "1"), 7);
+    ex.execute(ins("a", "2"), 8);
+    conn.loseConnection = true;
+    ex.flush();
+    ex.execute(ins("a", "3"), 9);
+    ex.execute("DROP TABLE `a`", 10);
+    ex.flush();
+    EXPECT_EQ(conn.executed.size(), 1u);
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].tag, 7u);
+    EXPECT_TRUE(ex.stopped());
+}
+
+TEST_F(BatchTest, LostConnectionOnAStatementAlone)
+{
+    auto ex = make();
+    conn.loseConnection = true;
+    ex.execute("CREATE TABLE `a`(`x` INT);", 3);
+    ex.execute(ins("a", "1"), 4);
+    EXPECT_EQ(failures, (std::vector<Failure>{{3, "Lost connection to server during query"}}));
+    EXPECT_TRUE(ex.stopped());
+}
+
+TEST_F(BatchTest, RowLimitAndPacketLimitSplit)
+{
+    auto ex = make();
+    for (uint64_t i = 0; i < 2500; ++i)
+        ex.execute(ins("a", "1"), i);
+    ex.flush();
+    ASSERT_EQ(conn.executed.size(), 3u);
+    EXPECT_EQ(std::count(conn.executed[0].begin(), conn.executed[0].end(), '('), 1000);
+    EXPECT_EQ(std::count(conn.executed[2].begin(), conn.executed[2].end(), '('), 500);
+
+    // A small max_allowed_packet: every batch stays below it, with room left.
+    FakeConnection small;
+    small.engines = {{"a", "InnoDB"}};
+    small.maxAllowedPacket = "4096";
+    BatchExecutor ex2(small, false, {});
+    const std::string tuple = "'" + std::string(100, 'x') + "'";
+    for (uint64_t i = 0; i < 200; ++i)
+        ex2.execute(ins("a", tuple), i);
+    ex2.flush();
+    size_t rows = 0;
+    for (const std::string &s : small.executed) {
+        EXPECT_LT(s.size(), 4096u - 4096u / 16 + 1);
+        rows += static_cast<size_t>(std::count(s.begin(), s.end(), '('));
+    }
+    EXPECT_EQ(rows, 200u);
+    EXPECT_GT(small.executed.size(), 5u);
+
+    // A row larger than the limit goes alone, unchanged.
+    small.executed.clear();
+    const std::string big = ins("a", "'" + std::string(5000, 'y') + "'");
+    ex2.execute(ins("a", "1"), 1);
+    ex2.execute(big, 2);
+    ex2.execute(ins("a", "2"), 3);
+    ex2.flush();
+    EXPECT_EQ(small.executed, (std::vector<std::string>{ins("a", "1"), big, ins("a", "2")}));
+}
+
+TEST_F(BatchTest, UnknownPacketSizeAssumesOneMebibyte)
+{
+    conn.maxAllowedPacket.clear();
+    auto ex = make();
+    const std::string tuple = "'" + std::string(1000, 'z') + "'";
+    for (uint64_t i = 0; i < 999; ++i)
+        ex.execute(ins("a", tuple), i);
+    ex.flush();
+    ASSERT_GT(conn.executed.size(), 1u);
+    for (const std::string &s : conn.executed)
+        EXPECT_LT(s.size(), size_t(1) << 20);
+}
+
+TEST_F(BatchTest, NonTransactionalOrUnknownTablesGoRowByRow)
+{
+    auto ex = make();
+    ex.execute(ins("m", "1"), 1);
+    ex.execute(ins("m", "2"), 2);
+    ex.execute(ins("nosuch", "3"), 3);
+    ex.execute(ins("nosuch", "4"), 4);
+    ex.execute(ins("o'k", "5"), 5);
+    ex.execute(ins("o'k", "6"), 6);
+    ex.flush();
+    EXPECT_EQ(conn.executed, (std::vector<std::string>{ins("m", "1"), ins("m", "2"), ins("nosuch", "3"),
+                                                       ins("nosuch", "4"), "INSERT INTO `o'k` VALUES(5),(6)"}));
+    EXPECT_NE(std::find(conn.queries.begin(), conn.queries.end(),
+                        "SELECT ENGINE FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND "
+                        "TABLE_NAME = 'o''k'"),
+              conn.queries.end());
+}
+
+TEST_F(BatchTest, EngineForgottenAfterOtherStatements)
+{
+    auto ex = make();
+    ex.execute(ins("a", "1"), 1);
+    ex.execute("DROP TABLE `a`", 2);
+    conn.engines["a"] = "MyISAM";  // recreated with another engine
+    ex.execute("CREATE TABLE `a`(`x` INT) ENGINE=MyISAM;", 3);
+    ex.execute(ins("a", "2"), 4);
+    ex.execute(ins("a", "3"), 5);
+    ex.flush();
+    EXPECT_EQ(conn.executed.back(), ins("a", "3"));
+    EXPECT_EQ(conn.executed[conn.executed.size() - 2], ins("a", "2"));
+}
+
+TEST_F(BatchTest, RowByRowSendsEverythingAlone)
+{
+    auto ex = make(true);
+    ex.execute(ins("a", "1"), 1);
+    ex.execute(ins("a", "2"), 2);
+    EXPECT_EQ(conn.executed, (std::vector<std::string>{ins("a", "1"), ins("a", "2")}));
+    EXPECT_TRUE(conn.queries.empty());
+}
+
+TEST_F(BatchTest, TrickyLinesAreNotMerged)
+{
+    auto ex = make();
+    const std::vector<std::string> alone = {
+        ins("a", "1") + " -- )",
+        ins("a", "1") + ";",
+        ins("a", "1),(2"),
+        ins("a", "1) ,(2"),
+        ins("a", "1 /* x */"),
+        ins("a", "1 # x"),
+        ins("a", "\"a\""),
+        ins("a", "'unterminated"),
+        ins("a", "'\\'"),
+        "INSERT INTO `a` VALUES (1)",
+        "insert into `a` VALUES(1)",
+        "INSERT INTO `a`(x) VALUES(1)",
+        "INSERT INTO a VALUES(1)",
+    };
+    for (size_t i = 0; i < alone.size(); ++i) {
+        BatchExecutor::SingleRowInsert parsed;
+        EXPECT_FALSE(BatchExecutor::parseSingleRowInsert(alone[i], parsed)) << alone[i];
+    }
+    const std::vector<std::string> merged = {
+        ins("a", "')'"), ins("a", "'it''s), (x'"), ins("a", "'back\\\\', ')'"), ins("a", "'\\')'"),
+        ins("a", "UNHEX('41'), (2)"), ins("a", "'-- # /* ; \" `'"),
+    };
+    for (const std::string &s : merged) {
+        BatchExecutor::SingleRowInsert parsed;
+        EXPECT_TRUE(BatchExecutor::parseSingleRowInsert(s, parsed)) << s;
+        EXPECT_EQ(parsed.quotedName, "a");
+    }
+    BatchExecutor::SingleRowInsert parsed;
+    ASSERT_TRUE(BatchExecutor::parseSingleRowInsert("INSERT INTO `x``y` VALUES(1)", parsed));
+    EXPECT_EQ(parsed.quotedName, "x``y");
+
+    for (const std::string &s : alone)
+        ex.execute(s, 0);
+    for (const std::string &s : merged)
+        ex.execute(s, 1);
+    ex.flush();
+    std::vector<std::string> expected = alone;
+    std::string batch = "INSERT INTO `a` VALUES";
+    for (size_t i = 0; i < merged.size(); ++i)
+        batch += (i ? "," : "") + merged[i].substr(std::string("INSERT INTO `a` VALUES").size());
+    expected.push_back(batch);
+    EXPECT_EQ(conn.executed, expected);
+}
+
+} // namespace
+} // namespace tabulon
