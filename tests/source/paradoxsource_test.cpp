@@ -1,0 +1,237 @@
+#include "source/paradoxsource.h"
+
+#include "common/error.h"
+#include "common/fileexists.h"
+#include "common/programfolder.h"
+#include "fs/filelister.h"
+#include "support/fakehost.h"
+#include "../fs/tempfolder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace tabulon;
+using tabulon::test::FakeHost;
+using tabulon::test::TempFolder;
+
+namespace {
+
+const char *const kQuestionStart = "In some cases the software needs to use a folder without spaces.\r\n"
+                                   "Is it OK to create the folder ";
+
+class CopyDb : public ::testing::Test {
+protected:
+    TempFolder t;
+    FakeHost host;
+    std::string target;
+
+    void SetUp() override
+    {
+        SetProgramDriveRoot(t.folder("drive"));
+        target = t.path("drive/TestDB");
+        t.folder("My Data");
+        t.folder("My Data/sub");
+        t.file("My Data/a.db", "a");
+        t.file("My Data/sub/b.db", "b");
+    }
+    void TearDown() override { SetProgramDriveRoot("/"); }
+};
+
+} // namespace
+
+TEST_F(CopyDb, NoSpaceAsksNothingAndChangesNothing)
+{
+    for (const std::string &folder : std::vector<std::string>{t.path("drive"), "  " + t.path("drive") + "  ", "", "   "}) {
+        host.fields[1] = folder;
+        CopyDB(host, false);
+        CopyDB(host, true);
+        EXPECT_EQ(host.fields[1], folder);
+    }
+    EXPECT_TRUE(host.boxes.empty());
+    EXPECT_FALSE(IsFolder(target));
+}
+
+TEST_F(CopyDb, QuestionNamesTargetAndWord)
+{
+    host.fields[1] = t.path("My Data");
+    host.answers = {false, false};
+    CopyDB(host, true);
+    CopyDB(host, false);
+    ASSERT_EQ(host.boxes.size(), 2u);
+    EXPECT_EQ(host.boxes[0].text, kQuestionStart + target + " and put sample db files in it?");
+    EXPECT_EQ(host.boxes[1].text, kQuestionStart + target + " and put Your db files in it?");
+    EXPECT_EQ(host.boxes[0].kind, FakeHost::Box::Question);
+    EXPECT_EQ(host.boxes[0].title, "");
+    // No: nothing created, the field keeps the path with spaces.
+    EXPECT_EQ(host.fields[1], t.path("My Data"));
+    EXPECT_FALSE(IsFolder(target));
+}
+
+TEST_F(CopyDb, YesCopiesIntoTargetAndSwitchesTheField)
+{
+    host.fields[1] = t.path("My Data");
+    CopyDB(host, false);
+    EXPECT_EQ(host.questions().size(), 1u);
+    EXPECT_TRUE(host.errors().empty()) << host.errors().front();
+    EXPECT_EQ(host.fields[1], target);
+    EXPECT_EQ(host.fieldChanges, std::vector<int>{1});
+    EXPECT_EQ(t.read("drive/TestDB/a.db"), "a");
+    EXPECT_EQ(t.read("drive/TestDB/sub/b.db"), "b");
+}
+
+TEST_F(CopyDb, MergesIntoAnExistingTarget)
+{
+    t.folder("drive/TestDB");
+    t.file("drive/TestDB/a.db", "old");
+    t.file("drive/TestDB/earlier.db", "earlier");
+    host.fields[1] = t.path("My Data");
+    CopyDB(host, false);
+    EXPECT_TRUE(host.errors().empty());
+    EXPECT_EQ(t.read("drive/TestDB/a.db"), "a");
+    EXPECT_EQ(t.read("drive/TestDB/earlier.db"), "earlier");
+    EXPECT_EQ(host.fields[1], target);
+}
+
+TEST_F(CopyDb, CreateFailureLeavesTheField)
+{
+    SetProgramDriveRoot(t.file("not-a-folder"));
+    host.fields[1] = t.path("My Data");
+    CopyDB(host, false);
+    const auto errors = host.errors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("Could not create the folder " + t.path("not-a-folder/TestDB")),
+              std::string::npos);
+    EXPECT_NE(errors[0].find("\r\nin Quorvex2021/08/31.Paradox.CopyDB at line 116\r\r"),
+              std::string::npos)
+        << errors[0];
+    EXPECT_EQ(host.fields[1], t.path("My Data"));
+}
+
+TEST_F(CopyDb, CopyFailureStillSwitchesTheField)
+{
+    t.folder("drive/TestDB");
+    t.folder("drive/TestDB/a.db"); // a folder in the way of a file
+    host.fields[1] = t.path("My Data");
+    CopyDB(host, false);
+    const auto errors = host.errors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find(t.path("My Data/a.db")), std::string::npos) << errors[0];
+    EXPECT_NE(errors[0].find("at line 120"), std::string::npos) << errors[0];
+    EXPECT_EQ(host.fields[1], target);
+}
+
+TEST_F(CopyDb, UntrimmedTextIsWhatGetsCopied)
+{
+    // Inner and outer spaces: the question is asked, the copy uses the text
+    // as typed, which names no folder.
+    host.fields[1] = " " + t.path("My Data");
+    CopyDB(host, false);
+    EXPECT_EQ(host.questions().size(), 1u);
+    const auto errors = host.errors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("at line 120"), std::string::npos);
+    EXPECT_EQ(host.fields[1], target);
+}
+
+TEST(ParadoxTables, NamesAreUpperCaseWithoutDb)
+{
+    EXPECT_EQ(ParadoxTableName("Customer.db"), "CUSTOMER");
+    EXPECT_EQ(ParadoxTableName("orders.DB"), "ORDERS");
+    EXPECT_EQ(ParadoxTableName("a.db.db"), "A");
+    EXPECT_EQ(ParadoxTableName("MY.DB.OLD.DB"), "MY.OLD");
+    EXPECT_EQ(ParadoxTableName("A.D.DBB"), "A.DB");
+    EXPECT_EQ(ParadoxTableName("müller.db"), "MÜLLER");
+    EXPECT_EQ(ParadoxTableName("x\xff.db"), "X\xff"); // not UTF-8: bytes kept
+    EXPECT_EQ(ParadoxConnectionString("/data/p x"),
+              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/data/p x;Extended Properties=Paradox 5.x;");
+}
+
+TEST(ParadoxTables, PresenceAndDiscovery)
+{
+    TempFolder t;
+    FakeHost host;
+    std::vector<std::string> list{"stale"};
+
+    host.fields[1] = "";
+    EXPECT_FALSE(FolderHasDbFiles(host));
+    ListParadoxTables(host, list);
+    EXPECT_TRUE(list.empty());
+
+    host.fields[1] = t.path("missing");
+    EXPECT_FALSE(FolderHasDbFiles(host));
+
+    // Only a lock-style file: present, but no table.
+    host.fields[1] = t.folder("tilde");
+    t.file("tilde/~abc.db");
+    EXPECT_TRUE(FolderHasDbFiles(host));
+    ListParadoxTables(host, list);
+    EXPECT_TRUE(list.empty());
+
+    // Tables only below: not present, yet discovered.
+    host.fields[1] = t.folder("below");
+    t.folder("below/sub");
+    t.file("below/sub/Parts.db");
+    EXPECT_FALSE(FolderHasDbFiles(host));
+    ListParadoxTables(host, list);
+    EXPECT_EQ(list, std::vector<std::string>{"PARTS"});
+
+    // Same name twice, top folder first; a trailing "/" changes nothing.
+    host.fields[1] = t.folder("twice");
+    t.folder("twice/sub");
+    t.file("twice/sub/stock.db");
+    t.file("twice/Stock.Db");
+    t.file("twice/notes.txt");
+    ListParadoxTables(host, list);
+    EXPECT_EQ(list, (std::vector<std::string>{"STOCK", "STOCK"}));
+    host.fields[1] += "/";
+    ListParadoxTables(host, list);
+    EXPECT_EQ(list, (std::vector<std::string>{"STOCK", "STOCK"}));
+    EXPECT_TRUE(host.boxes.empty());
+}
+
+TEST(ParadoxTables, UnreadableFolderPropagates)
+{
+    TempFolder t;
+    const std::string locked = t.folder("locked");
+    t.file("locked/a.db");
+    ::chmod(locked.c_str(), 0);
+    const int result = test::runUnprivileged([&] {
+        FakeHost host;
+        host.fields[1] = locked;
+        try {
+            FolderHasDbFiles(host);
+            return 1;
+        } catch (const Error &) {
+        }
+        // The walk drops the unreadable folder itself, so nothing is listed.
+        std::vector<std::string> list;
+        ListParadoxTables(host, list);
+        return list.empty() && host.boxes.empty() ? 0 : 2;
+    });
+    ::chmod(locked.c_str(), 0755);
+    if (result == -1)
+        GTEST_SKIP() << "running as root and could not switch to user nobody";
+    EXPECT_EQ(result, 0);
+}
+
+TEST(PathHelpers, FileNameDriveRootAndExistence)
+{
+    EXPECT_EQ(FileNameFromPath("/a/b/c.db"), "c.db");
+    EXPECT_EQ(FileNameFromPath("c.db"), "c.db");
+    EXPECT_EQ(FileNameFromPath("/a/b/"), "");
+    EXPECT_EQ(FileNameFromPath(""), "");
+
+    EXPECT_EQ(ProgramDriveRoot(), "/");
+    SetProgramDriveRoot("/tmp/x");
+    EXPECT_EQ(ProgramDriveRoot(), "/tmp/x/");
+    SetProgramDriveRoot("/");
+    EXPECT_FALSE(ProgramFolder().empty());
+    EXPECT_NE(ProgramFolder().back(), '/');
+
+    TempFolder t;
+    EXPECT_TRUE(FileExists(t.file("f")));
+    EXPECT_TRUE(FileExists(t.root()));
+    EXPECT_FALSE(FileExists(t.path("missing")));
+    EXPECT_FALSE(FileExists(""));
+}
