@@ -1,6 +1,18 @@
 #pragma once
 
+#include "engine/scriptexecution.h"
+#include "ui/common/messageboxes.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class QModelIndex;
 class QWidget;
+
+namespace Ui {
+class Form2;
+}
 
 namespace tabulon {
 
@@ -10,5 +22,51 @@ struct RunState;
 // by `owner`; returns when it has closed. Its outcome is in
 // state.SQLFormOK and state.StopConversion.
 void ShowPreviewWindow(QWidget *owner, RunState &state);
+
+// The SQL preview window: the script list, its execution with the failing
+// line located, and the commands around it.
+class Form2 : public QDialog, private ScriptExecutionHost {
+    Q_OBJECT
+public:
+    Form2(RunState &state, QWidget *owner);
+    ~Form2() override;
+
+    bool executing() const { return m_executing; }
+
+public slots:
+    void reject() override; // the close box and Escape
+
+private:
+    enum class Leave { None, Back, Skip, Close };
+
+    void ListView1_Click(const QModelIndex &index);
+    void PushButton1_Click();
+    void PushButton2_Click();
+    void PushButton3_Click();
+    void PushButton4_Click();
+    void PushButton5_Click();
+    void PushButton6_Click();
+    void PushButton7_Click();
+    void PushButton8_Click();
+    void PushButton9_Click();
+    void leave(Leave how);
+    bool rowByRow() const;
+
+    // ScriptExecutionHost
+    MessageHost &messages() override { return m_boxes; }
+    void setBusy(bool busy) override;
+    void setProgress(double percent, const std::string &caption) override;
+    void selectLine(int line) override;
+    void setErrorText(const std::string &text) override;
+    bool stopRequested() override { return m_pendingLeave != Leave::None; }
+    void closeWindow() override;
+
+    std::unique_ptr<Ui::Form2> m_ui;
+    RunState &m_state;
+    MessageBoxes m_boxes;
+    bool m_executing = false;
+    Leave m_pendingLeave = Leave::None;
+    bool m_checkToggled = false;
+};
 
 } // namespace tabulon

@@ -1,0 +1,197 @@
+#include "engine/scriptexecution.h"
+
+#include "common/eventpump.h"
+#include "common/guardedsteps.h"
+#include "data/connection.h"
+#include "engine/batchexecutor.h"
+#include "engine/scriptmodel.h"
+
+#include <optional>
+
+namespace tabulon {
+
+int ErrorLine = 0;
+
+namespace {
+
+constexpr const char *kLocation = "Form2.PushButton1_Click";
+constexpr const char *kNotOpen =
+    "The connection to the MySQL server is not open, so no statement can be sent. "
+    "Go back to the main window and start the conversion again.";
+
+// The pointer comes back on every way out, an abort included.
+class BusyScope {
+public:
+    explicit BusyScope(ScriptExecutionHost &host) : m_host(host) {}
+    ~BusyScope() { release(); }
+    void acquire()
+    {
+        m_host.setBusy(true);
+        m_on = true;
+    }
+    void release()
+    {
+        if (m_on)
+            m_host.setBusy(false);
+        m_on = false;
+    }
+
+private:
+    ScriptExecutionHost &m_host;
+    bool m_on = false;
+};
+
+void ResetProgress(ScriptExecutionHost &host) { host.setProgress(0, "Progress Bar"); }
+
+} // namespace
+
+bool IsLocatedError(const std::string &description)
+{
+    static constexpr char kWord[] = "sqlexception";
+    constexpr size_t n = sizeof(kWord) - 1;
+    if (description.size() < n)
+        return false;
+    for (size_t i = 0; i + n <= description.size(); ++i) {
+        size_t k = 0;
+        while (k < n) {
+            char c = description[i + k];
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+            if (c != kWord[k])
+                break;
+            ++k;
+        }
+        if (k == n)
+            return true;
+    }
+    return false;
+}
+
+bool IsBlankLine(const std::string &line)
+{
+    for (char c : line)
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+            return false;
+    return true;
+}
+
+ExecutionResult ExecuteScript(const ScriptModel &script, Connection *connection,
+                              ScriptExecutionHost &host, ExecutionFlags flags, bool rowByRow)
+{
+    GuardedProcedure proc(host.messages(), kLocation);
+    if (proc.decide(100, [&] { return script.lineCount() == 0; })) {
+        host.messages().inform("No SQL to run.");
+        return ExecutionResult::NothingToRun;
+    }
+
+    BusyScope busy(host);
+    proc.step(102, [&] { busy.acquire(); });
+    int n = 0;
+    proc.step(104, [&] { n = script.lineCount(); });
+
+    enum class Failure { None, Located, Lost };
+    Failure failure = Failure::None;
+    int failedLine = 0;
+    std::string failedText;
+    auto onFailure = [&](uint64_t tag, const DbError &error) {
+        const int line = static_cast<int>(tag);
+        if (error.connectionLost()) {
+            // Every later line would fail the same way: one report, then stop.
+            failure = Failure::Lost;
+            failedLine = line;
+            proc.report(112, error.what());
+            return false;
+        }
+        if (IsLocatedError(error.what())) {
+            failure = Failure::Located;
+            failedLine = line;
+            failedText = error.what();
+            return false;
+        }
+        proc.report(112, error.what());
+        return true;
+    };
+
+    std::optional<BatchExecutor> executor;
+    if (connection)
+        executor.emplace(*connection, rowByRow, onFailure);
+    bool stopped = false;
+    std::string caption;
+    for (int r = 1; r <= n && failure == Failure::None; ++r) {
+        proc.step(106, [] { EventPump::yield(); });
+        if (host.stopRequested()) {
+            stopped = true;
+            break;
+        }
+        const int current = script.lineCount();
+        if (r > current)
+            break;
+        proc.step(108, [&] {
+            caption = "Please wait.. Processing row: ";
+            caption += std::to_string(r);
+            caption += " of ";
+            caption += std::to_string(current);
+            host.setProgress(static_cast<double>(r) / current * 100.0, caption);
+        });
+        if (proc.decide(110, [&] { return IsBlankLine(script.line(r - 1)); }))
+            continue;
+        if (!executor) {
+            failure = Failure::Lost;
+            failedLine = r;
+            proc.report(112, kNotOpen);
+            break;
+        }
+        proc.step(112, [&] {
+            try {
+                executor->execute(script.line(r - 1), static_cast<uint64_t>(r));
+            } catch (const DbError &error) {
+                // An executor that throws instead of calling back: same rules.
+                onFailure(static_cast<uint64_t>(r), error);
+            }
+        });
+        if (failure == Failure::None && host.stopRequested()) {
+            stopped = true;
+            break;
+        }
+    }
+    // Lines queued in a batch belong to lines already passed: send them
+    // before anything is decided.
+    if (executor && failure == Failure::None)
+        proc.step(112, [&] {
+            try {
+                executor->flush();
+            } catch (const DbError &error) {
+                onFailure(static_cast<uint64_t>(n), error);
+            }
+        });
+
+    if (failure == Failure::Located) {
+        ErrorLine = failedLine;
+        host.selectLine(failedLine);
+        host.setErrorText(failedText);
+        busy.release();
+        ResetProgress(host);
+        host.messages().inform("Error found.");
+        return ExecutionResult::LocatedError;
+    }
+    if (failure == Failure::Lost) {
+        host.selectLine(failedLine);
+        busy.release();
+        ResetProgress(host);
+        return ExecutionResult::ConnectionLost;
+    }
+    if (stopped) {
+        busy.release();
+        ResetProgress(host);
+        return ExecutionResult::Stopped;
+    }
+
+    proc.step(114, [&] { flags.SQLFormOK = true; });
+    proc.step(116, [&] { flags.StopConversion = false; });
+    proc.step(118, [&] { busy.release(); });
+    proc.step(120, [&] { ResetProgress(host); });
+    proc.step(122, [&] { host.closeWindow(); });
+    return ExecutionResult::Done;
+}
+
+} // namespace tabulon

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "common/messagehost.h"
+
+#include <string>
+
+namespace tabulon {
+
+class Connection;
+class ScriptModel;
+
+// The 1-based script line of the last located error in this program run; 0
+// until one happens. Closing the preview or showing a new script keeps it.
+extern int ErrorLine;
+
+// What the execution needs from the preview window.
+class ScriptExecutionHost {
+public:
+    virtual ~ScriptExecutionHost() = default;
+    virtual MessageHost &messages() = 0;
+    virtual void setBusy(bool busy) = 0;
+    // percent 0..100 and the bar's caption
+    virtual void setProgress(double percent, const std::string &caption) = 0;
+    // Selects the 1-based line and scrolls it into view.
+    virtual void selectLine(int line) = 0;
+    virtual void setErrorText(const std::string &text) = 0;
+    // True once the user asked to leave the window during the execution.
+    virtual bool stopRequested() = 0;
+    virtual void closeWindow() = 0;
+};
+
+enum class ExecutionResult {
+    NothingToRun,   // empty list: "No SQL to run."
+    Done,           // every line ran; the flags are set and the window closed
+    LocatedError,   // stopped at ErrorLine, "Error found."
+    ConnectionLost, // one report, the line selected, the flags untouched
+    Stopped,        // the user asked to leave after the current line
+};
+
+struct ExecutionFlags {
+    bool &SQLFormOK;
+    bool &StopConversion;
+};
+
+// "Execute SQL": the lines in order on `connection` (null: not open), every
+// statement through one batching executor tagged with its line number, so the
+// first refused line is found exactly as when sent one by one.
+ExecutionResult ExecuteScript(const ScriptModel &script, Connection *connection,
+                              ScriptExecutionHost &host, ExecutionFlags flags, bool rowByRow);
+
+// A failure the user can correct at its line: the description mentions
+// "SQLException" in any case.
+bool IsLocatedError(const std::string &description);
+
+// Only white space: nothing to send.
+bool IsBlankLine(const std::string &line);
+
+} // namespace tabulon

@@ -1,0 +1,288 @@
+#include "ui/preview/form2.h"
+
+#include "common/error.h"
+#include "common/guardedsteps.h"
+#include "common/settingskeys.h"
+#include "engine/runstate.h"
+#include "ui/common/busypointer.h"
+#include "ui/common/windowlook.h"
+#include "ui/preview/clipboard.h"
+#include "ui/preview/errormail.h"
+#include "ui/preview/form3.h"
+#include "ui/preview/form4.h"
+#include "ui/preview/form5.h"
+
+#include "ui_form2.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QStyledItemDelegate>
+
+namespace tabulon {
+namespace {
+
+constexpr int kColumnWidth = 7000 / 15;
+
+const char *const kCopied =
+    "Results have been copied to the clipboard.\r\rClick a text area where you normally type "
+    "and press Ctrl+V to paste the clipboard.";
+const char *const kNothingToCopy =
+    "The SQL list is empty, so nothing was copied. The clipboard keeps what it held.";
+const char *const kErrorCopied =
+    "Error message have been copied to the clipboard.\r\rClick a text area where you normally "
+    "type and press Ctrl+V to paste the clipboard.";
+
+// Tells the window when a click only ticked a row's check box, so that the
+// click does not also open the line for editing.
+class CheckAwareDelegate : public QStyledItemDelegate {
+public:
+    CheckAwareDelegate(bool &toggled, QObject *parent)
+        : QStyledItemDelegate(parent), m_toggled(toggled) {}
+
+protected:
+    bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
+                     const QModelIndex &index) override
+    {
+        const QVariant before = index.data(Qt::CheckStateRole);
+        const bool handled = QStyledItemDelegate::editorEvent(event, model, option, index);
+        if (handled && index.data(Qt::CheckStateRole) != before)
+            m_toggled = true;
+        // Presses on the check box are the delegate's, not a row click.
+        if (handled && (event->type() == QEvent::MouseButtonRelease
+                        || event->type() == QEvent::MouseButtonDblClick))
+            m_toggled = true;
+        return handled;
+    }
+
+private:
+    bool &m_toggled;
+};
+
+bool IsBlank(const QString &text) { return text.trimmed().isEmpty(); }
+
+} // namespace
+
+void ShowPreviewWindow(QWidget *owner, RunState &state)
+{
+    Form2 window(state, owner);
+    window.exec();
+}
+
+Form2::Form2(RunState &state, QWidget *owner)
+    : QDialog(owner), m_ui(std::make_unique<Ui::Form2>()), m_state(state), m_boxes(this)
+{
+    m_ui->setupUi(this);
+    LoadSecondaryWindow(this, QStringLiteral("SQL Preview"));
+
+    QTreeView *list = m_ui->ListView1;
+    list->setItemDelegate(new CheckAwareDelegate(m_checkToggled, list));
+    list->setModel(&m_state.scriptList);
+    list->header()->setStretchLastSection(false);
+    list->header()->resizeSection(0, kColumnWidth);
+    list->header()->setToolTip(list->toolTip());
+
+    connect(list, &QAbstractItemView::clicked, this, &Form2::ListView1_Click);
+    connect(list, &QAbstractItemView::pressed, this, [this] { m_checkToggled = false; });
+    connect(m_ui->PushButton1, &QPushButton::clicked, this, &Form2::PushButton1_Click);
+    connect(m_ui->PushButton2, &QPushButton::clicked, this, &Form2::PushButton2_Click);
+    connect(m_ui->PushButton3, &QPushButton::clicked, this, &Form2::PushButton3_Click);
+    connect(m_ui->PushButton4, &QPushButton::clicked, this, &Form2::PushButton4_Click);
+    connect(m_ui->PushButton5, &QPushButton::clicked, this, &Form2::PushButton5_Click);
+    connect(m_ui->PushButton6, &QPushButton::clicked, this, &Form2::PushButton6_Click);
+    connect(m_ui->PushButton7, &QPushButton::clicked, this, &Form2::PushButton7_Click);
+    connect(m_ui->PushButton8, &QPushButton::clicked, this, &Form2::PushButton8_Click);
+    connect(m_ui->PushButton9, &QPushButton::clicked, this, &Form2::PushButton9_Click);
+}
+
+Form2::~Form2() = default;
+
+bool Form2::rowByRow() const
+{
+    try {
+        return SettingsStore().number(settings::RowByRow) == 1;
+    } catch (const Error &) {
+        return false;
+    }
+}
+
+void Form2::ListView1_Click(const QModelIndex &index)
+{
+    if (m_checkToggled) {
+        m_checkToggled = false;
+        return;
+    }
+    if (!index.isValid() || !m_ui->ListView1->selectionModel()->isSelected(index))
+        return;
+    GuardedProcedure proc(m_boxes, "Form2.ListView1_Click");
+    Form4 dialog(m_state.scriptList, this);
+    proc.step(100, [&] { dialog.ListLine = index.row() + 1; });
+    proc.step(102, [&] {
+        dialog.setLineText(QString::fromStdString(m_state.scriptList.line(index.row())));
+    });
+    proc.step(104, [&] { dialog.exec(); });
+}
+
+void Form2::PushButton1_Click()
+{
+    // A press while the lines run would start them over inside the run.
+    if (m_executing)
+        return;
+    m_executing = true;
+    m_pendingLeave = Leave::None;
+    ExecutionResult result = ExecutionResult::NothingToRun;
+    try {
+        result = ExecuteScript(m_state.scriptList, m_state.mysql_conn.get(), *this,
+                               {m_state.SQLFormOK, m_state.StopConversion}, rowByRow());
+    } catch (const Aborted &) {
+        // The program is ending: leave quietly, the run unwinds on its own.
+        m_executing = false;
+        done(QDialog::Rejected);
+        return;
+    }
+    m_executing = false;
+    const Leave pending = std::exchange(m_pendingLeave, Leave::None);
+    if (result != ExecutionResult::Done)
+        leave(pending);
+}
+
+void Form2::PushButton2_Click()
+{
+    GuardedProcedure proc(m_boxes, "Form2.PushButton2_Click");
+    bool copied = false;
+    proc.step(100, [&] {
+        BusyPointer busy(this);
+        copied = CopyListViewToClipboard(m_state.scriptList);
+    });
+    proc.step(102, [&] { m_boxes.inform(copied ? kCopied : kNothingToCopy); });
+}
+
+void Form2::PushButton3_Click()
+{
+    GuardedProcedure proc(m_boxes, "Form2.PushButton3_Click");
+    proc.step(100, [&] {
+        Form3 dialog(m_state.scriptList, this);
+        dialog.exec();
+    });
+}
+
+void Form2::PushButton4_Click()
+{
+    GuardedProcedure proc(m_boxes, "Form2.PushButton4_Click");
+    QString text;
+    proc.step(100, [&] { text = m_ui->Text1->toPlainText(); });
+    if (!proc.decide(102, [&] { return !IsBlank(text); }))
+        return;
+    proc.step(104, [&] { ClearClipboard(); });
+    proc.step(106, [&] { SetClipboardText(text); });
+    proc.step(108, [&] { m_boxes.inform(kErrorCopied); });
+}
+
+void Form2::PushButton5_Click()
+{
+    if (m_executing) {
+        m_pendingLeave = Leave::Back;
+        return;
+    }
+    leave(Leave::Back);
+}
+
+void Form2::PushButton6_Click()
+{
+    GuardedProcedure proc(m_boxes, "Form2.PushButton6_Click");
+    const int rows = m_state.scriptList.lineCount();
+    if (!proc.decide(100, [&] { return rows >= 1 && ErrorLine >= 1; }))
+        return;
+    proc.step(102, [&] {
+        if (ErrorLine > rows)
+            throw Error("The error was at line " + std::to_string(ErrorLine)
+                        + ", but this script has only " + std::to_string(rows) + " lines.");
+        selectLine(ErrorLine);
+    });
+}
+
+void Form2::PushButton7_Click()
+{
+    GuardedProcedure proc(m_boxes, "Form2.PushButton7_Click");
+    proc.step(100, [&] {
+        Form5 view(m_state.datatypeList, this);
+        view.exec();
+    });
+}
+
+void Form2::PushButton8_Click()
+{
+    GuardedProcedure proc(m_boxes, "Form2.PushButton8_Click");
+    QString text;
+    proc.step(100, [&] { text = m_ui->Text1->toPlainText(); });
+    if (!proc.decide(102, [&] { return !IsBlank(text); }))
+        return;
+    proc.step(104, [&] { OpenUrl(ErrorMailUrl(text)); });
+}
+
+void Form2::PushButton9_Click()
+{
+    if (m_executing) {
+        m_pendingLeave = Leave::Skip;
+        return;
+    }
+    leave(Leave::Skip);
+}
+
+void Form2::reject()
+{
+    if (m_executing) {
+        // Stop after the current line; the execution then closes the window.
+        m_pendingLeave = Leave::Close;
+        return;
+    }
+    QDialog::reject();
+}
+
+void Form2::leave(Leave how)
+{
+    switch (how) {
+    case Leave::None:
+        return;
+    case Leave::Back: {
+        GuardedProcedure proc(m_boxes, "Form2.PushButton5_Click");
+        proc.step(100, [&] { done(QDialog::Rejected); });
+        return;
+    }
+    case Leave::Skip: {
+        GuardedProcedure proc(m_boxes, "Form2.PushButton9_Click");
+        proc.step(100, [&] { m_state.StopConversion = false; });
+        proc.step(102, [&] { done(QDialog::Rejected); });
+        return;
+    }
+    case Leave::Close:
+        QDialog::reject();
+        return;
+    }
+}
+
+void Form2::setBusy(bool busy) { BusyPointer::set(this, busy); }
+
+void Form2::setProgress(double percent, const std::string &caption)
+{
+    m_ui->ProgressBar1->setValue(static_cast<int>(percent));
+    m_ui->ProgressBar1->setFormat(QString::fromStdString(caption));
+}
+
+void Form2::selectLine(int line)
+{
+    QTreeView *list = m_ui->ListView1;
+    const QModelIndex index = m_state.scriptList.index(line - 1, 0);
+    if (!index.isValid())
+        return;
+    list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    list->scrollTo(index, QAbstractItemView::EnsureVisible);
+}
+
+void Form2::setErrorText(const std::string &text)
+{
+    m_ui->Text1->setPlainText(QString::fromStdString(text));
+}
+
+void Form2::closeWindow() { done(QDialog::Accepted); }
+
+} // namespace tabulon
