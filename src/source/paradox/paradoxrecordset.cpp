@@ -1,0 +1,49 @@
+#include "source/paradox/paradoxrecordset.h"
+
+#include "common/error.h"
+
+#include <algorithm>
+
+namespace tabulon {
+
+ParadoxRecordSet::ParadoxRecordSet(const std::string &path)
+    : m_table(std::make_unique<paradox::ParadoxTable>(path)), m_fields(m_table->adoFields()),
+      m_values(m_fields.size()), m_decoded(m_fields.size(), 0)
+{
+    m_eof = !m_table->next();
+    m_bof = m_eof;
+}
+
+void ParadoxRecordSet::moveNext()
+{
+    if (!m_table)
+        throw Error("The record set of a Paradox table is closed.");
+    if (m_eof)
+        throw Error("The record set of \"" + m_table->path() + "\" is already past its last row.");
+    std::fill(m_decoded.begin(), m_decoded.end(), 0);
+    m_eof = !m_table->next();
+}
+
+const Value &ParadoxRecordSet::value(int field)
+{
+    if (!m_table)
+        throw Error("The record set of a Paradox table is closed.");
+    if (field < 0 || size_t(field) >= m_fields.size())
+        throw Error("The table \"" + m_table->path() + "\" has no field number " + std::to_string(field) + ".");
+    if (m_eof)
+        throw Error("The record set of \"" + m_table->path() + "\" has no current row.");
+    Value &v = m_values[size_t(field)];
+    if (!m_decoded[size_t(field)]) {
+        m_table->decode(field, v);
+        m_decoded[size_t(field)] = 1;
+    }
+    return v;
+}
+
+void ParadoxRecordSet::close()
+{
+    m_table.reset();
+    m_eof = m_bof = true;
+}
+
+} // namespace tabulon

@@ -1,0 +1,475 @@
+#include "source/paradox/paradoxtable.h"
+
+#include "common/error.h"
+#include "source/paradox/codepage.h"
+#include "source/paradox/paradoxcrypt.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace tabulon::paradox {
+namespace {
+
+// Day 1 of Paradox dates is 0001-01-01; the zero date 1899-12-30 is day 693594.
+constexpr int64_t kZeroDateDay = 693594;
+constexpr int64_t kMsPerDay = 86'400'000;
+
+uint16_t le16(const unsigned char *p) { return uint16_t(p[0] | p[1] << 8); }
+uint32_t le32(const unsigned char *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t be32(const unsigned char *p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]); }
+
+bool allZero(const unsigned char *p, size_t n)
+{
+    for (size_t i = 0; i < n; ++i)
+        if (p[i])
+            return false;
+    return true;
+}
+
+// Numbers are stored big-endian with the sign bit flipped so that they sort
+// as bytes; negative doubles have every bit inverted.
+double storedDouble(const unsigned char *p)
+{
+    uint64_t u = 0;
+    for (int i = 0; i < 8; ++i)
+        u = u << 8 | p[i];
+    if (u & 0x8000'0000'0000'0000ull)
+        u &= 0x7FFF'FFFF'FFFF'FFFFull;
+    else
+        u = ~u;
+    double d;
+    std::memcpy(&d, &u, 8);
+    return d;
+}
+
+const char *typeName(uint8_t type)
+{
+    switch (type) {
+    case Alpha: return "Alpha";
+    case Date: return "Date";
+    case Short: return "Short";
+    case Long: return "Long Integer";
+    case Money: return "Money";
+    case Number: return "Number";
+    case Logical: return "Logical";
+    case Memo: return "Memo";
+    case Blob: return "Binary";
+    case FormattedMemo: return "Formatted Memo";
+    case Ole: return "OLE";
+    case Graphic: return "Graphic";
+    case Time: return "Time";
+    case Timestamp: return "Timestamp";
+    case AutoIncrement: return "Autoincrement";
+    case Bcd: return "BCD";
+    case Bytes: return "Bytes";
+    default: return nullptr;
+    }
+}
+
+int adoType(uint8_t type)
+{
+    using namespace AdoType;
+    switch (type) {
+    case Alpha: return adVarWChar;
+    case Date: case Time: case Timestamp: return adDate;
+    case Short: return adSmallInt;
+    case Long: case AutoIncrement: return adInteger;
+    case Number: return adDouble;
+    case Money: return adCurrency;
+    case Logical: return adBoolean;
+    case Bcd: return adNumeric;
+    case Memo: return adLongVarWChar;
+    case Blob: case FormattedMemo: case Ole: case Graphic: return adLongVarBinary;
+    case Bytes: return adBinary;
+    default: return adEmpty;
+    }
+}
+
+// Bytes a field of this type takes in the record, or 0 when `size` is not
+// a size such a field can have.
+int recordBytes(uint8_t type, int size)
+{
+    switch (type) {
+    case Alpha: case Bytes: return size >= 1 ? size : 0;
+    case Date: case Long: case Time: case AutoIncrement: return size == 4 ? 4 : 0;
+    case Short: return size == 2 ? 2 : 0;
+    case Money: case Number: case Timestamp: return size == 8 ? 8 : 0;
+    case Logical: return size == 1 ? 1 : 0;
+    case Bcd: return size <= 32 ? 17 : 0;
+    case Memo: case Blob: case FormattedMemo: case Ole: case Graphic: return size >= 10 ? size : 0;
+    default: return 0;
+    }
+}
+
+} // namespace
+
+ParadoxTable::ParadoxTable(const std::string &path) : m_file(path), m_blobs(path, 0)
+{
+    readHeader();
+    m_blobs = ParadoxBlobFile(path, m_key);
+    m_block.resize(size_t(m_blockSize));
+}
+
+ParadoxTable::~ParadoxTable() = default;
+
+int ParadoxTable::codePage() const { return m_codePage->number(); }
+
+void ParadoxTable::damaged(const std::string &what) const
+{
+    throw Error("The Paradox table \"" + path() + "\" cannot be read: " + what +
+                ". The file is damaged; repair it with Paradox or restore it from a backup.");
+}
+
+void ParadoxTable::readHeader()
+{
+    const uint64_t fileSize = m_file.size();
+    if (fileSize < 0x58)
+        damaged("it has " + std::to_string(fileSize) + " bytes, too few for a Paradox table header");
+    unsigned char fixed[0x58];
+    m_file.readAt(0, fixed, sizeof fixed);
+
+    const unsigned fileType = fixed[4];
+    if (fileType == 1)
+        throw Error("\"" + path() + "\" is a Paradox primary index, not a table.");
+    if (fileType != 0 && fileType != 2)
+        throw Error("\"" + path() + "\" is not a Paradox table (file type " + std::to_string(fileType) +
+                    ": an index or another kind of Paradox file).");
+    m_keyed = fileType == 0;
+
+    switch (fixed[0x39]) {
+    case 3: m_version = 30; break;
+    case 4: m_version = 35; break;
+    case 5: case 6: case 7: case 8: case 9: m_version = 40; break;
+    case 10: case 11: m_version = 50; break;
+    case 12: m_version = 70; break;
+    default:
+        damaged("its header names the unknown file version " + std::to_string(fixed[0x39]));
+    }
+
+    const unsigned blockKb = fixed[5];
+    if (blockKb != 1 && blockKb != 2 && blockKb != 3 && blockKb != 4 && blockKb != 8 && blockKb != 16 && blockKb != 32)
+        damaged("its header gives the impossible block size " + std::to_string(blockKb) + " KB");
+    m_blockSize = int(blockKb) * 1024;
+    m_recordSize = le16(fixed);
+    m_headerSize = le16(fixed + 2);
+    m_recordCount = le32(fixed + 6);
+    m_firstBlock = le16(fixed + 0x0E);
+    const int fieldCount = int16_t(le16(fixed + 0x21));
+
+    if (m_recordSize <= 0 || m_recordSize > m_blockSize - 6)
+        damaged("its record size " + std::to_string(m_recordSize) + " does not fit its " +
+                std::to_string(m_blockSize) + "-byte blocks");
+    const int base = m_version >= 40 ? 0x78 : 0x58;
+    if (m_headerSize < base)
+        damaged("its header size " + std::to_string(m_headerSize) + " is too small");
+    if (uint64_t(m_headerSize) > fileSize)
+        damaged("its header of " + std::to_string(m_headerSize) + " bytes is longer than the file (" +
+                std::to_string(fileSize) + " bytes); the file is truncated");
+    if (fieldCount <= 0)
+        damaged("its header gives " + std::to_string(fieldCount) + " fields");
+
+    std::vector<unsigned char> header(static_cast<size_t>(m_headerSize));
+    m_file.readAt(0, header.data(), header.size());
+    const unsigned char *h = header.data();
+
+    int codePage = 0;
+    m_key = le32(h + 0x25);
+    if (m_version >= 40) {
+        codePage = le16(h + 0x6A);
+        if (m_key == 0xFF00FF00u)
+            m_key = le32(h + 0x5C);
+    } else if (m_key == 0xFF00FF00u) {
+        m_key = 0;
+    }
+    m_codePage = &CodePage::forNumber(codePage);
+
+    const int tableNameLength = m_version >= 70 ? 261 : 79;
+    const int64_t namesStart = int64_t(base) + int64_t(fieldCount) * 6 + 4 + tableNameLength;
+    if (namesStart > m_headerSize)
+        damaged("its " + std::to_string(fieldCount) + " field descriptions do not fit its " +
+                std::to_string(m_headerSize) + "-byte header");
+
+    m_fields.resize(size_t(fieldCount));
+    int offset = 0;
+    for (int i = 0; i < fieldCount; ++i) {
+        ParadoxField &f = m_fields[size_t(i)];
+        f.type = h[base + 2 * i];
+        const int size = h[base + 2 * i + 1];
+        if (!typeName(f.type))
+            damaged("field " + std::to_string(i + 1) + " has the unknown type " + std::to_string(f.type));
+        f.size = recordBytes(f.type, size);
+        if (!f.size)
+            damaged("field " + std::to_string(i + 1) + " (" + typeName(f.type) + ") has the impossible size " +
+                    std::to_string(size));
+        f.decimals = f.type == Bcd ? size : 0;
+        f.offset = offset;
+        offset += f.size;
+    }
+    if (offset != m_recordSize)
+        damaged("its fields take " + std::to_string(offset) + " bytes but its records have " +
+                std::to_string(m_recordSize));
+
+    int64_t pos = namesStart;
+    for (int i = 0; i < fieldCount; ++i) {
+        const auto *start = h + pos;
+        const auto *end = static_cast<const unsigned char *>(std::memchr(start, 0, size_t(m_headerSize - pos)));
+        if (!end)
+            damaged("its field names run past the end of its header");
+        m_fields[size_t(i)].name.clear();
+        m_codePage->decode(start, size_t(end - start), m_fields[size_t(i)].name);
+        pos = end - h + 1;
+    }
+
+    const uint64_t blocks = (fileSize - uint64_t(m_headerSize) + uint64_t(m_blockSize) - 1) / uint64_t(m_blockSize);
+    m_blocksInFile = uint32_t(std::min<uint64_t>(blocks, 65535));
+    if (m_firstBlock == 0 && m_recordCount > 0)
+        damaged("its header counts " + std::to_string(m_recordCount) + " records but names no data block");
+    if (m_firstBlock > m_blocksInFile)
+        damaged("its first data block " + std::to_string(m_firstBlock) + " lies past the end of the file; "
+                "the file is truncated");
+    m_visited.assign(size_t(m_blocksInFile) + 1, false);
+}
+
+std::vector<Field> ParadoxTable::adoFields() const
+{
+    std::vector<Field> out;
+    out.reserve(m_fields.size());
+    for (const ParadoxField &f : m_fields) {
+        Field a;
+        a.name = f.name;
+        a.type = adoType(f.type);
+        a.definedSize = f.size;
+        if (f.type == Bcd) {
+            a.precision = 32;
+            a.scale = f.decimals;
+        }
+        out.push_back(std::move(a));
+    }
+    return out;
+}
+
+void ParadoxTable::loadBlock(uint32_t number)
+{
+    if (number > m_blocksInFile)
+        damaged("data block " + std::to_string(m_currentBlock) + " continues with block " + std::to_string(number) +
+                ", which lies past the end of the file; the file is truncated");
+    if (m_visited[number])
+        damaged("its chain of data blocks runs in a circle (block " + std::to_string(number) + " comes twice)");
+    m_visited[number] = true;
+
+    const uint64_t offset = uint64_t(m_headerSize) + uint64_t(number - 1) * uint64_t(m_blockSize);
+    const size_t got = m_file.readAt(offset, m_block.data(), m_block.size());
+    if (got < m_block.size())
+        std::memset(m_block.data() + got, 0, m_block.size() - got);
+    if (m_key)
+        DecryptDataBlock(m_block.data(), m_block.size(), m_key, number);
+
+    const int lastOffset = int16_t(le16(m_block.data() + 4));
+    const int count = lastOffset < 0 ? 0 : lastOffset / m_recordSize + 1;
+    const int64_t used = 6 + int64_t(count) * m_recordSize;
+    if (used > m_blockSize)
+        damaged("data block " + std::to_string(number) + " claims " + std::to_string(count) +
+                " records, more than fit in a block");
+    // The last block may run past the end of the file; its records may not.
+    if (used > int64_t(got) && count > 0)
+        damaged("the file ends inside the records of data block " + std::to_string(number) +
+                "; the file is truncated");
+    m_currentBlock = number;
+    m_nextBlock = le16(m_block.data());
+    m_recordsInBlock = count;
+    m_recordIndex = 0;
+}
+
+bool ParadoxTable::next()
+{
+    if (!m_started) {
+        m_started = true;
+        m_nextBlock = m_firstBlock;
+    }
+    while (m_recordIndex >= m_recordsInBlock) {
+        if (m_nextBlock == 0) {
+            m_record = nullptr;
+            m_recordsInBlock = 0;
+            return false;
+        }
+        loadBlock(m_nextBlock);
+    }
+    m_record = m_block.data() + 6 + size_t(m_recordIndex) * size_t(m_recordSize);
+    ++m_recordIndex;
+    return true;
+}
+
+void ParadoxTable::decode(int j, Value &v)
+{
+    const ParadoxField &f = m_fields[size_t(j)];
+    const unsigned char *p = m_record + f.offset;
+    auto bad = [&](const std::string &what) {
+        throw Error("The value of field \"" + f.name + "\" in the Paradox table \"" + path() + "\" is not a valid " +
+                    typeName(f.type) + " value: " + what + ".");
+    };
+    switch (f.type) {
+    case Alpha: {
+        const auto *end = static_cast<const unsigned char *>(std::memchr(p, 0, size_t(f.size)));
+        const size_t n = end ? size_t(end - p) : size_t(f.size);
+        if (n == 0) {
+            v.setNull();
+            return;
+        }
+        std::string &s = v.textBuffer(Value::Kind::Text);
+        s.clear();
+        m_codePage->decode(p, n, s);
+        return;
+    }
+    case Short: {
+        const uint16_t u = uint16_t(p[0] << 8 | p[1]);
+        if (!u)
+            v.setNull();
+        else
+            v.setInteger(int16_t(u ^ 0x8000));
+        return;
+    }
+    case Long:
+    case AutoIncrement:
+    case Date:
+    case Time: {
+        const uint32_t u = be32(p);
+        if (!u) {
+            v.setNull();
+            return;
+        }
+        const int32_t i = int32_t(u ^ 0x8000'0000u);
+        if (f.type == Date)
+            v.setDateTime(DateTime{int64_t(i) - kZeroDateDay, 0});
+        else if (f.type == Time) {
+            if (i < 0 || i >= kMsPerDay)
+                bad(std::to_string(i) + " ms is no time of day");
+            v.setDateTime(DateTime{0, i});
+        } else
+            v.setInteger(i);
+        return;
+    }
+    case Number:
+    case Money:
+    case Timestamp: {
+        if (allZero(p, 8)) {
+            v.setNull();
+            return;
+        }
+        const double d = storedDouble(p);
+        if (f.type == Number) {
+            v.setDouble(d);
+        } else if (f.type == Money) {
+            const double units = std::round(d * 10000.0);
+            if (!std::isfinite(units) || std::fabs(units) >= 9.2e18)
+                bad("it is out of the range of money values");
+            v.setCurrency(int64_t(units));
+        } else {
+            // Dates before 0001-01-01 are negative; Paradox writes a few.
+            if (!std::isfinite(d) || std::fabs(d) >= 9.0e18)
+                bad("it is out of the range of dates");
+            const int64_t ms = int64_t(std::llround(d));
+            int64_t day = ms / kMsPerDay, rest = ms % kMsPerDay;
+            if (rest < 0) {
+                rest += kMsPerDay;
+                --day;
+            }
+            v.setDateTime(DateTime{day - kZeroDateDay, int32_t(rest)});
+        }
+        return;
+    }
+    case Logical:
+        if (!p[0])
+            v.setNull();
+        else
+            v.setBoolean((p[0] & 0x7F) != 0);
+        return;
+    case Bcd: {
+        if (!p[0]) {
+            v.setNull();
+            return;
+        }
+        // 32 digits in nibbles 2..33, the last `decimals` of them after the
+        // point; negative numbers have every digit nibble inverted. Paradox
+        // fills digits past a double's precision with junk nibbles: the
+        // number ends at the first nibble that is no digit.
+        const bool negative = !(p[0] & 0x80);
+        const unsigned flip = negative ? 0x0F : 0x00;
+        const int decimals = std::min(int(p[0] & 0x3F), 32);
+        char digits[32];
+        bool junk = false;
+        for (int i = 0; i < 32; ++i) {
+            const int n = i + 2;
+            unsigned nibble = ((n & 1) ? p[n / 2] : p[n / 2] >> 4) & 0x0F;
+            nibble ^= flip;
+            if (nibble > 9)
+                junk = true;
+            digits[i] = junk ? '0' : char('0' + nibble);
+        }
+        std::string &s = v.textBuffer(Value::Kind::Decimal);
+        s.clear();
+        const int intDigits = 32 - decimals;
+        int first = 0;
+        while (first < intDigits && digits[first] == '0')
+            ++first;
+        bool nonZero = first < intDigits;
+        for (int i = intDigits; i < 32 && !nonZero; ++i)
+            nonZero = digits[i] != '0';
+        if (negative && nonZero)
+            s.push_back('-');
+        if (first == intDigits)
+            s.push_back('0');
+        else
+            s.append(digits + first, size_t(intDigits - first));
+        if (decimals > 0) {
+            s.push_back('.');
+            s.append(digits + intDigits, size_t(decimals));
+        }
+        return;
+    }
+    case Bytes:
+        if (allZero(p, size_t(f.size)))
+            v.setNull();
+        else
+            v.setBytes(std::string_view(reinterpret_cast<const char *>(p), size_t(f.size)));
+        return;
+    default:
+        decodeBlob(f, p, v);
+        return;
+    }
+}
+
+void ParadoxTable::decodeBlob(const ParadoxField &f, const unsigned char *p, Value &v)
+{
+    const size_t leader = size_t(f.size - 10);
+    const unsigned char *pointer = p + leader;
+    const uint32_t length = le32(pointer + 4);
+    if (length == 0) {
+        v.setNull();
+        return;
+    }
+    const unsigned char *data;
+    if (length <= leader) {
+        data = p;
+    } else {
+        m_blobs.read(pointer, m_blobData, f.name);
+        data = reinterpret_cast<const unsigned char *>(m_blobData.data());
+    }
+    size_t n = length;
+    // Graphic and OLE values start with an 8-byte storage header.
+    if (f.type == Graphic || f.type == Ole) {
+        if (n < 8)
+            throw Error("The value of field \"" + f.name + "\" in the Paradox table \"" + path() +
+                        "\" is damaged: it has " + std::to_string(n) + " bytes, fewer than its 8-byte header.");
+        data += 8;
+        n -= 8;
+    }
+    if (f.type == Memo) {
+        std::string &s = v.textBuffer(Value::Kind::Text);
+        s.clear();
+        m_codePage->decode(data, n, s);
+    } else {
+        v.setBytes(std::string_view(reinterpret_cast<const char *>(data), n));
+    }
+}
+
+} // namespace tabulon::paradox
