@@ -1,5 +1,8 @@
 #include "fs/subfolderwalk.h"
 
+#include "common/error.h"
+#include "common/eventpump.h"
+
 #include "support/fakehost.h"
 #include "tempfolder.h"
 
@@ -7,6 +10,7 @@
 
 #include <algorithm>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace tabulon;
@@ -165,4 +169,39 @@ TEST_F(Walk, OnlyTheFirstEqualEntryIsRemoved)
     if (result == -1)
         GTEST_SKIP() << "running as root and could not switch to user nobody";
     EXPECT_EQ(result, 0);
+}
+
+TEST_F(Walk, OtherReadFailuresAreReportedAndTheWalkGoesOn)
+{
+    t.folder("P/A");
+    t.folder("P/B");
+    // No descriptor left for opening a folder: not a permission problem, so
+    // nothing is removed, but the user learns that folders went unread.
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        FakeHost child;
+        std::vector<std::string> list{p};
+        const rlimit none{0, 0};
+        ::setrlimit(RLIMIT_NOFILE, &none);
+        GetSubDirectories2016(child, list, true);
+        const auto errors = child.errors();
+        const bool ok = list == std::vector<std::string>{p} && errors.size() == 1 &&
+                        errors[0].find("\r\nin Hestwick2021/08/31.AddFolder.GetSubDirectories2016 "
+                                       "at line 116\r\r") != std::string::npos &&
+                        errors[0].find(p) != std::string::npos;
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(Walk, QuittingStopsTheWalkWithoutReports)
+{
+    t.folder("P/A");
+    EventPump::requestQuit();
+    EXPECT_THROW(walk(), Aborted);
+    EventPump::reset();
+    EXPECT_TRUE(host.boxes.empty());
 }

@@ -2,6 +2,7 @@
 
 #include <QTemporaryDir>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <sys/stat.h>
@@ -14,7 +15,19 @@ namespace tabulon::test {
 // build a tree in it. Paths are given relative to it.
 class TempFolder {
 public:
-    TempFolder() { ::chmod(root().c_str(), 0755); }
+    TempFolder()
+    {
+        m_dir.setAutoRemove(false);
+        ::chmod(root().c_str(), 0755);
+    }
+    // By bytes: Qt cannot name the files whose names are not UTF-8.
+    ~TempFolder()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(root(), ec);
+    }
+    TempFolder(const TempFolder &) = delete;
+    TempFolder &operator=(const TempFolder &) = delete;
     std::string root() const { return m_dir.path().toStdString(); }
     std::string path(const std::string &relative) const { return root() + "/" + relative; }
     std::string folder(const std::string &relative) const
