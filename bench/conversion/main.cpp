@@ -1,0 +1,124 @@
+// Direct-mode conversion of a generated 100,000-row, 8-column table against
+// a private server, side by side with `tabulon-sql FOLDER | mariadb` on a
+// fresh database of the same server: batched, row by row, and the client
+// with single-row and 500-row inserts.
+
+#include "common/eventpump.h"
+#include "engine/conversionrun.h"
+#include "fakehost.h"
+#include "mariadbserver.h"
+#include "tools/paradoxwriter.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+using namespace tabulon;
+using tabulon::test::FakeHost;
+using tabulon::test::TestServer;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+void WriteTable(const std::string &path, int rows)
+{
+    ParadoxWriter w(path, {{"Id", 'I'}, {"Name", 'A', 30}, {"Born", 'D'}, {"Qty", 'S'}, {"Price", 'N'},
+                           {"Cash", '$'}, {"Ok", 'L'}, {"Note", 'A', 60}});
+    for (int i = 1; i <= rows; ++i)
+        w.addRow({Value::integer(i), Value::text("Customer O'Neil " + std::to_string(i)),
+                  Value::dateTime(DateTime::fromCivil(1950 + i % 60, 1 + i % 12, 1 + i % 28)),
+                  Value::integer(i % 30000), Value::real(i * 1.25), Value::currency(i * 137),
+                  Value::boolean(i % 2), Value::text("note \\ with quote ' and ü, number " + std::to_string(i))});
+    w.finish();
+}
+
+struct Direct {
+    double seconds;
+    double gapMs;
+    size_t errors;
+};
+
+Direct RunDirect(TestServer &server, const std::string &folder, const std::string &db, bool rowByRow)
+{
+    FakeHost host;
+    host.fields[1] = folder;
+    host.fields[2] = "127.0.0.1";
+    host.fields[3] = std::to_string(server.port());
+    host.fields[4] = server.user();
+    host.fields[5] = server.password();
+    host.fields[6] = db;
+    host.rowByRowValue = rowByRow;
+    RunState state;
+    EventPump::reset();
+    const auto start = Clock::now();
+    ConvertTables(host, state);
+    const double s = Seconds(start);
+    return {s, std::chrono::duration<double, std::milli>(EventPump::longestGap()).count(), host.errors().size()};
+}
+
+double RunClient(TestServer &server, const std::string &folder, const std::string &db, int batch,
+                 const std::string &cliPath)
+{
+    // The client's login in a defaults file: the password holds shell characters.
+    const std::string cnf = folder + "/client.cnf";
+    {
+        std::ofstream f(cnf);
+        f << "[client]\nhost=127.0.0.1\nport=" << server.port() << "\nuser=" << server.user()
+          << "\npassword=\"" << server.password() << "\"\ndatabase=" << db << "\ndefault-character-set=utf8mb4\n";
+    }
+    const std::string command = "'" + cliPath + "' --batch " + std::to_string(batch) + " '" + folder +
+                                "' | mariadb --defaults-file='" + cnf + "'";
+    const auto start = Clock::now();
+    const int status = std::system(command.c_str());
+    const double s = Seconds(start);
+    if (status != 0)
+        std::fprintf(stderr, "client load failed (status %d): %s\n", status, command.c_str());
+    return s;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int rows = argc > 1 ? std::atoi(argv[1]) : 100'000;
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString();
+    WriteTable(folder + "/BENCH.db", rows);
+
+    auto server = TestServer::startPrivate();
+    const std::string cli = TABULON_SQL_PATH;
+
+    auto check = [&](const std::string &db) {
+        return server->scalar(db, "SELECT COUNT(*) FROM BENCH").value_or("none");
+    };
+
+    std::string db = server->createDatabase("b");
+    const Direct batched = RunDirect(*server, folder, db, false);
+    std::printf("direct, batched:        %8.3f s  rows %s  reports %zu  longest event-loop gap %.1f ms\n",
+                batched.seconds, check(db).c_str(), batched.errors, batched.gapMs);
+    db = server->createDatabase("r");
+    const Direct single = RunDirect(*server, folder, db, true);
+    std::printf("direct, row by row:     %8.3f s  rows %s  reports %zu  longest event-loop gap %.1f ms\n",
+                single.seconds, check(db).c_str(), single.errors, single.gapMs);
+    db = server->createDatabase("c");
+    const double client1 = RunClient(*server, folder, db, 1, cli);
+    std::printf("tabulon-sql | mariadb:  %8.3f s  rows %s  (single-row inserts)\n", client1, check(db).c_str());
+    db = server->createDatabase("m");
+    const double client500 = RunClient(*server, folder, db, 500, cli);
+    std::printf("tabulon-sql --batch 500 | mariadb: %8.3f s  rows %s\n", client500, check(db).c_str());
+
+    std::printf("\nrow by row / batched:                 %6.2fx  (target >= 15)\n", single.seconds / batched.seconds);
+    std::printf("batched / client 500-row inserts:     %6.2fx  (target <= 1.3)\n", batched.seconds / client500);
+    std::printf("row by row / client single-row:       %6.2fx  (target <= 1.10)\n", single.seconds / client1);
+    std::printf("longest event-loop gap:               %6.1f ms (target < 50)\n",
+                std::max(batched.gapMs, single.gapMs));
+    return 0;
+}

@@ -1,0 +1,613 @@
+// The conversion run against a real MariaDB server, on Paradox folders this
+// test writes (and the real fixture tables when they are there).
+
+#include "engine/conversionrun.h"
+
+#include "common/eventpump.h"
+#include "engine/connectionfactory.h"
+#include "fakehost.h"
+#include "fixtures.h"
+#include "mariadbserver.h"
+#include "source/paradoxsource.h"
+#include "tools/paradoxwriter.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+
+using namespace tabulon;
+using tabulon::test::FakeHost;
+using tabulon::test::TestServer;
+
+namespace {
+
+using Rows = std::vector<TestServer::Row>;
+using Box = FakeHost::Box;
+
+// A scripted window whose hooks let a test act on the server at exact
+// points of the run (a trigger after the create, a killed session).
+class Host : public FakeHost {
+public:
+    std::function<void(const std::string &)> onCaption;
+    std::function<void(int)> onRow;   // the row counter r, from 1
+    int rowsSeen = 0;
+    void setProgressCaption(const std::string &caption) override
+    {
+        FakeHost::setProgressCaption(caption);
+        rowsSeen = 0;
+        if (onCaption)
+            onCaption(caption);
+    }
+    void setProgress(double percent) override
+    {
+        FakeHost::setProgress(percent);
+        if (percent != 0 && onRow)
+            onRow(++rowsSeen);
+    }
+};
+
+std::string Hex(const std::string &bytes)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out.push_back(digits[c >> 4]);
+        out.push_back(digits[c & 15]);
+    }
+    return out;
+}
+
+class Conversion : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EventPump::reset();
+        ASSERT_TRUE(m_dir.isValid());
+        folder = m_dir.path().toStdString();
+        useServer(TestServer::shared());
+    }
+
+    void useServer(TestServer &s)
+    {
+        server = &s;
+        db = s.createDatabase("conv");
+        host.fields[1] = folder;
+        host.fields[2] = "127.0.0.1";
+        host.fields[3] = std::to_string(s.port());
+        host.fields[4] = s.user();
+        host.fields[5] = s.password();
+        host.fields[6] = db;
+    }
+
+    // Table NAME with an Id column and n rows "row <i>".
+    void writeSimple(const std::string &name, int n)
+    {
+        ParadoxWriter w(folder + "/" + name + ".db", {{"Id", 'I'}, {"Label", 'A', 20}});
+        for (int i = 1; i <= n; ++i)
+            w.addRow({Value::integer(i), Value::text("row " + std::to_string(i))});
+        w.finish();
+    }
+
+    Rows query(const std::string &sql) { return server->query(db, sql); }
+    std::string count(const std::string &table)
+    {
+        return server->scalar(db, "SELECT COUNT(*) FROM `" + table + "`").value_or("?");
+    }
+    std::vector<std::string> errorDescriptions() const
+    {
+        std::vector<std::string> out;
+        for (const auto &e : host.errors())
+            out.push_back(e.substr(0, e.find("\r\n")));
+        return out;
+    }
+    // The step number of each Application Error report, in order.
+    std::vector<int> errorSteps() const
+    {
+        std::vector<int> out;
+        for (const auto &e : host.errors()) {
+            const auto at = e.find(" at line ");
+            out.push_back(at == std::string::npos ? -1 : std::stoi(e.substr(at + 9)));
+        }
+        return out;
+    }
+    void expectDone()
+    {
+        ASSERT_FALSE(host.boxes.empty());
+        EXPECT_EQ(host.boxes.back().kind, Box::Information);
+        EXPECT_EQ(host.boxes.back().text, "Done.");
+        EXPECT_EQ(host.boxes.back().title, "");
+        ASSERT_FALSE(host.captions.empty());
+        EXPECT_EQ(host.captions.back(), "Progress Bar");
+        ASSERT_FALSE(host.progress.empty());
+        EXPECT_EQ(host.progress.back(), 0);
+        EXPECT_FALSE(host.busy);
+        EXPECT_FALSE(state.ConversionBusy);
+        ASSERT_TRUE(state.mysql_conn);
+        EXPECT_FALSE(state.mysql_conn->isOpen());
+    }
+
+    QTemporaryDir m_dir;
+    std::string folder;
+    TestServer *server = nullptr;
+    std::string db;
+    Host host;
+    RunState state;
+};
+
+TEST_F(Conversion, EveryTypeArrivesIntact)
+{
+    std::string memo;
+    for (int i = 0; memo.size() < 70 * 1024; ++i)
+        memo += "Line " + std::to_string(i) + ": O'Brien \\ \"quoted\" Zoë €\r\n";
+    std::string blob;
+    for (int i = 0; i < 3000; ++i)
+        blob.push_back(static_cast<char>(i * 7));
+    {
+        ParadoxWriter w(folder + "/AllTypes.db",
+                        {{"Auto", '+'}, {"Name", 'A', 40}, {"Born", 'D'}, {"Stamp", '@'}, {"Clock", 'T'},
+                         {"Small", 'S'}, {"Big", 'I'}, {"Price", 'N'}, {"Cash", '$'}, {"Ok", 'L'},
+                         {"Amount", '#', 2}, {"Notes", 'M', 20}, {"Pic", 'B', 10}, {"Raw", 'Y', 4}});
+        w.addRow({Value::null(), Value::text("O'Brien \\ Zoë Ærø €™"),
+                  Value::dateTime(DateTime::fromCivil(1990, 3, 4)),
+                  Value::dateTime(DateTime::fromCivil(2001, 2, 3, 4, 5, 6, 789)),
+                  Value::dateTime(DateTime::fromCivil(1899, 12, 30, 12, 30, 0)), Value::integer(-5),
+                  Value::integer(2147483647), Value::real(1234567.89), Value::currency(123400),
+                  Value::boolean(true), Value::decimal("-12345.67"), Value::text(memo), Value::bytes(blob),
+                  Value::bytes(std::string("\xDE\xAD\xBE\xEF", 4))});
+        w.addRow({Value::null(), Value::null(), Value::null(), Value::null(), Value::null(), Value::null(),
+                  Value::null(), Value::null(), Value::null(), Value::null(), Value::null(), Value::null(),
+                  Value::null(), Value::null()});
+        w.addRow({Value::null(), Value::text("12:30"), Value::dateTime(DateTime::fromCivil(2024, 12, 31)),
+                  Value::dateTime(DateTime::fromCivil(1970, 1, 1)), Value::dateTime(DateTime::fromCivil(1899, 12, 30, 23, 59, 59)),
+                  Value::integer(0), Value::integer(-2147483647), Value::real(0.1), Value::currency(-5),
+                  Value::boolean(false), Value::decimal("0.05"), Value::text("short"), Value::bytes("\x01"),
+                  Value::bytes("1234")});
+        w.finish();
+    }
+    ConvertTables(host, state);
+    EXPECT_TRUE(host.errors().empty()) << host.errors().front();
+    expectDone();
+    EXPECT_TRUE(host.questions().empty());
+
+    const Rows types = query("SELECT COLUMN_NAME, COLUMN_TYPE FROM information_schema.COLUMNS WHERE "
+                             "TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 'ALLTYPES' ORDER BY ORDINAL_POSITION");
+    std::vector<std::string> got;
+    for (const auto &r : types)
+        got.push_back(*r[0] + " " + *r[1]);
+    EXPECT_EQ(got, (std::vector<std::string>{"Auto int(11)", "Name text", "Born text", "Stamp text",
+                                             "Clock text", "Small int(11)", "Big int(11)", "Price double",
+                                             "Cash text", "Ok text", "Amount decimal(32,2)", "Notes longtext",
+                                             "Pic longblob", "Raw text"}));
+
+    const Rows rows = query("SELECT Auto, Name, Born, Stamp, Clock, Small, Big, Price, Cash, Ok, Amount, "
+                            "Notes, Pic, Raw FROM ALLTYPES ORDER BY Auto");
+    ASSERT_EQ(rows.size(), 3u);
+    const TestServer::Row first{"1", "O'Brien \\ Zoë Ærø €™", "03/04/1990", "02/03/2001 04:05:06",
+                                "12/30/1899 12:30:00", "-5", "2147483647", "1234567.89", "12.34", "True",
+                                "-12345.67", memo, Hex(blob), "DEADBEEF"};
+    for (size_t c = 0; c < first.size(); ++c)
+        EXPECT_EQ(rows[0][c], first[c]) << "column " << c;
+    EXPECT_EQ(rows[1][0], "2");
+    for (size_t c = 1; c < rows[1].size(); ++c)
+        EXPECT_EQ(rows[1][c], std::nullopt) << "column " << c << " of the blank row";
+    const TestServer::Row third{"3", "12:30", "12/31/2024", "01/01/1970", "12/30/1899 23:59:59", "0",
+                                "-2147483647", "0.1", "-0.0005", "False", "0.05", "short", "01", "31323334"};
+    for (size_t c = 0; c < third.size(); ++c)
+        EXPECT_EQ(rows[2][c], third[c]) << "column " << c;
+    EXPECT_EQ(server->scalar(db, "SELECT LENGTH(Notes) FROM ALLTYPES WHERE Auto = 1"), std::to_string(memo.size()));
+}
+
+TEST_F(Conversion, TablesInReverseListOrderWithCaptionsAndProgress)
+{
+    writeSimple("Empty", 0);
+    writeSimple("One", 1);
+    writeSimple("Four", 4);
+    ConvertTables(host, state);
+    EXPECT_TRUE(host.errors().empty());
+    expectDone();
+    ASSERT_EQ(state.List2.size(), 3u);
+    // Every table is there, and the captions follow List2 from its end.
+    std::vector<std::string> expectedCaptions;
+    for (size_t i = state.List2.size(); i-- > 0;) {
+        expectedCaptions.push_back("Please wait.. Processing table " + state.List2[i]);
+        expectedCaptions.push_back("");
+    }
+    expectedCaptions.push_back("Progress Bar");
+    EXPECT_EQ(host.captions, expectedCaptions);
+    EXPECT_EQ(count("EMPTY"), "0");
+    EXPECT_EQ(count("ONE"), "1");
+    EXPECT_EQ(count("FOUR"), "4");
+    EXPECT_EQ(query("SELECT Id, Label FROM FOUR ORDER BY Id").back(), (TestServer::Row{"4", "row 4"}));
+
+    // Progress: the empty table sets nothing, the one-row table goes to 100
+    // on its row, the four-row table ends at 100; then the reset to 0.
+    std::vector<double> expected;
+    for (size_t i = state.List2.size(); i-- > 0;) {
+        const std::string &t = state.List2[i];
+        if (t == "ONE")
+            expected.push_back(100);
+        if (t == "FOUR")
+            for (int r = 1; r <= 4; ++r)
+                expected.push_back((r + 1) / 5.0 * 100);
+    }
+    expected.push_back(0);
+    EXPECT_EQ(host.progress, expected);
+    EXPECT_EQ(host.busyChanges, 2);
+}
+
+TEST_F(Conversion, OverwriteQuestionIgnoresCaseAndActsOnlyOnYes)
+{
+    writeSimple("Keep", 2);
+    writeSimple("Swap", 3);
+    server->exec(db, "CREATE TABLE KEEP (old INT)");
+    server->exec(db, "INSERT INTO KEEP VALUES (42)");
+    server->exec(db, "CREATE TABLE SWAP (old INT)");
+    host.answers = {};  // filled below once the order is known
+    // SWAP is processed before KEEP when List2 holds KEEP first; answer by name.
+    struct Answering : Host {
+        bool askYesNo(const std::string &text, const std::string &title) override
+        {
+            boxes.push_back({Box::Question, text, title});
+            return text.find("SWAP") != std::string::npos;
+        }
+    } answering;
+    for (int n = 1; n <= 6; ++n)
+        answering.fields[n] = host.fields[n];
+    ConvertTables(answering, state);
+    EXPECT_TRUE(answering.errors().empty()) << answering.errors().front();
+    const auto questions = answering.questions();
+    ASSERT_EQ(questions.size(), 2u);
+    for (const auto &b : answering.boxes)
+        if (b.kind == Box::Question)
+            EXPECT_EQ(b.title, "Overwrite?");
+    EXPECT_TRUE(std::find(questions.begin(), questions.end(), "Would you like to overwrite KEEP?") != questions.end());
+    EXPECT_TRUE(std::find(questions.begin(), questions.end(), "Would you like to overwrite SWAP?") != questions.end());
+    // No: untouched, nothing run. Yes: dropped and recreated from the source.
+    EXPECT_EQ(query("SELECT old FROM KEEP"), (Rows{{"42"}}));
+    EXPECT_EQ(count("SWAP"), "3");
+    EXPECT_EQ(server->scalar(db, "SELECT COUNT(*) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() "
+                                 "AND TABLE_NAME = 'SWAP' AND COLUMN_NAME = 'old'"),
+              "0");
+}
+
+TEST_F(Conversion, CaseDifferentExistingTableIsStillAsked)
+{
+    writeSimple("Orders", 2);
+    server->exec(db, "CREATE TABLE orders (x INT)");
+    host.answers = {true};
+    ConvertTables(host, state);
+    ASSERT_EQ(host.questions(), (std::vector<std::string>{"Would you like to overwrite ORDERS?"}));
+    // The server keeps names as written, so the drop names a table that is
+    // not there: that one statement is reported, the rest goes on.
+    EXPECT_EQ(errorSteps(), (std::vector<int>{140}));
+    EXPECT_EQ(count("ORDERS"), "2");
+    EXPECT_EQ(query("SELECT COUNT(*) FROM orders"), (Rows{{"0"}}));
+    expectDone();
+}
+
+TEST_F(Conversion, RejectedRowCostsOneReportAndTheRestArrive)
+{
+    writeSimple("Picky", 10);
+    host.onRow = [&](int r) {
+        if (r == 1)
+            server->exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON PICKY FOR EACH ROW "
+                             "IF NEW.Id = 4 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'row four refused'; END IF");
+    };
+    ConvertTables(host, state);
+    ASSERT_EQ(host.errors().size(), 1u);
+    EXPECT_NE(host.errors()[0].find("row four refused"), std::string::npos);
+    EXPECT_NE(host.errors()[0].find("in Quorvex2021/08/31.Form1.PushButton7_Click at line 162"), std::string::npos)
+        << host.errors()[0];
+    EXPECT_EQ(count("PICKY"), "9");
+    EXPECT_EQ(server->scalar(db, "SELECT COUNT(*) FROM PICKY WHERE Id = 4"), "0");
+    expectDone();
+}
+
+TEST_F(Conversion, RefusedCreateThenEveryRowIsReported)
+{
+    writeSimple("Late", 3);
+    // Created after the run listed the target tables: no question, and the
+    // run's own CREATE TABLE is refused; its rows do not fit the stranger.
+    host.onCaption = [&](const std::string &caption) {
+        if (caption == "Please wait.. Processing table LATE")
+            server->exec(db, "CREATE TABLE LATE (only_one INT)");
+    };
+    ConvertTables(host, state);
+    EXPECT_EQ(errorSteps(), (std::vector<int>{150, 162, 162, 162}));
+    EXPECT_NE(errorDescriptions()[0].find("already exists"), std::string::npos) << errorDescriptions()[0];
+    EXPECT_EQ(count("LATE"), "0");
+    expectDone();
+}
+
+TEST_F(Conversion, LostConnectionEndsTheRunAfterOneReport)
+{
+    writeSimple("AAA", 50);
+    writeSimple("BBB", 50);
+    host.rowByRowValue = true;
+    host.onRow = [&](int r) {
+        if (r == 10)
+            server->killConnectionsTo(db);
+    };
+    ConvertTables(host, state);
+    ASSERT_EQ(host.errors().size(), 1u) << host.errors().back();
+    EXPECT_EQ(errorSteps(), (std::vector<int>{162}));
+    // The table after it was never started.
+    EXPECT_EQ(host.captions.size(), 3u);  // one table, its clearing, "Progress Bar"
+    expectDone();
+}
+
+TEST_F(Conversion, LostConnectionWhileBatchingAlsoEndsAfterOneReport)
+{
+    writeSimple("AAA", 50);
+    writeSimple("BBB", 50);
+    host.onRow = [&](int r) {
+        if (r == 10)
+            server->killConnectionsTo(db);
+    };
+    ConvertTables(host, state);
+    EXPECT_EQ(host.errors().size(), 1u);
+    expectDone();
+}
+
+TEST_F(Conversion, PerTablePreviewListsOneTableAtATimeAndStopsWhenLeft)
+{
+    writeSimple("T1", 2);
+    writeSimple("T2", 1);
+    writeSimple("T3", 1);
+    server->exec(db, "CREATE TABLE T1 (x INT)");
+    host.check1Value = 1;
+    host.option1Value = false;
+    host.option2Value = true;
+    std::vector<std::vector<std::string>> shown;
+    host.onPreview = [&] {
+        EXPECT_TRUE(state.StopConversion);
+        std::vector<std::string> lines;
+        for (int i = 0; i < state.scriptList.lineCount(); ++i)
+            lines.push_back(state.scriptList.line(i));
+        shown.push_back(lines);
+        EXPECT_EQ(state.datatypeList.rowCount(), 2);
+        if (shown.size() < 2)
+            state.StopConversion = false;  // "Skip Table": go on
+        // The second time the user presses "< Back": the run ends.
+    };
+    ConvertTables(host, state);
+    EXPECT_TRUE(host.errors().empty());
+    ASSERT_EQ(shown.size(), 2u);
+    const std::string first = state.List2[2], second = state.List2[1];
+    for (size_t k = 0; k < 2; ++k) {
+        const std::string t = k == 0 ? first : second;
+        ASSERT_FALSE(shown[k].empty());
+        size_t at = 0;
+        if (t == "T1")
+            EXPECT_EQ(shown[k][at++], "DROP TABLE `T1`");
+        EXPECT_EQ(shown[k][at++].rfind("CREATE TABLE `" + t + "`(", 0), 0u);
+        EXPECT_EQ(shown[k][at++], "INSERT INTO `" + t + "` VALUES(1, 'row 1')");
+    }
+    // Nothing ran on the server; the caption of the last table stays.
+    EXPECT_EQ(query("SHOW TABLES"), (Rows{{"T1"}}));
+    EXPECT_EQ(host.captions[host.captions.size() - 2], "Please wait.. Processing table " + second);
+    expectDone();
+}
+
+TEST_F(Conversion, PerFilePreviewShowsEverythingOnceAndClosesOnce)
+{
+    writeSimple("P1", 2);
+    writeSimple("P2", 0);
+    server->exec(db, "CREATE TABLE P1 (x INT)");
+    host.check1Value = 1;
+    std::vector<std::string> lines;
+    host.onPreview = [&] {
+        EXPECT_FALSE(state.SQLFormOK);
+        ASSERT_TRUE(state.mysql_conn && state.mysql_conn->isOpen()) << "the preview executes on mysql_conn";
+        for (int i = 0; i < state.scriptList.lineCount(); ++i)
+            lines.push_back(state.scriptList.line(i));
+    };
+    ConvertTables(host, state);
+    EXPECT_EQ(host.previewsShown, 1);
+    std::vector<std::string> expected;
+    for (size_t i = state.List2.size(); i-- > 0;) {
+        const std::string &t = state.List2[i];
+        if (t == "P1")
+            expected.push_back("DROP TABLE `P1`");
+        expected.push_back("CREATE TABLE `" + t + "`(`Id` INT,`Label` TEXT);");
+        if (t == "P1") {
+            expected.push_back("INSERT INTO `P1` VALUES(1, 'row 1')");
+            expected.push_back("INSERT INTO `P1` VALUES(2, 'row 2')");
+        }
+    }
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(state.datatypeList.rowCount(), 4);
+    // Not executed: the connections close at the preview's end and the
+    // caption empties there, before "Progress Bar".
+    EXPECT_EQ(host.captions[host.captions.size() - 2], "");
+    expectDone();
+    EXPECT_EQ(query("SELECT COUNT(*) FROM P1"), (Rows{{"0"}}));
+}
+
+TEST_F(Conversion, BusyRunIgnoresASecondStart)
+{
+    writeSimple("B1", 1);
+    state.ConversionBusy = true;
+    ConvertTables(host, state);
+    EXPECT_TRUE(host.boxes.empty());
+    EXPECT_EQ(host.busyChanges, 0);
+    EXPECT_TRUE(state.ConversionBusy);
+
+    state.ConversionBusy = false;
+    host.check1Value = 1;
+    int nested = 0;
+    host.onPreview = [&] {
+        const size_t boxes = host.boxes.size();
+        ConvertTables(host, state);  // "Start Converting" pressed in the preview's wait
+        ++nested;
+        EXPECT_EQ(host.boxes.size(), boxes);
+    };
+    ConvertTables(host, state);
+    EXPECT_EQ(nested, 1);
+    EXPECT_EQ(host.previewsShown, 1);
+    expectDone();
+}
+
+TEST_F(Conversion, QuittingMidRunUnwindsWithoutReports)
+{
+    writeSimple("Q1", 5000);
+    host.onRow = [&](int r) {
+        if (r == 3)
+            EventPump::requestQuit();
+    };
+    EXPECT_THROW(ConvertTables(host, state), Aborted);
+    EventPump::reset();
+    EXPECT_TRUE(host.errors().empty());
+    EXPECT_TRUE(host.informations().empty());
+    EXPECT_FALSE(state.ConversionBusy);
+    EXPECT_FALSE(host.busy);
+    ASSERT_TRUE(state.mysql_conn);
+    EXPECT_FALSE(state.mysql_conn->isOpen());
+}
+
+TEST_F(Conversion, SilentEndsTouchNothing)
+{
+    ConvertTables(host, state);  // an empty folder
+    EXPECT_TRUE(host.boxes.empty());
+    EXPECT_EQ(host.busyChanges, 0);
+    writeSimple("S1", 1);
+    host.fields[5] = "wrong password";
+    ConvertTables(host, state);
+    EXPECT_TRUE(host.boxes.empty());
+    EXPECT_EQ(host.busyChanges, 0);
+    EXPECT_TRUE(state.List2.empty());
+    EXPECT_FALSE(state.ConversionBusy);
+}
+
+// The rows a trigger refuses come back as the same reports in the same
+// order, and leave the same table, whether rows are batched or not; also on
+// a non-transactional target and under a small packet limit.
+class RefusedRows : public Conversion {
+protected:
+    struct Outcome {
+        std::vector<std::string> errors;
+        Rows table;
+    };
+    Outcome run(bool rowByRow)
+    {
+        useServer(*server);  // a fresh database
+        Host h;
+        RunState st;
+        for (int n = 1; n <= 6; ++n)
+            h.fields[n] = host.fields[n];
+        h.rowByRowValue = rowByRow;
+        h.onRow = [&](int r) {
+            if (r == 1)
+                server->exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON WIDE FOR EACH ROW "
+                                 "IF NEW.Id % 97 = 5 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = "
+                                 "CONCAT('refused ', NEW.Id); END IF");
+        };
+        ConvertTables(h, st);
+        Outcome out;
+        out.errors = h.errors();
+        out.table = query("SELECT Id, Label, MD5(Pad) FROM WIDE ORDER BY Id");
+        return out;
+    }
+    void writeWide(int rows)
+    {
+        ParadoxWriter w(folder + "/Wide.db", {{"Id", 'I'}, {"Label", 'A', 20}, {"Pad", 'M', 10}});
+        for (int i = 1; i <= rows; ++i)
+            w.addRow({Value::integer(i), Value::text("r" + std::to_string(i)), Value::text(std::string(700 + i % 50, 'x'))});
+        w.finish();
+    }
+    void expectSame(int rows)
+    {
+        writeWide(rows);
+        const Outcome batched = run(false);
+        const Outcome single = run(true);
+        EXPECT_EQ(batched.errors, single.errors);
+        EXPECT_EQ(batched.table, single.table);
+        const int refused = (rows - 5) / 97 + 1;
+        EXPECT_EQ(static_cast<int>(single.errors.size()), refused);
+        EXPECT_EQ(static_cast<int>(single.table.size()), rows - refused);
+        ASSERT_FALSE(single.errors.empty());
+        EXPECT_NE(single.errors[0].find("refused 5"), std::string::npos);
+    }
+};
+
+TEST_F(RefusedRows, BatchedAndRowByRowAgree) { expectSame(2500); }
+
+TEST_F(RefusedRows, NonTransactionalTargetAgrees)
+{
+    auto myisam = TestServer::startPrivate({"--default-storage-engine=MyISAM"});
+    useServer(*myisam);
+    expectSame(600);
+}
+
+TEST_F(RefusedRows, SmallPacketLimitSplitsBatches)
+{
+    auto small = TestServer::startPrivate({"--max-allowed-packet=64K"});
+    useServer(*small);
+    expectSame(1500);
+}
+
+// Real Paradox tables, when the fixtures are beside the project: every row
+// of every table arrives.
+TEST_F(Conversion, RealFixtureTables)
+{
+    const auto fixtures = tabulon::test::fixturesDir();
+    if (fixtures.empty())
+        GTEST_SKIP() << "the Paradox fixtures are not there";
+    host.fields[1] = (fixtures / "steinm-pxlib").string();
+    ConvertTables(host, state);
+    EXPECT_TRUE(host.errors().empty()) << host.errors().front();
+    expectDone();
+    auto source = OpenConnection(ParadoxConnectionString(host.fields[1]), {3, 30, 15});
+    for (const auto &t : state.List2) {
+        auto rows = source->openRecordSet("SELECT * FROM `" + t + "`");
+        EXPECT_EQ(count(t), std::to_string(rows->recordCount())) << t;
+    }
+}
+
+// tabulon-sql writes what the per-file preview lists, each line ended by ";".
+TEST_F(Conversion, ExportEqualsThePerFilePreview)
+{
+    writeSimple("E1", 3);
+    {
+        ParadoxWriter w(folder + "/E2.db", {{"Note", 'M', 12}, {"When", '@'}});
+        w.addRow({Value::text("multi\nline 'memo' \\ ü"), Value::dateTime(DateTime::fromCivil(2020, 2, 29, 13, 0, 1))});
+        w.addRow({Value::null(), Value::null()});
+        w.finish();
+    }
+    host.check1Value = 1;
+    ConvertTables(host, state);
+    std::string expected;
+    for (int i = 0; i < state.scriptList.lineCount(); ++i) {
+        const std::string &line = state.scriptList.line(i);
+        expected += line + (line.back() == ';' ? "\n" : ";\n");
+    }
+
+    auto capture = [&](const std::string &args) {
+        const std::string command = std::string(TABULON_SQL_PATH) + " " + args + " 2>&1";
+        std::FILE *p = popen(command.c_str(), "r");
+        std::string out;
+        char buffer[65536];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;)
+            out.append(buffer, n);
+        const int status = pclose(p);
+        return std::make_pair(out, status);
+    };
+    const auto [out, status] = capture("'" + folder + "'");
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out, expected);
+
+    const auto [batched, batchStatus] = capture("--drop --batch 2 --table e1 '" + folder + "'");
+    EXPECT_EQ(batchStatus, 0);
+    EXPECT_EQ(batched, "DROP TABLE IF EXISTS `E1`;\nCREATE TABLE `E1`(`Id` INT,`Label` TEXT);\n"
+                       "INSERT INTO `E1` VALUES(1, 'row 1'),(2, 'row 2');\nINSERT INTO `E1` VALUES(3, 'row 3');\n");
+
+    const auto [missing, missingStatus] = capture("--table NOPE '" + folder + "'");
+    EXPECT_NE(missingStatus, 0);
+    EXPECT_NE(missing.find("NOPE"), std::string::npos);
+}
+
+} // namespace
