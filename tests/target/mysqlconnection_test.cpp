@@ -1,0 +1,322 @@
+#include "target/mysqlconnection.h"
+
+#include "common/error.h"
+#include "common/eventpump.h"
+#include "target/mysqltarget.h"
+
+#include "mariadbserver.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tabulon {
+namespace {
+
+using test::TestServer;
+
+std::string hasNo(const std::string &text, const std::string &word)
+{
+    return text.find(word) == std::string::npos ? std::string() : text;
+}
+
+// A loopback port with nothing listening on it.
+int closedPort()
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(s, reinterpret_cast<sockaddr *>(&a), &len);
+    ::close(s);
+    return ntohs(a.sin_port);
+}
+
+DbError openFailure(const std::string &connectionString, ConnectionOptions options = {})
+{
+    try {
+        OpenMySqlConnection(connectionString, options);
+    } catch (const DbError &e) {
+        return e;
+    }
+    ADD_FAILURE() << "opening succeeded: " << connectionString;
+    return DbError("");
+}
+
+DbError executeFailure(MySqlConnection &c, const std::string &sql)
+{
+    try {
+        c.execute(sql);
+    } catch (const DbError &e) {
+        return e;
+    }
+    ADD_FAILURE() << "statement succeeded: " << sql;
+    return DbError("");
+}
+
+// The text a generated literal carries: quotes doubled, backslash escapes.
+std::string literal(const std::string &s)
+{
+    std::string out = "'";
+    for (char c : s) {
+        switch (c) {
+        case '\'': out += "''"; break;
+        case '\\': out += "\\\\"; break;
+        case '\0': out += "\\0"; break;
+        case '\r': out += "\\r"; break;
+        case '\n': out += "\\n"; break;
+        default: out += c;
+        }
+    }
+    return out + "'";
+}
+
+class MySqlConnectionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EventPump::reset();
+        db = server().createDatabase("conn");
+    }
+    void TearDown() override { EventPump::reset(); }
+    static TestServer &server() { return TestServer::shared(); }
+    std::unique_ptr<MySqlConnection> open(ConnectionOptions options = {})
+    {
+        return OpenMySqlConnection(server().connectionString(db), options);
+    }
+
+    std::string db;
+};
+
+TEST_F(MySqlConnectionTest, RefusedLoginsAndUnknownDatabasesAreServerErrors)
+{
+    const auto &s = server();
+    const std::string port = std::to_string(s.port());
+    DbError wrong = openFailure(MySqlConnectionString("127.0.0.1", s.user(), db, "wrong", port));
+    EXPECT_EQ(wrong.code(), 1045);
+    EXPECT_NE(std::string(wrong.what()).find("Access denied for user 'tabulon'@'127.0.0.1'"), std::string::npos)
+        << wrong.what();
+    EXPECT_FALSE(wrong.connectionLost());
+
+    DbError unknown = openFailure(MySqlConnectionString("127.0.0.1", s.user(), "nosuchdb", s.password(), port));
+    EXPECT_EQ(unknown.code(), 1049);
+    EXPECT_STREQ(unknown.what(), "SQLException: Unknown database 'nosuchdb' (MySQL error 1049, SQLSTATE 42000)");
+}
+
+TEST_F(MySqlConnectionTest, NothingListeningIsAClientErrorWithoutSqlException)
+{
+    const auto &s = server();
+    DbError e = openFailure(MySqlConnectionString("127.0.0.1", s.user(), db, s.password(),
+                                                  std::to_string(closedPort())));
+    EXPECT_EQ(e.code(), 2002);
+    const std::string text = e.what();
+    EXPECT_NE(text.find("Can't connect to server on '127.0.0.1'"), std::string::npos) << text;
+    EXPECT_NE(text.find("(MySQL client error 2002)"), std::string::npos) << text;
+    EXPECT_EQ(hasNo(text, "SQLException"), "");
+
+    DbError port = openFailure(MySqlConnectionString("127.0.0.1", s.user(), db, s.password(), "33o6"));
+    EXPECT_NE(std::string(port.what()).find("\"33o6\""), std::string::npos) << port.what();
+}
+
+TEST_F(MySqlConnectionTest, LocalhostMeansTcpAndTheSessionIsPrepared)
+{
+    const auto &s = server();
+    // The account exists only for 127.0.0.1, so this proves TCP, not the socket.
+    auto c = OpenMySqlConnection(
+        MySqlConnectionString("localhost", s.user(), db, s.password(), std::to_string(s.port())), {});
+    auto rs = c->openRecordSet("SELECT @@character_set_client, @@max_allowed_packet, CURRENT_USER()");
+    ASSERT_FALSE(rs->eof());
+    EXPECT_EQ(rs->value(0).str(), "utf8mb4");
+    EXPECT_EQ(rs->value(1).integer(), c->maxAllowedPacket());
+    EXPECT_EQ(rs->value(2).str(), "tabulon@127.0.0.1");
+}
+
+TEST_F(MySqlConnectionTest, RefusedStatementsCarryNumberAndSqlState)
+{
+    auto c = open();
+    DbError syntax = executeFailure(*c, "SELEC 1");
+    EXPECT_STREQ(syntax.what(),
+                 "SQLException: You have an error in your SQL syntax; check the manual that corresponds to your "
+                 "MariaDB server version for the right syntax to use near 'SELEC 1' at line 1 (MySQL error 1064, "
+                 "SQLSTATE 42000)");
+    EXPECT_EQ(syntax.code(), 1064);
+    EXPECT_FALSE(syntax.connectionLost());
+
+    c->execute("CREATE TABLE t (id INT PRIMARY KEY)");
+    c->execute("INSERT INTO t VALUES (1)");
+    DbError dup = executeFailure(*c, "INSERT INTO t VALUES (1)");
+    EXPECT_STREQ(dup.what(), "SQLException: Duplicate entry '1' for key 'PRIMARY' (MySQL error 1062, SQLSTATE 23000)");
+    // Two statements in one text are refused: multi-statements stay off.
+    EXPECT_EQ(executeFailure(*c, "INSERT INTO t VALUES (2); INSERT INTO t VALUES (3)").code(), 1064);
+
+    // A refused statement leaves the session usable.
+    c->execute("INSERT INTO t VALUES (4)");
+    EXPECT_EQ(server().scalar(db, "SELECT GROUP_CONCAT(id ORDER BY id) FROM t"), "1,4");
+}
+
+TEST_F(MySqlConnectionTest, LostAndClosedConnectionsSayNoSqlException)
+{
+    auto c = open();
+    server().killConnection(c->threadId());
+    DbError lost = executeFailure(*c, "SELECT 1");
+    EXPECT_TRUE(lost.connectionLost()) << lost.what();
+    EXPECT_EQ(hasNo(lost.what(), "SQLException"), "");
+    EXPECT_FALSE(c->isOpen());
+
+    DbError again = executeFailure(*c, "SELECT 1");
+    EXPECT_TRUE(again.connectionLost());
+    EXPECT_NE(std::string(again.what()).find("closed"), std::string::npos) << again.what();
+
+    auto d = open();
+    d->close();
+    d->close();
+    DbError closed = executeFailure(*d, "SELECT 1");
+    EXPECT_TRUE(closed.connectionLost());
+    EXPECT_STREQ(closed.what(), "The connection to the MySQL server is closed.");
+    EXPECT_THROW(d->openRecordSet("SHOW TABLES"), DbError);
+}
+
+TEST_F(MySqlConnectionTest, CommandTimeoutEndsTheSession)
+{
+    ConnectionOptions options;
+    options.commandTimeout = 1;
+    auto c = open(options);
+    DbError e = executeFailure(*c, "SELECT SLEEP(4)");
+    EXPECT_EQ(e.code(), 2013) << e.what();
+    EXPECT_TRUE(e.connectionLost());
+    EXPECT_EQ(hasNo(e.what(), "SQLException"), "");
+}
+
+TEST_F(MySqlConnectionTest, TextSurvivesTheRoundTrip)
+{
+    auto c = open();
+    c->execute("CREATE TABLE t (id INT PRIMARY KEY, s LONGTEXT)");
+    const std::vector<std::string> texts = {
+        "O'Brien's \"quote\"",
+        "C:\\path\\to\\",
+        std::string("nul\0inside\0", 11),
+        "line\r\nbreak\nand\rcr",
+        "emoji \xF0\x9F\x98\x80 \xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD",
+        "\xE2\x82\xAC\xE2\x80\x9A\xC6\x92\xE2\x80\x9E\xE2\x80\xA6 \xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F \xC5\x92\xC5\xA1\xE2\x84\xA2",
+        "\\'; DROP TABLE t; --",
+        "",
+    };
+    for (size_t i = 0; i < texts.size(); ++i)
+        c->execute("INSERT INTO t VALUES (" + std::to_string(i) + ", " + literal(texts[i]) + ")");
+    // A raw NUL inside the statement is sent as it is, not cut off.
+    c->execute(std::string("INSERT INTO t VALUES (100, 'raw\0nul')", 37));
+
+    const auto rows = server().query(db, "SELECT s FROM t ORDER BY id");
+    ASSERT_EQ(rows.size(), texts.size() + 1);
+    for (size_t i = 0; i < texts.size(); ++i)
+        EXPECT_EQ(rows[i][0], texts[i]) << i;
+    EXPECT_EQ(rows.back()[0], std::string("raw\0nul", 7));
+
+    auto rs = c->openRecordSet("SELECT id, s, NULL AS n FROM t ORDER BY id");
+    EXPECT_EQ(rs->recordCount(), static_cast<int64_t>(texts.size() + 1));
+    ASSERT_EQ(rs->fields().size(), 3u);
+    EXPECT_EQ(rs->fields()[1].name, "s");
+    for (size_t i = 0; i < texts.size(); ++i, rs->moveNext()) {
+        ASSERT_FALSE(rs->eof());
+        EXPECT_EQ(rs->value(0).kind(), Value::Kind::Integer);
+        EXPECT_EQ(rs->value(0).integer(), static_cast<int64_t>(i));
+        EXPECT_EQ(rs->value(1).kind(), Value::Kind::Text);
+        EXPECT_EQ(rs->value(1).str(), texts[i]);
+        EXPECT_TRUE(rs->value(2).isNull());
+    }
+}
+
+TEST_F(MySqlConnectionTest, DoublesAndDecimalsStayExact)
+{
+    auto c = open();
+    c->execute("CREATE TABLE n (id INT, d DOUBLE, m DECIMAL(32,4), b BIGINT UNSIGNED)");
+    c->execute("INSERT INTO n VALUES (1, 1234567.89, 1234567890123456789012345678.1234, 18446744073709551615),"
+               " (2, 0.1, -0.0001, 7), (3, 1e300, 0, 0), (4, 2.2250738585072014e-308, NULL, NULL)");
+    auto rs = c->openRecordSet("SELECT d, m, b FROM n ORDER BY id");
+    const double doubles[] = {1234567.89, 0.1, 1e300, 2.2250738585072014e-308};
+    for (double d : doubles) {
+        ASSERT_FALSE(rs->eof());
+        EXPECT_EQ(rs->value(0).kind(), Value::Kind::Double);
+        EXPECT_EQ(rs->value(0).real(), d);
+        rs->moveNext();
+    }
+    rs = c->openRecordSet("SELECT m, b FROM n ORDER BY id");
+    EXPECT_EQ(rs->fields()[0].type, AdoType::adNumeric);
+    EXPECT_EQ(rs->fields()[0].scale, 4);
+    EXPECT_EQ(rs->value(0).kind(), Value::Kind::Decimal);
+    EXPECT_EQ(rs->value(0).str(), "1234567890123456789012345678.1234");
+    // Beyond int64: kept exact rather than wrapped.
+    EXPECT_EQ(rs->value(1).str(), "18446744073709551615");
+    rs->moveNext();
+    EXPECT_EQ(rs->value(0).str(), "-0.0001");
+    EXPECT_EQ(rs->value(1).integer(), 7);
+}
+
+TEST(MySqlSessionTest, NoBackslashEscapesIsRemoved)
+{
+    auto own = TestServer::startPrivate({"--sql-mode=NO_BACKSLASH_ESCAPES,STRICT_TRANS_TABLES"});
+    const std::string db = own->createDatabase("nbe");
+    ASSERT_NE(own->scalar(db, "SELECT @@GLOBAL.sql_mode")->find("NO_BACKSLASH_ESCAPES"), std::string::npos);
+    auto c = OpenMySqlConnection(own->connectionString(db), {});
+    auto rs = c->openRecordSet("SELECT @@SESSION.sql_mode");
+    EXPECT_EQ(rs->value(0).str(), "STRICT_TRANS_TABLES");
+    c->execute("CREATE TABLE t (s TEXT)");
+    c->execute("INSERT INTO t VALUES (" + literal("a\\b'c") + ")");
+    EXPECT_EQ(own->scalar(db, "SELECT s FROM t"), "a\\b'c");
+}
+
+// The window stays alive while the server works: the event loop turns.
+TEST_F(MySqlConnectionTest, WaitingTurnsTheEventLoop)
+{
+    int argc = 1;
+    char name[] = "test_target";
+    char *argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(5);
+
+    auto c = open();
+    ticks = 0;
+    c->execute("SELECT SLEEP(0.3)");
+    EXPECT_GT(ticks, 10);
+
+    // Quitting mid-wait ends the statement at once and closes the session.
+    QTimer::singleShot(50, [] { EventPump::requestQuit(); });
+    EXPECT_THROW(c->execute("SELECT SLEEP(5)"), Aborted);
+    EXPECT_FALSE(c->isOpen());
+    EventPump::reset();
+
+    // Closing from an event handler during a wait fails that statement as closed.
+    auto d = open();
+    QTimer::singleShot(50, [&] { d->close(); });
+    DbError e = executeFailure(*d, "SELECT SLEEP(5)");
+    EXPECT_TRUE(e.connectionLost());
+    EXPECT_NE(std::string(e.what()).find("closed"), std::string::npos) << e.what();
+    EXPECT_FALSE(d->isOpen());
+
+    // A second statement from an event handler is refused, not interleaved.
+    auto f = open();
+    std::string nested;
+    QTimer::singleShot(50, [&] {
+        try {
+            f->execute("SELECT 1");
+        } catch (const DbError &x) {
+            nested = x.what();
+        }
+    });
+    f->execute("SELECT SLEEP(0.3)");
+    EXPECT_NE(nested.find("busy"), std::string::npos) << nested;
+    f->execute("SELECT 1");
+}
+
+} // namespace
+} // namespace tabulon
