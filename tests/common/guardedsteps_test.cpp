@@ -1,6 +1,6 @@
 #include "common/guardedsteps.h"
 
-#include "fakehost.h"
+#include "support/fakehost.h"
 
 #include <gtest/gtest.h>
 

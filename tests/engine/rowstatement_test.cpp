@@ -1,6 +1,6 @@
 #include "engine/rowstatement.h"
 
-#include "memoryrecordset.h"
+#include "support/memoryrecordset.h"
 
 #include <gtest/gtest.h>
 
