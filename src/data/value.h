@@ -67,7 +67,10 @@ public:
     DateTime dateTime() const { return {m_int, m_ms}; } // DateTime
 
     // The standard value-to-text conversion under U.S. conventions; Empty
-    // and Null give the empty text.
+    // and Null give the empty text. Doubles give the shortest digits that
+    // read back as the same double (plain from 1E-4 up to below 1E+15,
+    // otherwise "1.5E-05"); NaN and infinities give "NaN", "Infinity" and
+    // "-Infinity", which no MySQL numeric column accepts.
     std::string toText() const;
     void appendText(std::string &out) const;
 
