@@ -38,6 +38,7 @@ bool isLostError(unsigned e)
     case 5013:   // network read failed
     case 5014:   // network write failed
     case 1053:   // server shutdown in progress
+    case 1153:   // packet bigger than max_allowed_packet: the server hangs up
     case 1927:   // connection was killed
     case 4031:   // disconnected for inactivity
         return true;

@@ -39,6 +39,24 @@ int closedPort()
     return ntohs(a.sin_port);
 }
 
+// A loopback port that accepts connections and then never says a word.
+struct SilentListener {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    int port = 0;
+    SilentListener()
+    {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        ::listen(fd, 8);
+        socklen_t len = sizeof a;
+        ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
+        port = ntohs(a.sin_port);
+    }
+    ~SilentListener() { ::close(fd); }
+};
+
 DbError openFailure(const std::string &connectionString, ConnectionOptions options = {})
 {
     try {
@@ -316,6 +334,34 @@ TEST_F(MySqlConnectionTest, WaitingTurnsTheEventLoop)
     f->execute("SELECT SLEEP(0.3)");
     EXPECT_NE(nested.find("busy"), std::string::npos) << nested;
     f->execute("SELECT 1");
+}
+
+TEST_F(MySqlConnectionTest, ASilentServerTimesOutWhileTheLoopTurns)
+{
+    int argc = 1;
+    char name[] = "test_target";
+    char *argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(5);
+
+    SilentListener silent;
+    const auto &s = server();
+    const std::string cs = MySqlConnectionString("127.0.0.1", s.user(), db, s.password(), std::to_string(silent.port));
+    ConnectionOptions options;
+    options.connectionTimeout = 1;
+    DbError e = openFailure(cs, options);
+    EXPECT_GT(ticks, 10);
+    EXPECT_TRUE(e.code() >= 2000 && e.code() < 3000) << e.what();
+    EXPECT_NE(std::string(e.what()).find("MySQL client error"), std::string::npos) << e.what();
+    EXPECT_EQ(hasNo(e.what(), "SQLException"), "");
+
+    // Quitting while connecting ends the attempt instead of waiting it out.
+    options.connectionTimeout = 60;
+    QTimer::singleShot(50, [] { EventPump::requestQuit(); });
+    EXPECT_THROW(OpenMySqlConnection(cs, options), Aborted);
 }
 
 } // namespace
