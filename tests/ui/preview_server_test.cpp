@@ -1,0 +1,134 @@
+#include "previewfixture.h"
+
+#include "common/guardedsteps.h"
+#include "support/mariadbserver.h"
+#include "target/mysqlconnection.h"
+
+#include <QPlainTextEdit>
+
+namespace tabulon::test {
+namespace {
+
+// Execute SQL on a real server: a table whose trigger refuses chosen ids.
+class PreviewServerTest : public PreviewTest {
+protected:
+    void SetUp() override
+    {
+        PreviewTest::SetUp();
+        database = server().createDatabase("preview");
+        server().exec(database, "CREATE TABLE t (id INT) ENGINE=InnoDB");
+        server().exec(database,
+                      "CREATE TRIGGER refuse BEFORE INSERT ON t FOR EACH ROW "
+                      "IF NEW.id IN (5, 105) THEN SIGNAL SQLSTATE '45000' "
+                      "SET MESSAGE_TEXT = 'id refused by trigger'; END IF");
+    }
+
+    static TestServer &server() { return TestServer::shared(); }
+
+    ScriptedConnection &connect()
+    {
+        auto c = std::make_unique<ScriptedConnection>(
+            OpenMySqlConnection(server().connectionString(database), ConnectionOptions{}));
+        ScriptedConnection &ref = *c;
+        state.mysql_conn = std::move(c);
+        return ref;
+    }
+
+    std::vector<std::string> ids()
+    {
+        std::vector<std::string> out;
+        for (const auto &row : server().query(database, "SELECT id FROM t ORDER BY id"))
+            out.push_back(row[0].value_or("NULL"));
+        return out;
+    }
+
+    std::string database;
+};
+
+TEST_F(PreviewServerTest, ALocatedErrorStopsAtItsLineAndAnEditedRerunStartsOver)
+{
+    setRowByRow(true);
+    connect();
+    lines(12);
+    open();
+    click("PushButton1");
+    EXPECT_EQ(ids(), (std::vector<std::string>{"1", "2", "3", "4"}));
+    EXPECT_EQ(ErrorLine, 5);
+    EXPECT_EQ(selectedLine(), 5);
+    EXPECT_EQ(plain(), std::vector<std::string>{"Error found."});
+    const QString error = child<QPlainTextEdit>("Text1")->toPlainText();
+    EXPECT_TRUE(error.contains("SQLException")) << error.toStdString();
+    EXPECT_TRUE(error.contains("id refused by trigger")) << error.toStdString();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(state.SQLFormOK);
+
+    state.scriptList.setLine(4, "INSERT INTO `t` VALUES(50)");
+    click("PushButton1");
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(state.SQLFormOK);
+    EXPECT_FALSE(state.StopConversion);
+    EXPECT_EQ(ids().size(), 4u + 12u) << "lines 1 to 4 ran again";
+}
+
+TEST_F(PreviewServerTest, BatchedAndRowByRowAgreeOnRowsReportsAndTheLine)
+{
+    struct Outcome {
+        std::vector<std::string> ids, boxes;
+        int errorLine, selected;
+        std::string error;
+    };
+    auto runOnce = [&](bool rowByRow) {
+        setRowByRow(rowByRow);
+        server().exec(database, "DELETE FROM t");
+        state.scriptList.clear();
+        boxes.clear();
+        ErrorLine = 0;
+        connect();
+        lines(12);
+        open();
+        click("PushButton1");
+        Outcome o{ids(), plain(), ErrorLine, selectedLine(),
+                  child<QPlainTextEdit>("Text1")->toPlainText().toStdString()};
+        click("PushButton5");
+        return o;
+    };
+    const Outcome rowByRow = runOnce(true);
+    const Outcome batched = runOnce(false);
+    EXPECT_EQ(rowByRow.ids, (std::vector<std::string>{"1", "2", "3", "4"}));
+    EXPECT_EQ(batched.ids, rowByRow.ids);
+    EXPECT_EQ(batched.boxes, rowByRow.boxes);
+    EXPECT_EQ(batched.errorLine, 5);
+    EXPECT_EQ(rowByRow.errorLine, 5);
+    EXPECT_EQ(batched.selected, 5);
+    EXPECT_EQ(batched.error, rowByRow.error);
+}
+
+TEST_F(PreviewServerTest, ALostConnectionIsOneReportAndTheWindowStaysOpen)
+{
+    setRowByRow(true);
+    ScriptedConnection &db = connect();
+    auto *real = static_cast<MySqlConnection *>(db.real());
+    db.before = [&](const std::string &s) {
+        if (s.find("(4)") != std::string::npos)
+            server().killConnection(real->threadId());
+    };
+    lines(10);
+    state.SQLFormOK = false;
+    state.StopConversion = true;
+    open();
+    click("PushButton1");
+    EXPECT_EQ(ids(), (std::vector<std::string>{"1", "2", "3"}));
+    ASSERT_EQ(reports().size(), 1u);
+    EXPECT_NE(reports()[0].find("Form2.PushButton1_Click at line 112"), std::string::npos)
+        << reports()[0];
+    EXPECT_TRUE(plain().empty()) << "not \"Error found.\", not done";
+    EXPECT_EQ(db.executed.size(), 4u);
+    EXPECT_EQ(selectedLine(), 4);
+    EXPECT_EQ(ErrorLine, 0);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(state.SQLFormOK);
+    EXPECT_TRUE(state.StopConversion);
+}
+
+} // namespace
+} // namespace tabulon::test

@@ -1,0 +1,176 @@
+#pragma once
+
+#include "common/eventpump.h"
+#include "data/connection.h"
+#include "engine/runstate.h"
+#include "engine/scriptexecution.h"
+#include "ui/common/messageboxes.h"
+#include "ui/preview/errormail.h"
+#include "ui/preview/form2.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tabulon::test {
+
+// A connection in memory, or a wrapper around a real one, that lets a test
+// act before each statement (press a button, kill the session, fail it).
+class ScriptedConnection : public Connection {
+public:
+    explicit ScriptedConnection(std::unique_ptr<Connection> real = {}) : m_real(std::move(real)) {}
+
+    std::vector<std::string> executed;
+    std::function<void(const std::string &)> before = [](const std::string &) {};
+
+    void execute(const std::string &statement) override
+    {
+        executed.push_back(statement);
+        before(statement);
+        if (m_real)
+            m_real->execute(statement);
+    }
+    std::unique_ptr<RecordSet> openRecordSet(const std::string &source) override
+    {
+        if (!m_real)
+            throw DbError("no record sets here");
+        return m_real->openRecordSet(source);
+    }
+    void close() override
+    {
+        if (m_real)
+            m_real->close();
+    }
+    bool isOpen() const override { return !m_real || m_real->isOpen(); }
+    Connection *real() { return m_real.get(); }
+
+private:
+    std::unique_ptr<Connection> m_real;
+};
+
+class PreviewTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        static int argc = 1;
+        static char arg0[] = "test_preview";
+        static char *argv[] = {arg0, nullptr};
+        if (!qApp)
+            new QApplication(argc, argv);
+        EventPump::reset();
+        ErrorLine = 0;
+        ASSERT_TRUE(m_temp.isValid());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_temp.filePath("config"));
+        MessageBoxes::setResponder([this](const BoxRequest &r) {
+            boxes.push_back(r);
+            if (onBox)
+                onBox(r);
+            return QMessageBox::Ok;
+        });
+        SetUrlOpener([this](const QUrl &url) {
+            opened.push_back(url);
+            return true;
+        });
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        MessageBoxes::setResponder({});
+        SetUrlOpener({});
+        EventPump::reset();
+    }
+
+    static void setRowByRow(bool on)
+    {
+        QSettings s(QSettings::IniFormat, QSettings::UserScope, "Korvanto", "Tabulon");
+        s.beginGroup("Tabulon");
+        s.setValue("RowByRow", on ? "1" : "0");
+    }
+
+    ScriptedConnection &useFake()
+    {
+        auto c = std::make_unique<ScriptedConnection>();
+        ScriptedConnection &ref = *c;
+        state.mysql_conn = std::move(c);
+        return ref;
+    }
+
+    void lines(int n, const std::string &table = "t")
+    {
+        for (int i = 1; i <= n; ++i)
+            state.scriptList.append("INSERT INTO `" + table + "` VALUES(" + std::to_string(i) + ")");
+    }
+
+    Form2 &open()
+    {
+        window = std::make_unique<Form2>(state, nullptr);
+        window->show();
+        return *window;
+    }
+
+    template <class W = QAbstractButton> W *child(const char *name, QWidget *in = nullptr)
+    {
+        QWidget *root = in ? in : window.get();
+        W *w = root->findChild<W *>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    void click(const char *button, QWidget *in = nullptr)
+    {
+        QTest::mouseClick(child<QAbstractButton>(button, in), Qt::LeftButton);
+    }
+    QTreeView *list() { return child<QTreeView>("ListView1"); }
+    int selectedLine()
+    {
+        const QModelIndex i = list()->currentIndex();
+        return list()->selectionModel()->isSelected(i) ? i.row() + 1 : 0;
+    }
+
+    // Runs `act` on the next modal dialog once it is up, then lets `open` run.
+    template <class Act> static void whenModal(Act act)
+    {
+        QTimer::singleShot(0, [act] {
+            QWidget *w = QApplication::activeModalWidget();
+            if (!w) {
+                // Not up yet: try again on the next turn.
+                whenModal(act);
+                return;
+            }
+            act(w);
+        });
+    }
+
+    std::vector<std::string> texts(QMessageBox::Icon icon) const
+    {
+        std::vector<std::string> out;
+        for (const auto &b : boxes)
+            if (b.icon == icon)
+                out.push_back(b.text.toStdString());
+        return out;
+    }
+    std::vector<std::string> reports() const { return texts(QMessageBox::Warning); }
+    std::vector<std::string> plain() const { return texts(QMessageBox::NoIcon); }
+
+    RunState state;
+    std::unique_ptr<Form2> window;
+    std::vector<BoxRequest> boxes;
+    std::function<void(const BoxRequest &)> onBox;
+    std::vector<QUrl> opened;
+
+private:
+    QTemporaryDir m_temp;
+};
+
+} // namespace tabulon::test
