@@ -1,0 +1,394 @@
+#include "ui/main/form1.h"
+
+#include "ui_form1.h"
+
+#include "common/applicationtitle.h"
+#include "common/error.h"
+#include "common/eventpump.h"
+#include "common/fileexists.h"
+#include "common/guardedsteps.h"
+#include "common/programfolder.h"
+#include "engine/connectionfactory.h"
+#if __has_include("engine/conversionrun.h")
+#include "engine/conversionrun.h"
+#define TABULON_HAVE_CONVERSION_RUN 1
+#endif
+#include "source/paradoxsource.h"
+#include "target/mysqltarget.h"
+#include "ui/common/busypointer.h"
+#include "ui/common/windowlook.h"
+#include "ui/preview/form2.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace tabulon {
+namespace {
+
+constexpr const char *kConnectionSuccessful = "Connection successful.";
+constexpr const char *kCouldNotConnect = "Could not connect.";
+constexpr const char *kCouldNotConnectMySql =
+    "Could not connect. Please check with your administrator. Make sure you are allowed to "
+    "connect to your database remotely and not just through web-based control panels.";
+constexpr const char *kMySqlWorkbenchPage = "https://dev.mysql.com/downloads/workbench/";
+constexpr const char *kContactPage = "https://korvanto.example/contact";
+
+// Qt must never see an exception leave an event handler. Aborted means the
+// program is ending: there is nothing more to do or to say.
+template <class F> void command(F &&body)
+{
+    try {
+        body();
+    } catch (const Aborted &) {
+    }
+}
+
+QString defaultFolderChooser(QWidget *owner, const QString &prompt, const QString &start)
+{
+    return QDir::toNativeSeparators(
+        QFileDialog::getExistingDirectory(owner, prompt, start, QFileDialog::ShowDirsOnly));
+}
+
+void paintWhite(QWidget *w)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, Qt::white);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+} // namespace
+
+Form1::Form1(QWidget *parent)
+    : QWidget(parent), m_ui(std::make_unique<Ui::Form1>()), m_boxes(this),
+      m_chooseFolder(defaultFolderChooser)
+{
+    m_ui->setupUi(this);
+    applyDesignedLook();
+
+    connect(m_ui->PushButton1, &QPushButton::clicked, this, [this] { command([this] { browseClick(); }); });
+    connect(m_ui->PushButton2, &QPushButton::clicked, this, [this] { command([this] { loadSampleClick(); }); });
+    connect(m_ui->PushButton3, &QPushButton::clicked, this, [this] { command([this] { paradoxTestClick(); }); });
+    connect(m_ui->PushButton4, &QPushButton::clicked, this, [this] { command([this] { mySqlHelpClick(); }); });
+    connect(m_ui->PushButton5, &QPushButton::clicked, this, [this] { command([this] { generalHelpClick(); }); });
+    connect(m_ui->PushButton6, &QPushButton::clicked, this, [this] { command([this] { mySqlTestClick(); }); });
+    connect(m_ui->PushButton7, &QPushButton::clicked, this, [this] { command([this] { startConvertingClick(); }); });
+    connect(m_ui->Check1, &QCheckBox::stateChanged, this, [this] { check1Click(); });
+    for (QRadioButton *option : {m_ui->Option1, m_ui->Option2})
+        connect(option, &QRadioButton::toggled, this, [this](bool on) {
+            if (on)
+                optionClick();
+        });
+    for (int n = 1; n <= 6; ++n) {
+        connect(field(n), &QLineEdit::textChanged, this, [this, n] { fieldChanged(n); });
+        field(n)->installEventFilter(this);
+    }
+
+    InstallHoverPointerRule(this);
+    formLoad();
+}
+
+Form1::~Form1()
+{
+    if (m_state.mysql_conn)
+        m_state.mysql_conn->close();
+}
+
+QLineEdit *Form1::field(int n) const
+{
+    QLineEdit *const fields[] = {m_ui->Text1, m_ui->Text2, m_ui->Text3,
+                                 m_ui->Text4, m_ui->Text5, m_ui->Text6};
+    if (n < 1 || n > 6)
+        throw Error("There is no entry field Text" + std::to_string(n) + ".");
+    return fields[n - 1];
+}
+
+void Form1::applyDesignedLook()
+{
+    for (QWidget *w : findChildren<QWidget *>())
+        if (qobject_cast<QGroupBox *>(w) || qobject_cast<QLabel *>(w)
+            || qobject_cast<QCheckBox *>(w) || qobject_cast<QRadioButton *>(w))
+            paintWhite(w);
+    // The .ui format keeps whole point sizes only.
+    QFont buttonFont(QStringLiteral("Arial"));
+    buttonFont.setPointSizeF(11.25);
+    buttonFont.setBold(true);
+    for (QPushButton *b : findChildren<QPushButton *>())
+        b->setFont(buttonFont);
+}
+
+// ---- start-up ----------------------------------------------------------
+
+void Form1::formLoad()
+{
+    GuardedProcedure proc(m_boxes, "Form1.Form_Load");
+    proc.step(100, [&] { applySkinFile(); });
+    const std::string cursorFile = ProgramFolder() + "/HAND-M.CUR";
+    if (proc.decide(104, [&] { return FileExists(cursorFile); }))
+        proc.step(106, [&] {
+            QImageReader reader(QString::fromStdString(cursorFile));
+            if (reader.read().isNull())
+                throw Error("Could not load the pointer file "
+                            + QDir::toNativeSeparators(reader.fileName()).toStdString() + ": "
+                            + reader.errorString().toStdString());
+        });
+    proc.step(128, [&] {
+        setWindowTitle(QString::fromLatin1(kDisplayName));
+        setWindowIcon(QApplication::windowIcon());
+        SetApplicationTitle();
+    });
+    proc.step(130, [&] {
+        const int value = m_settings.number(settings::Check1);
+        if (value != 0 && value != 1)
+            throw Error("The stored setting \"Check1\" = \"" + std::to_string(value)
+                        + "\" is neither 0 nor 1.");
+        m_ui->Check1->setChecked(value == 1);
+    });
+    proc.step(132, [&] { m_ui->Option1->setChecked(m_settings.boolean(settings::Option1)); });
+    proc.step(134, [&] { m_ui->Option2->setChecked(m_settings.boolean(settings::Option2)); });
+    for (int n = 1; n <= 6; ++n)
+        proc.step(134 + 2 * n, [&] { setFieldText(n, m_settings.text(settings::FieldSetting(n))); });
+    proc.step(148, [&] { check1Click(); });
+}
+
+void Form1::applySkinFile()
+{
+    const QString path = QString::fromStdString(ProgramFolder() + "/x/o.cjs");
+    if (!QFileInfo(path).isFile())
+        return;
+    SetFormColors(this);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error("Could not read the skin file " + QDir::toNativeSeparators(path).toStdString()
+                    + ": " + file.errorString().toStdString());
+    setStyleSheet(QString::fromUtf8(file.readAll()));
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    // Ends the program even mid-run: every later yield of the run throws
+    // Aborted, and the run closes its own connections as it unwinds.
+    EventPump::requestQuit();
+    if (!m_state.ConversionBusy && m_state.mysql_conn)
+        m_state.mysql_conn->close();
+    event->accept();
+    QApplication::quit();
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        if (auto *edit = qobject_cast<QLineEdit *>(watched))
+            // Queued: a focusing mouse press would clear the selection again.
+            QTimer::singleShot(0, edit, [edit] { edit->selectAll(); });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- field and switch handling -----------------------------------------
+
+void Form1::fieldChanged(int n)
+{
+    try {
+        m_settings.setText(settings::FieldSetting(n), field(n)->text().toStdString());
+    } catch (const std::exception &e) {
+        // Once per session: a box per keystroke would help nobody.
+        static bool warned = false;
+        if (!warned) {
+            warned = true;
+            inform(std::string(e.what())
+                   + "\r\nYour entries will not be remembered the next time Tabulon starts.");
+        }
+    }
+}
+
+void Form1::check1Click()
+{
+    const bool on = m_ui->Check1->isChecked();
+    m_ui->Option1->setEnabled(on);
+    m_ui->Option2->setEnabled(on);
+    try {
+        m_settings.setNumber(settings::Check1, on ? 1 : 0);
+    } catch (const std::exception &) {
+        // The preview switch has no report of its own; the next start
+        // simply shows the stored value.
+    }
+}
+
+void Form1::optionClick()
+{
+    try {
+        m_settings.setBoolean(settings::Option1, m_ui->Option1->isChecked());
+        m_settings.setBoolean(settings::Option2, m_ui->Option2->isChecked());
+    } catch (const std::exception &) {
+    }
+}
+
+// ---- commands ------------------------------------------------------------
+
+void Form1::browseClick()
+{
+    GuardedProcedure proc(m_boxes, "Form1.PushButton1_Click");
+    QString path;
+    proc.step(100, [&] {
+        const QString start = QString::fromStdString(m_settings.text(settings::LastFolderDot));
+        path = m_chooseFolder(this, QStringLiteral("Please select folder:"), start);
+    });
+    if (proc.decide(102, [&] { return path.isEmpty(); }))
+        return;
+    proc.step(104, [&] { setFieldText(1, path.toStdString()); });
+    proc.step(106, [&] { CopyDB(*this, false); });
+}
+
+void Form1::loadSampleClick()
+{
+    GuardedProcedure proc(m_boxes, "Form1.PushButton2_Click");
+    proc.step(100, [&] { setFieldText(1, ProgramFolder() + "/Samples"); });
+    proc.step(102, [&] { CopyDB(*this, true); });
+}
+
+void Form1::paradoxTestClick()
+{
+    GuardedProcedure proc(m_boxes, "Form1.PushButton3_Click");
+    std::optional<BusyPointer> busy;
+    bool found = false;
+    proc.step(102, [&] { CopyDB(*this, false); });
+    proc.step(104, [&] { busy.emplace(this); });
+    proc.step(106, [&] { found = FolderHasDbFiles(*this); });
+    if (found)
+        proc.step(108, [&] { inform(kConnectionSuccessful); });
+    else
+        proc.step(110, [&] { inform(kCouldNotConnect); });
+    proc.step(112, [&] { busy.reset(); });
+}
+
+void Form1::mySqlTestClick()
+{
+    // Only the opening of the connection is guarded by the standard report;
+    // any failure after it means "could not connect".
+    try {
+        BusyPointer busy(this);
+        EventPump::yieldNow();
+        auto connection = OpenConnection(MySqlConnectionString(*this));
+        inform(kConnectionSuccessful);
+        connection->close();
+    } catch (const Aborted &) {
+        throw;
+    } catch (const std::exception &) {
+        inform(kCouldNotConnectMySql);
+    }
+}
+
+void Form1::mySqlHelpClick()
+{
+    GuardedProcedure proc(m_boxes, "Form1.PushButton4_Click");
+    proc.step(100, [&] {
+        inform(std::string("If you cannot establish connection to your database with this "
+                           "program, please go to: \r\r")
+               + kMySqlWorkbenchPage
+               + "\r\rDownload and install the MySQL Workbench. Try to connect to the same "
+                 "database (with the same login information you are using here). This will "
+                 "determine if the login you are using is correct.\r\rFinally, make sure your "
+                 "host allows a direct connection to your MySQL database -- not a web based "
+                 "connection, for example.");
+    });
+}
+
+void Form1::generalHelpClick()
+{
+    GuardedProcedure proc(m_boxes, "Form1.PushButton5_Click");
+    proc.step(100, [&] {
+        inform(std::string("This software transfers text-based and numeric fields but does not "
+                           "handle binary / pictures fields.\r\n\r\nUse SQL Preview if your "
+                           "tables contains less than 32767 rows.\r\n\r\nQuestions? Please "
+                           "contact Team Korvanto at ")
+               + kContactPage);
+    });
+}
+
+void Form1::startConvertingClick()
+{
+    try {
+#ifdef TABULON_HAVE_CONVERSION_RUN
+        ConvertTables(*this, m_state);
+#else
+        // CALL SITE: the conversion run is not part of this build yet.
+        inform("The conversion run is not part of this build.");
+#endif
+    } catch (const Aborted &) {
+        // The window is closing; the run's own clean-up has happened.
+        if (m_state.mysql_conn)
+            m_state.mysql_conn->close();
+        throw;
+    }
+}
+
+// ---- RunHost -------------------------------------------------------------
+
+void Form1::showApplicationError(const std::string &text) { m_boxes.showApplicationError(text); }
+
+bool Form1::askYesNo(const std::string &text, const std::string &title)
+{
+    return m_boxes.askYesNo(text, title);
+}
+
+void Form1::inform(const std::string &text, const std::string &title) { m_boxes.inform(text, title); }
+
+std::string Form1::fieldText(int n) const { return field(n)->text().toStdString(); }
+
+void Form1::setFieldText(int n, const std::string &text)
+{
+    field(n)->setText(QString::fromStdString(text));
+}
+
+int Form1::check1() const { return m_ui->Check1->isChecked() ? 1 : 0; }
+bool Form1::option1() const { return m_ui->Option1->isChecked(); }
+bool Form1::option2() const { return m_ui->Option2->isChecked(); }
+
+void Form1::setBusyPointer(bool busy) { BusyPointer::set(this, busy); }
+
+void Form1::setProgress(double percent)
+{
+    if (!std::isfinite(percent))
+        percent = 0;
+    m_ui->ProgressBar1->setValue(static_cast<int>(std::lround(std::clamp(percent, 0.0, 100.0))));
+}
+
+void Form1::setProgressCaption(const std::string &caption)
+{
+    // Only %p, %v and %m are placeholders; "%%" would show as it stands.
+    m_ui->ProgressBar1->setFormat(QString::fromStdString(caption));
+}
+
+void Form1::showPreview() { ShowPreviewWindow(this, m_state); }
+
+void Form1::tableListsChanged()
+{
+    m_ui->List1->clear();
+    for (const auto &name : m_state.List1)
+        m_ui->List1->addItem(QString::fromStdString(name));
+    m_ui->List2->clear();
+    for (const auto &name : m_state.List2)
+        m_ui->List2->addItem(QString::fromStdString(name));
+}
+
+bool Form1::rowByRow() const
+{
+    try {
+        return m_settings.number(settings::RowByRow) == 1;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+} // namespace tabulon

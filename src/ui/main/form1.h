@@ -1,0 +1,85 @@
+#pragma once
+
+#include "common/settingskeys.h"
+#include "engine/runhost.h"
+#include "engine/runstate.h"
+#include "ui/common/messageboxes.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QLineEdit;
+
+namespace Ui {
+class Form1;
+}
+
+namespace tabulon {
+
+// The main window: the Paradox folder, the MySQL login, the preview switches
+// and the commands. Constructing it runs its load steps (skin, pointer,
+// caption, restoring the settings).
+class Form1 : public QWidget, public RunHost {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // The folder chooser: owner, prompt, starting folder; empty when cancelled.
+    using FolderChooser = std::function<QString(QWidget *, const QString &, const QString &)>;
+    void setFolderChooser(FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
+
+    RunState &runState() { return m_state; }
+    MessageBoxes &messageBoxes() { return m_boxes; }
+
+    // MessageHost
+    void showApplicationError(const std::string &text) override;
+    bool askYesNo(const std::string &text, const std::string &title = {}) override;
+    void inform(const std::string &text, const std::string &title = {}) override;
+    // MainHost
+    std::string fieldText(int n) const override;
+    void setFieldText(int n, const std::string &text) override;
+    // RunHost
+    int check1() const override;
+    bool option1() const override;
+    bool option2() const override;
+    void setBusyPointer(bool busy) override;
+    void setProgress(double percent) override;
+    void setProgressCaption(const std::string &caption) override;
+    void showPreview() override;
+    void tableListsChanged() override;
+    bool rowByRow() const override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void formLoad();
+    void applySkinFile();
+    void applyDesignedLook();
+
+    void browseClick();            // PushButton1
+    void loadSampleClick();        // PushButton2
+    void paradoxTestClick();       // PushButton3
+    void mySqlHelpClick();         // PushButton4
+    void generalHelpClick();       // PushButton5
+    void mySqlTestClick();         // PushButton6
+    void startConvertingClick();   // PushButton7
+    void check1Click();
+    void optionClick();
+    void fieldChanged(int n);
+
+    QLineEdit *field(int n) const;
+
+    std::unique_ptr<Ui::Form1> m_ui;
+    MessageBoxes m_boxes;
+    SettingsStore m_settings;
+    RunState m_state;
+    FolderChooser m_chooseFolder;
+};
+
+} // namespace tabulon
