@@ -1,0 +1,56 @@
+#include "mainwindowfixture.h"
+
+#include "support/mariadbserver.h"
+#include "ui/common/busypointer.h"
+
+namespace tabulon::test {
+namespace {
+
+const char *kCouldNotConnectMySql =
+    "Could not connect. Please check with your administrator. Make sure you are allowed to "
+    "connect to your database remotely and not just through web-based control panels.";
+
+class MainWindowMySqlTest : public MainWindowTest {
+protected:
+    void login(const std::string &database, const std::string &password)
+    {
+        TestServer &server = TestServer::shared();
+        text(2)->setText("127.0.0.1");
+        text(3)->setText(QString::number(server.port()));
+        text(4)->setText(QString::fromStdString(server.user()));
+        text(5)->setText(QString::fromStdString(password));
+        text(6)->setText(QString::fromStdString(database));
+    }
+};
+
+TEST_F(MainWindowMySqlTest, TestConnectionSaysWhetherTheLoginWorks)
+{
+    TestServer &server = TestServer::shared();
+    const std::string db = server.createDatabase("mw");
+    open();
+
+    login(db, server.password());
+    click("PushButton6");
+    login(db, server.password() + "x");
+    click("PushButton6");
+    login("no_such_database_here", server.password());
+    click("PushButton6");
+
+    EXPECT_EQ(plain(), (std::vector<std::string>{"Connection successful.", kCouldNotConnectMySql,
+                                                 kCouldNotConnectMySql}));
+    EXPECT_TRUE(errors().empty());
+    EXPECT_FALSE(BusyPointer::isBusy(&window()));
+}
+
+TEST_F(MainWindowMySqlTest, NothingListeningIsNoApplicationError)
+{
+    open();
+    text(2)->setText("127.0.0.1");
+    text(3)->setText("1"); // nothing listens on port 1
+    click("PushButton6");
+    EXPECT_EQ(plain(), std::vector<std::string>{kCouldNotConnectMySql});
+    EXPECT_TRUE(errors().empty());
+}
+
+} // namespace
+} // namespace tabulon::test

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "common/eventpump.h"
+#include "common/programfolder.h"
+#include "ui/common/messageboxes.h"
+#include "ui/main/form1.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tabulon::test {
+
+// A real main window over a settings store, program folder and drive root
+// in a temporary folder; every message box is recorded and answered.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        static int argc = 1;
+        static char arg0[] = "test_mainwindow";
+        static char *argv[] = {arg0, nullptr};
+        if (!qApp)
+            new QApplication(argc, argv);
+        EventPump::reset();
+        ASSERT_TRUE(m_temp.isValid());
+        QDir(m_temp.path()).mkpath("program");
+        QDir(m_temp.path()).mkpath("root");
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, path("config"));
+        SetProgramFolder(path("program").toStdString());
+        SetProgramDriveRoot(path("root").toStdString());
+        MessageBoxes::setResponder([this](const BoxRequest &r) {
+            boxes.push_back(r);
+            if (r.buttons & QMessageBox::Yes) {
+                if (answers.empty())
+                    return QMessageBox::No;
+                const auto a = answers.front();
+                answers.pop_front();
+                return a;
+            }
+            return QMessageBox::Ok;
+        });
+    }
+
+    void TearDown() override
+    {
+        m_window.reset();
+        MessageBoxes::setResponder({});
+        EventPump::reset();
+    }
+
+    QString path(const QString &relative) const { return m_temp.filePath(relative); }
+
+    Form1 &open()
+    {
+        m_window = std::make_unique<Form1>();
+        m_window->show();
+        return *m_window;
+    }
+    Form1 &window() { return *m_window; }
+    void reopen()
+    {
+        m_window.reset();
+        open();
+    }
+
+    template <class W> W *child(const char *name)
+    {
+        W *w = m_window->findChild<W *>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QLineEdit *text(int n) { return child<QLineEdit>(("Text" + std::to_string(n)).c_str()); }
+    void click(const char *button) { QTest::mouseClick(child<QAbstractButton>(button), Qt::LeftButton); }
+
+    static std::unique_ptr<QSettings> raw()
+    {
+        auto s = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                             "Korvanto", "Tabulon");
+        s->beginGroup("Tabulon");
+        return s;
+    }
+    static void store(const char *key, const QString &value) { raw()->setValue(key, value); }
+    static std::optional<QString> stored(const char *key)
+    {
+        const QVariant v = raw()->value(key);
+        if (!v.isValid())
+            return std::nullopt;
+        return v.toString();
+    }
+
+    std::vector<std::string> texts(QMessageBox::Icon icon) const
+    {
+        std::vector<std::string> out;
+        for (const auto &b : boxes)
+            if (b.icon == icon)
+                out.push_back(b.text.toStdString());
+        return out;
+    }
+    std::vector<std::string> errors() const { return texts(QMessageBox::Warning); }
+    std::vector<std::string> plain() const { return texts(QMessageBox::NoIcon); }
+
+    std::vector<BoxRequest> boxes;
+    std::deque<QMessageBox::StandardButton> answers;
+
+private:
+    QTemporaryDir m_temp;
+    std::unique_ptr<Form1> m_window;
+};
+
+} // namespace tabulon::test
