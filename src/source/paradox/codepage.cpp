@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 namespace tabulon::paradox {
 namespace {
@@ -27,8 +28,13 @@ std::string qtNameFor(int number)
     case 950: return "Big5";
     default: break;
     }
+    // ICU also knows IBM's own variants of the Windows pages ("IBM1252"
+    // lacks the euro sign), so the Windows pages go by their Windows names.
     const std::string n = std::to_string(number);
-    for (const std::string &name : {"IBM" + n, "windows-" + n, "cp" + n}) {
+    const bool windows = number == 874 || (number >= 1250 && number <= 1258);
+    const std::vector<std::string> names = windows ? std::vector<std::string>{"windows-" + n, "cp" + n}
+                                                   : std::vector<std::string>{"IBM" + n, "cp" + n, "windows-" + n};
+    for (const std::string &name : names) {
         if (QStringDecoder(name.c_str()).isValid())
             return name;
     }
