@@ -5,8 +5,8 @@
 
 #include "common/eventpump.h"
 #include "engine/conversionrun.h"
-#include "fakehost.h"
-#include "mariadbserver.h"
+#include "support/fakehost.h"
+#include "support/mariadbserver.h"
 #include "tools/paradoxwriter.h"
 
 #include <QCoreApplication>

@@ -19,7 +19,7 @@ TEST(ScriptModel, HeaderToolTipAndCheckableRows)
 {
     ScriptModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
-    EXPECT_EQ(model.columnCount(), 1);
+    EXPECT_EQ(static_cast<QAbstractItemModel &>(model).columnCount(), 1);
     EXPECT_EQ(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "SQL Preview");
     EXPECT_EQ(model.headerData(0, Qt::Horizontal, Qt::ToolTipRole).toString(), kTip);
 

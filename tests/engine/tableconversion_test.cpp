@@ -1,6 +1,6 @@
 #include "engine/tableconversion.h"
 
-#include "memoryrecordset.h"
+#include "support/memoryrecordset.h"
 
 #include <gtest/gtest.h>
 
