@@ -81,7 +81,7 @@ int main(int argc, char **argv)
         const double appended = seconds(start);
         Form2 window(state, nullptr);
         window.show();
-        QTest::qWaitForWindowExposed(&window);
+        (void)QTest::qWaitForWindowExposed(&window);
         QApplication::processEvents();
         auto *list = window.findChild<QTreeView *>("ListView1");
         list->scrollToBottom();
@@ -147,7 +147,7 @@ int main(int argc, char **argv)
             state.scriptList.append(insertLine(i));
         Form2 window(state, nullptr);
         window.show();
-        QTest::qWaitForWindowExposed(&window);
+        (void)QTest::qWaitForWindowExposed(&window);
         EventPump::reset();
         const auto t = Clock::now();
         QTest::mouseClick(window.findChild<QPushButton *>("PushButton1"), Qt::LeftButton);
