@@ -2,7 +2,7 @@
 #include "target/mysqltarget.h"
 #include "target/odbcstring.h"
 
-#include "fakehost.h"
+#include "support/fakehost.h"
 
 #include <gtest/gtest.h>
 

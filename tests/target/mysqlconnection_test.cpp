@@ -4,7 +4,7 @@
 #include "common/eventpump.h"
 #include "target/mysqltarget.h"
 
-#include "mariadbserver.h"
+#include "support/mariadbserver.h"
 
 #include <QCoreApplication>
 #include <QTimer>

@@ -2,8 +2,8 @@
 
 #include "data/connection.h"
 
-#include "fakehost.h"
-#include "mariadbserver.h"
+#include "support/fakehost.h"
+#include "support/mariadbserver.h"
 
 #include <gtest/gtest.h>
 
