@@ -1,0 +1,70 @@
+#include "mainwindowfixture.h"
+
+#include "support/mariadbserver.h"
+#include "tools/paradoxwriter.h"
+
+namespace tabulon::test {
+namespace {
+
+// The whole road: settings pointing at a server and a folder, one click on
+// "Start Converting" in direct mode, the tables and rows on the server.
+TEST_F(MainWindowTest, StartConvertingCopiesTheFolderIntoMySql)
+{
+    TestServer &server = TestServer::shared();
+    const std::string db = server.createDatabase("run");
+    server.exec(db, "CREATE TABLE `PEOPLE` (x INT)");
+
+    const QString folder = path("px");
+    QDir().mkpath(folder);
+    {
+        ParadoxWriter w((folder + "/people.db").toStdString(),
+                        {{"Id", 'I'}, {"Name", 'A', 30}, {"Born", 'D'}, {"Notes", 'M', 20}});
+        w.addRow({Value::integer(1), Value::text("Zoë O'Brien"),
+                  Value::dateTime(DateTime::fromCivil(1970, 5, 1)),
+                  Value::text(std::string(70000, 'n') + "\r\nend")});
+        w.addRow({Value::integer(2), Value::text("Jürgen"), Value::null(), Value::null()});
+        w.finish();
+    }
+    {
+        ParadoxWriter w((folder + "/empty.db").toStdString(), {{"Id", 'I'}});
+        w.finish();
+    }
+
+    store("ParadoxFolder", folder);
+    store("Server", "127.0.0.1");
+    store("Port", QString::number(server.port()));
+    store("User", QString::fromStdString(server.user()));
+    store("Password", QString::fromStdString(server.password()));
+    store("Database", QString::fromStdString(db));
+    store("Check1", "0");
+    open();
+    ASSERT_TRUE(boxes.empty());
+
+    answers = {QMessageBox::Yes, QMessageBox::Yes, QMessageBox::Yes};
+    click("PushButton7");
+
+    EXPECT_TRUE(errors().empty()) << (errors().empty() ? "" : errors()[0]);
+    ASSERT_FALSE(plain().empty());
+    EXPECT_EQ(plain().back(), "Done.");
+    bool askedOverwrite = false;
+    for (const auto &b : boxes)
+        askedOverwrite = askedOverwrite || b.text == "Would you like to overwrite PEOPLE?";
+    EXPECT_TRUE(askedOverwrite);
+
+    const auto rows = server.query(db, "SELECT Id, Name, Born, LENGTH(Notes) FROM PEOPLE ORDER BY Id");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][1], "Zoë O'Brien");
+    // Dates travel as text columns.
+    EXPECT_EQ(rows[0][2], "05/01/1970");
+    EXPECT_EQ(rows[0][3], "70005");
+    EXPECT_EQ(rows[1][1], "Jürgen");
+    EXPECT_EQ(rows[1][2], std::nullopt);
+    EXPECT_EQ(server.scalar(db, "SELECT COUNT(*) FROM EMPTY"), "0");
+
+    // The run is over: its connection is closed, the window can run again.
+    EXPECT_FALSE(window().runState().ConversionBusy);
+    EXPECT_TRUE(!window().runState().mysql_conn || !window().runState().mysql_conn->isOpen());
+}
+
+} // namespace
+} // namespace tabulon::test
