@@ -117,6 +117,9 @@ ExecutionResult ExecuteScript(const ScriptModel &script, Connection *connection,
         executor.emplace(*connection, rowByRow, onFailure);
     bool stopped = false;
     std::string caption;
+    // The statement is sent from a copy: while the server is waited for,
+    // the user may edit the very line being sent.
+    std::string statement;
     for (int r = 1; r <= n && failure == Failure::None; ++r) {
         proc.step(106, [] { EventPump::yield(); });
         if (host.stopRequested()) {
@@ -143,7 +146,8 @@ ExecutionResult ExecuteScript(const ScriptModel &script, Connection *connection,
         }
         proc.step(112, [&] {
             try {
-                executor->execute(script.line(r - 1), static_cast<uint64_t>(r));
+                statement = script.line(r - 1);
+                executor->execute(statement, static_cast<uint64_t>(r));
             } catch (const DbError &error) {
                 // An executor that throws instead of calling back: same rules.
                 onFailure(static_cast<uint64_t>(r), error);
