@@ -125,6 +125,7 @@ void Form1::applyDesignedLook()
     buttonFont.setBold(true);
     for (QPushButton *b : findChildren<QPushButton *>())
         b->setFont(buttonFont);
+    m_ui->Text5->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
 }
 
 // ---- start-up ----------------------------------------------------------
