@@ -19,8 +19,22 @@ bool isMultiByte(int number)
     return number == 932 || number == 936 || number == 949 || number == 950;
 }
 
+// The code pages Paradox and the BDE write; any other number in a header
+// is damage or a guess, and reads as 437.
+bool isKnown(int number)
+{
+    static const int known[] = {437, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 864, 865, 866, 869, 874,
+                                932, 936, 949, 950, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258};
+    for (int k : known)
+        if (k == number)
+            return true;
+    return false;
+}
+
 std::string qtNameFor(int number)
 {
+    if (!isKnown(number))
+        return {};
     switch (number) {
     case 932: return "Shift_JIS";
     case 936: return "GB18030";
@@ -52,6 +66,8 @@ const CodePage &CodePage::forNumber(int number)
     static std::mutex mutex;
     static std::map<int, std::unique_ptr<CodePage>> pages;
     std::lock_guard lock(mutex);
+    if (!isKnown(number))
+        number = 437;
     auto it = pages.find(number);
     if (it == pages.end())
         it = pages.emplace(number, std::make_unique<CodePage>(number)).first;
