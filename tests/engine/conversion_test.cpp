@@ -558,14 +558,24 @@ TEST_F(Conversion, RealFixtureTables)
     const auto fixtures = tabulon::test::fixturesDir();
     if (fixtures.empty())
         GTEST_SKIP() << "the Paradox fixtures are not there";
-    host.fields[1] = (fixtures / "steinm-pxlib").string();
-    ConvertTables(host, state);
-    EXPECT_TRUE(host.errors().empty()) << host.errors().front();
-    expectDone();
-    auto source = OpenConnection(ParadoxConnectionString(host.fields[1]), {3, 30, 15});
-    for (const auto &t : state.List2) {
-        auto rows = source->openRecordSet("SELECT * FROM `" + t + "`");
-        EXPECT_EQ(count(t), std::to_string(rows->recordCount())) << t;
+    for (const char *set : {"steinm-pxlib", "leonhad-paradoxdriver/db", "delphi-pascal-archive-electro_store_system"}) {
+        SCOPED_TRACE(set);
+        useServer(*server);
+        Host h;
+        RunState st;
+        for (int n = 2; n <= 6; ++n)
+            h.fields[n] = host.fields[n];
+        h.fields[1] = (fixtures / set).string();
+        ConvertTables(h, st);
+        EXPECT_TRUE(h.errors().empty()) << h.errors().front();
+        ASSERT_FALSE(h.informations().empty());
+        EXPECT_EQ(h.informations().back(), "Done.");
+        auto source = OpenConnection(ParadoxConnectionString(h.fields[1]), {3, 30, 15});
+        EXPECT_FALSE(st.List2.empty());
+        for (const auto &t : st.List2) {
+            auto rows = source->openRecordSet("SELECT * FROM `" + t + "`");
+            EXPECT_EQ(count(t), std::to_string(rows->recordCount())) << t;
+        }
     }
 }
 
