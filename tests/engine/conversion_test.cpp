@@ -246,8 +246,7 @@ TEST_F(Conversion, OverwriteQuestionIgnoresCaseAndActsOnlyOnYes)
     server->exec(db, "CREATE TABLE KEEP (old INT)");
     server->exec(db, "INSERT INTO KEEP VALUES (42)");
     server->exec(db, "CREATE TABLE SWAP (old INT)");
-    host.answers = {};  // filled below once the order is known
-    // SWAP is processed before KEEP when List2 holds KEEP first; answer by name.
+    // The order of the tables is the folder's; answer by name.
     struct Answering : Host {
         bool askYesNo(const std::string &text, const std::string &title) override
         {
@@ -262,8 +261,9 @@ TEST_F(Conversion, OverwriteQuestionIgnoresCaseAndActsOnlyOnYes)
     const auto questions = answering.questions();
     ASSERT_EQ(questions.size(), 2u);
     for (const auto &b : answering.boxes)
-        if (b.kind == Box::Question)
+        if (b.kind == Box::Question) {
             EXPECT_EQ(b.title, "Overwrite?");
+        }
     EXPECT_TRUE(std::find(questions.begin(), questions.end(), "Would you like to overwrite KEEP?") != questions.end());
     EXPECT_TRUE(std::find(questions.begin(), questions.end(), "Would you like to overwrite SWAP?") != questions.end());
     // No: untouched, nothing run. Yes: dropped and recreated from the source.
@@ -382,8 +382,9 @@ TEST_F(Conversion, PerTablePreviewListsOneTableAtATimeAndStopsWhenLeft)
         const std::string t = k == 0 ? first : second;
         ASSERT_FALSE(shown[k].empty());
         size_t at = 0;
-        if (t == "T1")
+        if (t == "T1") {
             EXPECT_EQ(shown[k][at++], "DROP TABLE `T1`");
+        }
         EXPECT_EQ(shown[k][at++].rfind("CREATE TABLE `" + t + "`(", 0), 0u);
         EXPECT_EQ(shown[k][at++], "INSERT INTO `" + t + "` VALUES(1, 'row 1')");
     }

@@ -69,8 +69,9 @@ struct RecordingWork : TableWork {
     }
     void statement(const std::string &text, int, std::size_t rowPrefix) override
     {
-        if (rowPrefix)
+        if (rowPrefix) {
             EXPECT_EQ(text.substr(0, rowPrefix), "INSERT INTO `T` VALUES");
+        }
         statements.push_back(text);
     }
     void setProgress(double p) override { progress.push_back(p); }
