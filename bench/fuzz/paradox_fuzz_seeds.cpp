@@ -50,7 +50,7 @@ int main(int argc, char **argv)
     fs::create_directories(scratch);
     int seeds = 0;
 
-    const std::vector<ParadoxFieldSpec> all{
+    const std::vector<ParadoxFieldDef> all{
         {"A", 'A', 12}, {"D", 'D'}, {"T", 'T'}, {"@", '@'}, {"S", 'S'}, {"I", 'I'}, {"+", '+'}, {"N", 'N'},
         {"$", '$'}, {"L", 'L'}, {"#", '#', 3}, {"M", 'M', 14}, {"F", 'F'}, {"B", 'B', 12}, {"G", 'G'},
         {"O", 'O'}, {"Y", 'Y', 4}};

@@ -74,7 +74,7 @@ std::string blobPathFor(const std::string &dbPath)
 } // namespace
 
 struct ParadoxWriter::FieldLayout {
-    ParadoxFieldSpec spec;
+    ParadoxFieldDef def;
     uint8_t type = 0;
     int size = 0;        // bytes in the record
     int headerSize = 0;  // the size byte of the header
@@ -188,7 +188,7 @@ private:
     unsigned m_nextUnit = kFirstUnit;
 };
 
-ParadoxWriter::ParadoxWriter(const std::string &dbPath, std::vector<ParadoxFieldSpec> fields, int codePage,
+ParadoxWriter::ParadoxWriter(const std::string &dbPath, std::vector<ParadoxFieldDef> fields, int codePage,
                              int blockSizeKb)
     : m_path(dbPath), m_codePage(codePage), m_blockSize(blockSizeKb * 1024)
 {
@@ -198,39 +198,39 @@ ParadoxWriter::ParadoxWriter(const std::string &dbPath, std::vector<ParadoxField
     if (fields.empty() || fields.size() > 255)
         fail("a table has 1 to 255 fields");
     bool anyBlob = false;
-    for (ParadoxFieldSpec &spec : fields) {
+    for (ParadoxFieldDef &def : fields) {
         FieldLayout f;
-        f.type = typeByte(spec.type);
+        f.type = typeByte(def.type);
         if (!f.type)
-            fail("field \"" + spec.name + "\" has the unknown type '" + std::string(1, spec.type) + "'");
-        switch (spec.type) {
+            fail("field \"" + def.name + "\" has the unknown type '" + std::string(1, def.type) + "'");
+        switch (def.type) {
         case 'A': case 'Y':
-            if (spec.size < 1 || spec.size > 255)
-                fail("field \"" + spec.name + "\" needs a size of 1 to 255");
-            f.size = f.headerSize = spec.size;
+            if (def.size < 1 || def.size > 255)
+                fail("field \"" + def.name + "\" needs a size of 1 to 255");
+            f.size = f.headerSize = def.size;
             break;
         case 'D': case 'I': case '+': case 'T': f.size = f.headerSize = 4; break;
         case 'S': f.size = f.headerSize = 2; break;
         case 'N': case '$': case '@': f.size = f.headerSize = 8; break;
         case 'L': f.size = f.headerSize = 1; break;
         case '#':
-            if (spec.size < 0 || spec.size > 32)
-                fail("BCD field \"" + spec.name + "\" has 0 to 32 decimal places");
+            if (def.size < 0 || def.size > 32)
+                fail("BCD field \"" + def.name + "\" has 0 to 32 decimal places");
             f.size = 17;
-            f.headerSize = spec.size;
+            f.headerSize = def.size;
             break;
         default:  // memo and blob types
-            if (spec.size == 0)
-                spec.size = 10;
-            if (spec.size < 10 || spec.size > 250)
-                fail("field \"" + spec.name + "\" needs a size of 10 to 250");
-            f.size = f.headerSize = spec.size;
+            if (def.size == 0)
+                def.size = 10;
+            if (def.size < 10 || def.size > 250)
+                fail("field \"" + def.name + "\" needs a size of 10 to 250");
+            f.size = f.headerSize = def.size;
             anyBlob = true;
             break;
         }
         f.offset = m_recordSize;
         m_recordSize += f.size;
-        f.spec = std::move(spec);
+        f.def = std::move(def);
         m_fields.push_back(std::move(f));
     }
     if (m_recordSize > m_blockSize - 6)
@@ -273,8 +273,8 @@ std::vector<unsigned char> ParadoxWriter::header() const
     const paradox::CodePage &cp = paradox::CodePage::forNumber(m_codePage);
     std::string names;
     for (const FieldLayout &f : m_fields) {
-        if (!cp.encode(f.spec.name, names))
-            fail("the field name \"" + f.spec.name + "\" cannot be written in code page " + std::to_string(m_codePage));
+        if (!cp.encode(f.def.name, names))
+            fail("the field name \"" + f.def.name + "\" cannot be written in code page " + std::to_string(m_codePage));
         names.push_back('\0');
     }
     const size_t nf = m_fields.size();
@@ -353,9 +353,9 @@ void ParadoxWriter::addRow(const std::vector<Value> &row)
 void ParadoxWriter::encodeValue(const FieldLayout &f, const Value &v, unsigned char *out)
 {
     auto bad = [&](const std::string &what) {
-        fail("the value of field \"" + f.spec.name + "\" in row " + std::to_string(m_rows + 1) + " " + what);
+        fail("the value of field \"" + f.def.name + "\" in row " + std::to_string(m_rows + 1) + " " + what);
     };
-    const char t = f.spec.type;
+    const char t = f.def.type;
     if (v.isNull() || v.isEmpty()) {
         if (t == '+') {
             if (m_autoIncrement == INT32_MAX)
@@ -512,9 +512,9 @@ void ParadoxWriter::encodeValue(const FieldLayout &f, const Value &v, unsigned c
 void ParadoxWriter::encodeBlob(const FieldLayout &f, const Value &v, unsigned char *out)
 {
     auto bad = [&](const std::string &what) {
-        fail("the value of field \"" + f.spec.name + "\" in row " + std::to_string(m_rows + 1) + " " + what);
+        fail("the value of field \"" + f.def.name + "\" in row " + std::to_string(m_rows + 1) + " " + what);
     };
-    const char t = f.spec.type;
+    const char t = f.def.type;
     m_scratch.clear();
     if (t == 'M') {
         if (v.kind() != Value::Kind::Text)

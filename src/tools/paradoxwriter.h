@@ -25,7 +25,7 @@ namespace tabulon {
 //   size: for memo and blob types the bytes the field takes in the record
 //   (10..250; 10 by default): the first size-10 bytes of each value are
 //   kept in the record, the rest in the .mb file. Ignored for fixed types.
-struct ParadoxFieldSpec {
+struct ParadoxFieldDef {
     std::string name;
     char type = 'A';
     int size = 0;
@@ -46,7 +46,7 @@ struct ParadoxFieldSpec {
 // does not fit its field or the file cannot be written.
 class ParadoxWriter {
 public:
-    ParadoxWriter(const std::string &dbPath, std::vector<ParadoxFieldSpec> fields, int codePage = 1252,
+    ParadoxWriter(const std::string &dbPath, std::vector<ParadoxFieldDef> fields, int codePage = 1252,
                   int blockSizeKb = 4);
     // Finishes the table if finish() was not called; errors are then lost.
     ~ParadoxWriter();

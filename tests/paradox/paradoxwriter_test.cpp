@@ -34,7 +34,7 @@ std::string Pattern(size_t n)
     return s;
 }
 
-const std::vector<ParadoxFieldSpec> kAllTypes{
+const std::vector<ParadoxFieldDef> kAllTypes{
     {"Alpha", 'A', 20}, {"Date", 'D'}, {"Time", 'T'}, {"Stamp", '@'}, {"Short", 'S'}, {"Long", 'I'},
     {"Auto", '+'}, {"Number", 'N'}, {"Money", '$'}, {"Flag", 'L'}, {"Bcd", '#', 4}, {"Memo", 'M', 20},
     {"Fmt", 'F', 10}, {"Bin", 'B', 15}, {"Pic", 'G'}, {"Ole", 'O'}, {"Raw", 'Y', 6}};
