@@ -156,7 +156,9 @@ void ConvertTables(RunHost &host, RunState &state)
             if (proc.decide(136, [&] { return host.option2(); }))
                 proc.step(138, [&] { state.scriptList.clear(); state.datatypeList.clear(); });
             if (overwrite) {
-                proc.step(140, [&] { work.statement(DropStatement(t), 140, 0); });
+                // The server may keep names case-sensitively: drop the table the
+                // user agreed to replace, under the name the server reported.
+                proc.step(140, [&] { work.statement(DropStatement(FindListEntry(state.List1, t)), 140, 0); });
                 proc.step(142, [&] { RemoveListEntry(state.List1, LowerCase(t)); });
             }
             if (!work.stopped())

@@ -26,6 +26,14 @@ bool ListContains(const std::vector<std::string> &list, const std::string &text)
                        [&](const std::string &entry) { return LowerCase(entry) == wanted; });
 }
 
+std::string FindListEntry(const std::vector<std::string> &list, const std::string &text)
+{
+    const std::string wanted = LowerCase(text);
+    const auto it = std::find_if(list.begin(), list.end(),
+                                 [&](const std::string &entry) { return LowerCase(entry) == wanted; });
+    return it == list.end() ? text : *it;
+}
+
 void RemoveListEntry(std::vector<std::string> &list, const std::string &text)
 {
     list.erase(std::remove(list.begin(), list.end(), text), list.end());
