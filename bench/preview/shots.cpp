@@ -1,6 +1,10 @@
 // Draws the preview window and the datatype view over a converted table, as
-// the pictures in docs/. Usage: preview_shots DIR
+// the pictures in docs/. Usage: preview_shots DIR [SAMPLES]
+#include "common/programfolder.h"
+#include "engine/connectionfactory.h"
+#include "engine/rowstatement.h"
 #include "engine/runstate.h"
+#include "source/paradoxsource.h"
 #include "ui/common/messageboxes.h"
 #include "ui/preview/form2.h"
 #include "ui/preview/form5.h"
@@ -10,6 +14,8 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include <algorithm>
+
 using namespace tabulon;
 
 namespace {
@@ -17,15 +23,19 @@ namespace {
 // Refuses the fifth row, as a server whose check the data breaks would.
 class RefusingConnection : public Connection {
 public:
+    explicit RefusingConnection(std::string refused) : m_refused(std::move(refused)) {}
     void execute(const std::string &statement) override
     {
-        if (statement.find("(5, ") != std::string::npos)
-            throw DbError("SQLException: Data too long for column 'city' at row 1 "
-                          "(MySQL error 1406, SQLSTATE 22001)", 1406);
+        if (statement == m_refused)
+            throw DbError("SQLException: Duplicate entry '1003' for key 'PRIMARY' "
+                          "(MySQL error 1062, SQLSTATE 23000)", 1062);
     }
     std::unique_ptr<RecordSet> openRecordSet(const std::string &) override { return {}; }
     void close() override {}
     bool isOpen() const override { return true; }
+
+private:
+    std::string m_refused;
 };
 
 void grab(QWidget *w, const QString &file)
@@ -45,25 +55,25 @@ int main(int argc, char **argv)
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     MessageBoxes::setResponder([](const BoxRequest &) { return QMessageBox::Ok; });
 
+    // The statements of a real sample table, as a per-table preview lists them.
+    const std::string samples = argc > 2 ? argv[2] : ProgramFolder() + "/Samples";
     RunState state;
-    state.mysql_conn = std::make_unique<RefusingConnection>();
-    state.scriptList.append("DROP TABLE `customers`");
-    state.scriptList.append(
-        "CREATE TABLE `customers` (`Nr` INT, `Name` TEXT, `City` VARCHAR(20), `Balance` DECIMAL(20,4), "
-        "`Since` DATETIME)");
-    const char *rows[] = {"1, 'Müller & Söhne', 'Köln', 1250.5, '1998-04-01 00:00:00'",
-                          "2, 'O''Brien Ltd', 'Dublin', 0, '2001-11-23 00:00:00'",
-                          "3, 'Nordwind', 'Hamburg', -42.75, NULL",
-                          "5, 'Lindqvist', 'Sundsvall-Härnösand Airport', 310, '2003-06-30 00:00:00'",
-                          "6, 'Café Sacher', 'Wien', 99.9, '1999-12-31 00:00:00'",
-                          "7, 'Ibáñez', 'Sevilla', 12, '2004-02-29 00:00:00'"};
-    for (const char *row : rows)
-        state.scriptList.append(std::string("INSERT INTO `customers` VALUES(") + row + ")");
-    state.datatypeList.addDatatypeLine({"customers", "Nr", "integer", "INT"});
-    state.datatypeList.addDatatypeLine({"customers", "Name", "longvar", "LONGTEXT"});
-    state.datatypeList.addDatatypeLine({"customers", "City", "char", "VARCHAR(20)"});
-    state.datatypeList.addDatatypeLine({"customers", "Balance", "numeric", "DECIMAL(20,4)"});
-    state.datatypeList.addDatatypeLine({"customers", "Since", "date", "DATETIME"});
+    int refusedRow = 0;
+    {
+        auto source = OpenConnection(ParadoxConnectionString(samples));
+        auto rows = source->openRecordSet("SELECT * FROM `CUSTOMERS`");
+        const TableDefinition definition = BuildTableDefinition("CUSTOMERS", rows->fields(), &state.datatypeList);
+        state.scriptList.append(DropStatement("CUSTOMERS"));
+        state.scriptList.append(definition.createText);
+        RowStatement statement("CUSTOMERS", definition);
+        std::string text;
+        for (; !rows->eof(); rows->moveNext()) {
+            statement.build(*rows, text);
+            state.scriptList.append(text);
+        }
+        refusedRow = std::min(5, state.scriptList.lineCount());
+    }
+    state.mysql_conn = std::make_unique<RefusingConnection>(state.scriptList.line(refusedRow - 1));
 
     Form2 window(state, nullptr);
     window.show();
