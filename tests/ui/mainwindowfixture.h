@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/widgetapp.h"
+
 #include "common/eventpump.h"
 #include "common/programfolder.h"
 #include "ui/common/messageboxes.h"
@@ -31,11 +33,7 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static int argc = 1;
-        static char arg0[] = "test_mainwindow";
-        static char *argv[] = {arg0, nullptr};
-        if (!qApp)
-            new QApplication(argc, argv);
+        EnsureWidgetApplication();
         EventPump::reset();
         ASSERT_TRUE(m_temp.isValid());
         QDir(m_temp.path()).mkpath("program");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/widgetapp.h"
+
 #include "common/eventpump.h"
 #include "data/connection.h"
 #include "engine/runstate.h"
@@ -63,11 +65,7 @@ class PreviewTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static int argc = 1;
-        static char arg0[] = "test_preview";
-        static char *argv[] = {arg0, nullptr};
-        if (!qApp)
-            new QApplication(argc, argv);
+        EnsureWidgetApplication();
         EventPump::reset();
         ErrorLine = 0;
         ASSERT_TRUE(m_temp.isValid());
