@@ -14,6 +14,7 @@ namespace tabulon {
 namespace {
 
 using test::fixturesDir;
+using test::ReadRows;
 
 std::string Fixture(const std::string &relative) { return (fixturesDir() / relative).string(); }
 
@@ -29,16 +30,7 @@ DateTime Civil(int y, int m, int d, int h = 0, int mi = 0, int s = 0, int ms = 0
 // Reads one table into rows of values (for the small tables only).
 std::vector<std::vector<Value>> Rows(const std::string &relative)
 {
-    ParadoxRecordSet rs(Fixture(relative));
-    std::vector<std::vector<Value>> rows;
-    while (!rs.eof()) {
-        std::vector<Value> row;
-        for (int j = 0; j < int(rs.fields().size()); ++j)
-            row.push_back(rs.value(j));
-        rows.push_back(std::move(row));
-        rs.moveNext();
-    }
-    return rows;
+    return ReadRows(Fixture(relative));
 }
 
 TEST(ParadoxFixtures, EveryTableReadsCompletely)

@@ -2,6 +2,7 @@
 
 #include "common/error.h"
 #include "data/recordset.h"
+#include "source/paradox/paradoxrecordset.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace tabulon::test {
 
@@ -33,6 +35,21 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+// Every value of a table file, row by row.
+inline std::vector<std::vector<Value>> ReadRows(const std::string &path)
+{
+    ParadoxRecordSet rs(path);
+    std::vector<std::vector<Value>> rows;
+    while (!rs.eof()) {
+        std::vector<Value> row;
+        for (int j = 0; j < int(rs.fields().size()); ++j)
+            row.push_back(rs.value(j));
+        rows.push_back(std::move(row));
+        rs.moveNext();
+    }
+    return rows;
+}
 
 inline std::string ReadWhole(const std::string &path)
 {

@@ -10,21 +10,8 @@
 namespace tabulon {
 namespace {
 
+using test::ReadRows;
 using test::ScratchFolder;
-
-std::vector<std::vector<Value>> ReadRows(const std::string &path)
-{
-    ParadoxRecordSet rs(path);
-    std::vector<std::vector<Value>> rows;
-    while (!rs.eof()) {
-        std::vector<Value> row;
-        for (int j = 0; j < int(rs.fields().size()); ++j)
-            row.push_back(rs.value(j));
-        rows.push_back(std::move(row));
-        rs.moveNext();
-    }
-    return rows;
-}
 
 std::string Pattern(size_t n)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "boxtexts.h"
 #include "support/widgetapp.h"
 
 #include "common/eventpump.h"
@@ -101,14 +102,7 @@ protected:
         return v.toString();
     }
 
-    std::vector<std::string> texts(QMessageBox::Icon icon) const
-    {
-        std::vector<std::string> out;
-        for (const auto &b : boxes)
-            if (b.icon == icon)
-                out.push_back(b.text.toStdString());
-        return out;
-    }
+    std::vector<std::string> texts(QMessageBox::Icon icon) const { return BoxTexts(boxes, icon); }
     std::vector<std::string> errors() const { return texts(QMessageBox::Warning); }
     std::vector<std::string> plain() const { return texts(QMessageBox::NoIcon); }
 
