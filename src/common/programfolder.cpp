@@ -1,6 +1,7 @@
 #include "common/programfolder.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 #include <optional>
 #include <unistd.h>
@@ -37,7 +38,15 @@ std::string ProgramFolder()
 
 void SetProgramFolder(const std::string &folder) { g_programFolder = folder; }
 
-std::string ProgramDriveRoot() { return g_driveRoot ? *g_driveRoot : std::string("/"); }
+std::string ProgramDriveRoot()
+{
+    if (g_driveRoot)
+        return *g_driveRoot;
+    // The file-system root is root's alone; the home folder is the root of
+    // what the user may write.
+    const std::string home = QDir::homePath().toStdString();
+    return home.empty() || home.back() == '/' ? home : home + "/";
+}
 
 void SetProgramDriveRoot(const std::string &root)
 {

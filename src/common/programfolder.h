@@ -8,8 +8,9 @@ namespace tabulon {
 std::string ProgramFolder();
 void SetProgramFolder(const std::string &folder);
 
-// The root of the program folder's drive, ending in the separator: "/" here
-// (a drive or share on Windows). Tests point it at a temporary folder.
+// Where the copy of a folder with spaces goes, ending in the separator: the
+// user's home folder here (a drive or share on Windows). Tests point it at a
+// temporary folder.
 std::string ProgramDriveRoot();
 void SetProgramDriveRoot(const std::string &root);
 

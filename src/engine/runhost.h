@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/mainhost.h"
+#include "engine/runreport.h"
 
 #include <string>
 
@@ -21,6 +22,16 @@ public:
     virtual void tableListsChanged() {}
     // Setting "RowByRow" = "1": one statement per row, no batches.
     virtual bool rowByRow() const { return false; }
+    // The end of a run: "Done." with what became of every table.
+    virtual void showRunReport(const RunReport &) { inform("Done."); }
+    // The Application Error report of a refused row. With offerQuiet it
+    // carries a check box to report further refused rows only in the run
+    // report; returns true when the user ticked it.
+    virtual bool reportRefusedRow(const std::string &text, bool /*offerQuiet*/)
+    {
+        showApplicationError(text);
+        return false;
+    }
 };
 
 } // namespace tabulon

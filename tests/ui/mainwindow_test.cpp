@@ -7,6 +7,9 @@
 #include <QFileInfo>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QTimer>
+
+#include <functional>
 
 #include <sys/stat.h>
 
@@ -295,9 +298,9 @@ TEST_F(MainWindowTest, HelpTexts)
               "is correct.\r\rFinally, make sure your host allows a direct connection to your "
               "MySQL database -- not a web based connection, for example.");
     EXPECT_EQ(plain()[1],
-              "This software transfers text-based and numeric fields but does not handle binary "
-              "/ pictures fields.\r\n\r\nUse SQL Preview if your tables contains less than 32767 "
-              "rows.\r\n\r\nQuestions? Please contact Team Korvanto at "
+              "This software transfers text-based, numeric, binary and pictures fields.\r\n\r\n"
+              "Use SQL Preview if you want to read or edit the SQL before it runs; it shows "
+              "tables of millions of rows.\r\n\r\nQuestions? Please contact Team Korvanto at "
               "https://korvanto.example/contact");
     EXPECT_EQ(boxes[0].title, "Tabulon");
 }
@@ -335,6 +338,33 @@ TEST_F(MainWindowTest, ClosingTheWindowEndsTheProgram)
     w.close();
     EXPECT_TRUE(EventPump::quitting());
     EXPECT_THROW(EventPump::yieldNow(), Aborted);
+}
+
+// The close box ends the program even while a box of the window is open:
+// the box must not block the window.
+TEST_F(MainWindowTest, ClosingTheWindowWhileABoxIsOpenEndsTheProgram)
+{
+    open();
+    MessageBoxes::setResponder({});
+    bool boxShown = false, windowBlocked = true;
+    std::function<void()> closeUnderTheBox = [&] {
+        QMessageBox *box = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *b = qobject_cast<QMessageBox *>(w); b && b->isVisible())
+                box = b;
+        if (!box) {
+            QTimer::singleShot(10, closeUnderTheBox);
+            return;
+        }
+        boxShown = true;
+        windowBlocked = QApplication::activeModalWidget() != nullptr || child<QPushButton>("PushButton7")->isEnabled();
+        window().close();
+    };
+    QTimer::singleShot(0, closeUnderTheBox);
+    click("PushButton5");
+    EXPECT_TRUE(boxShown);
+    EXPECT_FALSE(windowBlocked) << "the box is modal to the window, or leaves it usable";
+    EXPECT_TRUE(EventPump::quitting());
 }
 
 } // namespace

@@ -332,6 +332,18 @@ TEST_F(PreviewTest, TheMailAddressIsEncodedSoTheWholeErrorArrives)
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], ErrorMailUrl("a&b"));
     EXPECT_TRUE(boxes.empty());
+
+    // No mail program: the press says so and offers the clipboard instead.
+    SetUrlOpener([](const QUrl &) { return false; });
+    MessageBoxes::setResponder([this](const BoxRequest &r) {
+        boxes.push_back(r);
+        return r.buttons.testFlag(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
+    });
+    click("PushButton8");
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_TRUE(boxes[0].text.startsWith("No mail program could be opened"));
+    EXPECT_TRUE(boxes[1].text.startsWith("Error message have been copied"));
+    EXPECT_EQ(QApplication::clipboard()->text(), "a&b");
 }
 
 // ---- find and replace ------------------------------------------------------------

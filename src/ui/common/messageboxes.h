@@ -6,6 +6,8 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 class QWidget;
 
@@ -18,11 +20,19 @@ struct BoxRequest {
     QString title;
     QString text;
     QMessageBox::StandardButtons buttons;
+    QString informativeText = {};  // under the text
+    QString detailedText = {};     // behind "Show Details...", in a fixed-width font
+    QString checkBoxText = {};     // a check box under the text, unticked
+    bool *checkBoxTicked = nullptr;  // receives the check box's state
+    std::vector<std::pair<QMessageBox::StandardButton, QString>> buttonTexts = {};
 };
 
 class MessageBoxes : public MessageHost {
 public:
-    explicit MessageBoxes(QWidget *parent) : m_parent(parent) {}
+    // closesProgram: the parent is the main window, whose close box must end
+    // the program even while one of its boxes is open.
+    explicit MessageBoxes(QWidget *parent, bool closesProgram = false)
+        : m_parent(parent), m_closesProgram(closesProgram) {}
 
     void showApplicationError(const std::string &text) override;
     bool askYesNo(const std::string &text, const std::string &title = {}) override;
@@ -37,7 +47,10 @@ public:
     static void setResponder(Responder responder);
 
 private:
+    QMessageBox::StandardButton execKeepingCloseBox(QMessageBox &box);
+
     QWidget *m_parent;
+    bool m_closesProgram;
 };
 
 } // namespace tabulon

@@ -26,6 +26,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QSaveFile>
 #include <QTimer>
 
 #include <algorithm>
@@ -53,6 +54,12 @@ template <class F> void command(F &&body)
     }
 }
 
+QString defaultReportFileChooser(QWidget *owner, const QString &suggested)
+{
+    return QFileDialog::getSaveFileName(owner, QStringLiteral("Save Report"), suggested,
+                                        QStringLiteral("Text files (*.txt);;All files (*)"));
+}
+
 QString defaultFolderChooser(QWidget *owner, const QString &prompt, const QString &start)
 {
     return QDir::toNativeSeparators(
@@ -70,8 +77,8 @@ void paintWhite(QWidget *w)
 } // namespace
 
 Form1::Form1(QWidget *parent)
-    : QWidget(parent), m_ui(std::make_unique<Ui::Form1>()), m_boxes(this),
-      m_chooseFolder(defaultFolderChooser)
+    : QWidget(parent), m_ui(std::make_unique<Ui::Form1>()), m_boxes(this, true),
+      m_chooseFolder(defaultFolderChooser), m_chooseReportFile(defaultReportFileChooser)
 {
     m_ui->setupUi(this);
     applyDesignedLook();
@@ -309,10 +316,10 @@ void Form1::generalHelpClick()
 {
     GuardedProcedure proc(m_boxes, "Form1.PushButton5_Click");
     proc.step(100, [&] {
-        inform(std::string("This software transfers text-based and numeric fields but does not "
-                           "handle binary / pictures fields.\r\n\r\nUse SQL Preview if your "
-                           "tables contains less than 32767 rows.\r\n\r\nQuestions? Please "
-                           "contact Team Korvanto at ")
+        inform(std::string("This software transfers text-based, numeric, binary and pictures "
+                           "fields.\r\n\r\nUse SQL Preview if you want to read or edit the SQL "
+                           "before it runs; it shows tables of millions of rows.\r\n\r\n"
+                           "Questions? Please contact Team Korvanto at ")
                + kContactPage);
     });
 }
@@ -381,6 +388,44 @@ void Form1::tableListsChanged()
     m_ui->List2->clear();
     for (const auto &name : m_state.List2)
         m_ui->List2->addItem(QString::fromStdString(name));
+}
+
+void Form1::showRunReport(const RunReport &report)
+{
+    BoxRequest request{QMessageBox::NoIcon, {}, QStringLiteral("Done."), QMessageBox::Ok};
+    if (!report.empty()) {
+        request.buttons |= QMessageBox::Save;
+        request.buttonTexts = {{QMessageBox::Save, QStringLiteral("Save Report...")}};
+        request.informativeText = QString::fromStdString(report.summary());
+        request.detailedText = QString::fromStdString(report.details());
+    }
+    // Saving keeps the box: the user may still want to read it.
+    while (m_boxes.show(request) == QMessageBox::Save) {
+        const QString path = m_chooseReportFile(
+            this, QDir::home().filePath(QStringLiteral("tabulon-report.txt")));
+        if (path.isEmpty())
+            continue;
+        QSaveFile file(path);
+        const QByteArray text = QByteArray::fromStdString(report.text());
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Text) || file.write(text) != text.size()
+            || !file.commit())
+            inform("The report could not be saved to " + QDir::toNativeSeparators(path).toStdString()
+                   + ": " + file.errorString().toStdString()
+                   + "\r\nChoose a folder you may write to and try again.");
+    }
+}
+
+bool Form1::reportRefusedRow(const std::string &text, bool offerQuiet)
+{
+    BoxRequest request{QMessageBox::Warning, QString::fromLatin1(kApplicationErrorCaption),
+                       QString::fromStdString(text), QMessageBox::Ok};
+    bool ticked = false;
+    if (offerQuiet) {
+        request.checkBoxText = QStringLiteral("Report further refused rows only in the run report");
+        request.checkBoxTicked = &ticked;
+    }
+    m_boxes.show(request);
+    return ticked;
 }
 
 bool Form1::rowByRow() const

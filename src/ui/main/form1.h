@@ -32,6 +32,10 @@ public:
     using FolderChooser = std::function<QString(QWidget *, const QString &, const QString &)>;
     void setFolderChooser(FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
 
+    // Where "Save Report..." writes: owner, suggested path; empty when cancelled.
+    using ReportFileChooser = std::function<QString(QWidget *, const QString &)>;
+    void setReportFileChooser(ReportFileChooser chooser) { m_chooseReportFile = std::move(chooser); }
+
     RunState &runState() { return m_state; }
     MessageBoxes &messageBoxes() { return m_boxes; }
 
@@ -52,6 +56,8 @@ public:
     void showPreview() override;
     void tableListsChanged() override;
     bool rowByRow() const override;
+    void showRunReport(const RunReport &report) override;
+    bool reportRefusedRow(const std::string &text, bool offerQuiet) override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -80,6 +86,7 @@ private:
     SettingsStore m_settings;
     RunState m_state;
     FolderChooser m_chooseFolder;
+    ReportFileChooser m_chooseReportFile;
 };
 
 } // namespace tabulon

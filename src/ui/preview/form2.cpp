@@ -216,7 +216,20 @@ void Form2::PushButton8_Click()
     proc.step(100, [&] { text = m_ui->Text1->toPlainText(); });
     if (!proc.decide(102, [&] { return !IsBlank(text); }))
         return;
-    proc.step(104, [&] { OpenUrl(ErrorMailUrl(text)); });
+    bool opened = false;
+    proc.step(104, [&] { opened = OpenUrl(ErrorMailUrl(text)); });
+    // Without a mail program the press would otherwise do nothing visible.
+    if (!proc.decide(106, [&] {
+            return !opened
+                && m_boxes.askYesNo(std::string("No mail program could be opened for the message to ")
+                                    + kSupportEmail
+                                    + ".\r\rWould you like to copy the error message to the "
+                                      "clipboard instead, to paste it into a message of your own?");
+        }))
+        return;
+    proc.step(108, [&] { ClearClipboard(); });
+    proc.step(110, [&] { SetClipboardText(text); });
+    proc.step(112, [&] { m_boxes.inform(kErrorCopied); });
 }
 
 void Form2::PushButton9_Click()

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tabulon {
+
+// What became of one source table in a run: enough for the user to trust
+// the load without checking by hand, or to find what still needs doing.
+struct TableReport {
+    enum class Outcome {
+        NotReached,   // the run ended before this table
+        Declined,     // "No" to the overwrite question
+        Converted,    // direct mode: every row was sent
+        Incomplete,   // direct mode: cut short (lost connection, closed window)
+        Listed,       // preview mode: statements listed, not (yet) executed
+        Executed,     // preview mode: the user executed the table's statements
+        Skipped,      // preview mode: "Skip Table / Do Not Execute SQL"
+    };
+    struct Refused {
+        std::string message;
+        std::string statement;
+    };
+    static constexpr std::size_t kRefusedKept = 100;
+
+    std::string table;
+    std::string file;
+    Outcome outcome = Outcome::NotReached;
+    int64_t expectedRows = -1;  // the table header's record count, -1 unknown
+    int64_t rowsRead = 0;
+    int64_t rowsStored = 0;     // accepted by the server (direct) or listed (preview)
+    int64_t rowsRefused = 0;
+    int64_t valuesNulled = 0;   // memo or blob values that could not be read
+    std::vector<Refused> refused;  // the first kRefusedKept refused rows
+    std::optional<int64_t> serverRows;  // SELECT COUNT(*) after the table
+    std::vector<std::string> notes;     // read damage, size limits, ...
+    double seconds = 0;
+
+    void addRefused(const std::string &message, const std::string &statement);
+    // The server's count agrees with the rows the run stored.
+    bool verified() const { return serverRows && *serverRows == rowsStored; }
+    std::string outcomeText() const;
+};
+
+struct RunReport {
+    bool previewMode = false;
+    std::vector<TableReport> tables;
+
+    // One line: tables, rows read, stored, refused, values set to NULL, and
+    // what was declined, incomplete or not reached.
+    std::string summary() const;
+    // One line per table, then the refused rows and notes of each table.
+    std::string details() const;
+    // Summary and details, as "Save Report..." writes them.
+    std::string text() const;
+    bool empty() const { return tables.empty(); }
+};
+
+// Thousands grouped with ",": 48,529.
+std::string GroupedNumber(int64_t value);
+
+} // namespace tabulon
