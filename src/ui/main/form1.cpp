@@ -44,6 +44,9 @@ constexpr const char *kCouldNotConnectMySql =
 constexpr const char *kMySqlWorkbenchPage = "https://dev.mysql.com/downloads/workbench/";
 constexpr const char *kContactPage = "https://korvanto.example/contact";
 
+// The line that follows a "Could not connect." with the reason behind it.
+std::string ReasonLine(const std::string &reason) { return "Reason: " + reason; }
+
 // Qt must never see an exception leave an event handler. Aborted means the
 // program is ending: there is nothing more to do or to say.
 template <class F> void command(F &&body)
@@ -292,8 +295,9 @@ void Form1::mySqlTestClick()
         connection->close();
     } catch (const Aborted &) {
         throw;
-    } catch (const std::exception &) {
-        inform(kCouldNotConnectMySql);
+    } catch (const std::exception &e) {
+        // Wrong password and server down need different remedies.
+        inform(std::string(kCouldNotConnectMySql) + "\r\n\r\n" + ReasonLine(e.what()));
     }
 }
 
