@@ -158,12 +158,21 @@ std::vector<bool> numericFrom(const TableDefinition &def)
 
 } // namespace
 
-void AppendLiteral(std::string &out, const Value &value, bool numericColumn, bool tableHasNumeric)
+void AppendLiteral(std::string &out, const Value &value, bool numericColumn, bool tableHasNumeric,
+                   bool binaryColumn)
 {
     // Literals are judged from the value's type, never from its text: a
     // text that happens to read as a date or a number stays that text.
     // Our number texts never hold a ",", so both rule sets write the same.
     (void)tableHasNumeric;
+    if (binaryColumn && value.kind() == Value::Kind::Bytes) {
+        // An empty value is still a value: X'' stores an empty blob, where
+        // NULL would say there is none.
+        out += "X'";
+        value.appendText(out);
+        out += "', ";
+        return;
+    }
     if (givesEmptyText(value)) {
         appendNull(out);
         return;
@@ -213,7 +222,8 @@ void AppendLiteral(std::string &out, const Value &value, bool numericColumn, boo
 }
 
 RowStatement::RowStatement(const std::string &table, const TableDefinition &definition)
-    : m_numeric(numericFrom(definition)), m_anyNumeric(!definition.NumericColumns.empty())
+    : m_numeric(numericFrom(definition)), m_binary(definition.binary),
+      m_anyNumeric(!definition.NumericColumns.empty())
 {
     m_prefix = "INSERT INTO ";
     AppendQuotedName(m_prefix, table);
@@ -227,7 +237,8 @@ void RowStatement::build(RecordSet &rows, std::string &out)
     for (size_t k = 0; k < count; ++k) {
         EventPump::yield();
         const bool numeric = k < m_numeric.size() && m_numeric[k];
-        AppendLiteral(out, rows.value(static_cast<int>(k)), numeric, m_anyNumeric);
+        const bool binary = k < m_binary.size() && m_binary[k];
+        AppendLiteral(out, rows.value(static_cast<int>(k)), numeric, m_anyNumeric, binary);
     }
     if (out.size() > m_prefix.size())
         out.resize(out.size() - 2);

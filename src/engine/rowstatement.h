@@ -23,11 +23,15 @@ public:
 private:
     std::string m_prefix;
     std::vector<bool> m_numeric;
+    std::vector<bool> m_binary;
     bool m_anyNumeric;
 };
 
 // Appends the literal of one value (the text after "VALUES(" is built from
-// these); exposed for tests and for the batching executor.
-void AppendLiteral(std::string &out, const Value &value, bool numericColumn, bool tableHasNumeric);
+// these); exposed for tests and for the batching executor. Bytes bound for a
+// binary (LONGBLOB) column go as X'...', so the server stores the bytes
+// themselves; anywhere else they are their hexadecimal text in quotes.
+void AppendLiteral(std::string &out, const Value &value, bool numericColumn, bool tableHasNumeric,
+                   bool binaryColumn = false);
 
 } // namespace tabulon

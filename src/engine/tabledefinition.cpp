@@ -13,23 +13,24 @@ struct MappingRow {
     const char *keyword;
     const char *mysqlType;  // nullptr: DECIMAL with the field's precision and scale
     bool numeric;
+    bool binary;
 };
 
 // Searched in this order; the first keyword found in the lower-cased type
 // name decides. "adlongvarbinary" and "longvar" stand before "char" so that
 // memos and blobs get the LONG types: TEXT and BLOB hold only 64 KB.
 constexpr MappingRow kRows[] = {
-    {"adlongvarbinary", "LONGBLOB", false},
-    {"longvar", "LONGTEXT", false},
-    {"char", "TEXT", false},
-    {"decimal", nullptr, true},
-    {"single", "FLOAT", true},
-    {"int", "INT", true},
-    {"numeric", nullptr, true},
-    {"date", "TEXT", false},
-    {"timestamp", "TEXT", false},
+    {"adlongvarbinary", "LONGBLOB", false, true},
+    {"longvar", "LONGTEXT", false, false},
+    {"char", "TEXT", false, false},
+    {"decimal", nullptr, true, false},
+    {"single", "FLOAT", true, false},
+    {"int", "INT", true, false},
+    {"numeric", nullptr, true, false},
+    {"date", "TEXT", false, false},
+    {"timestamp", "TEXT", false, false},
     // MySQL's FLOAT is single precision and would round the source's doubles.
-    {"double", "DOUBLE", true},
+    {"double", "DOUBLE", true, false},
 };
 
 // Bare DECIMAL is DECIMAL(10,0) and would drop every fraction.
@@ -78,9 +79,10 @@ ColumnType MapColumnType(const Field &field)
     for (const MappingRow &row : kRows) {
         if (name.find(row.keyword) == std::string::npos)
             continue;
-        return {row.keyword, row.mysqlType ? std::string(row.mysqlType) : decimalType(field), row.numeric};
+        return {row.keyword, row.mysqlType ? std::string(row.mysqlType) : decimalType(field), row.numeric,
+                row.binary};
     }
-    return {"OTHER TYPES", "TEXT", false};
+    return {"OTHER TYPES", "TEXT", false, false};
 }
 
 TableDefinition BuildTableDefinition(const std::string &table, const std::vector<Field> &fields,
@@ -91,6 +93,7 @@ TableDefinition BuildTableDefinition(const std::string &table, const std::vector
     AppendQuotedName(def.createText, table);
     def.createText.push_back('(');
     def.numeric.reserve(fields.size());
+    def.binary.reserve(fields.size());
     for (size_t j = 0; j < fields.size(); ++j) {
         EventPump::yield();
         const Field &field = fields[j];
@@ -100,6 +103,7 @@ TableDefinition BuildTableDefinition(const std::string &table, const std::vector
         def.createText += type.mysqlType;
         def.createText.push_back(',');
         def.numeric.push_back(type.numeric);
+        def.binary.push_back(type.binary);
         if (type.numeric) {
             def.NumericColumns += std::to_string(j);
             def.NumericColumns += ", ";

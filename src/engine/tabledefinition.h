@@ -25,6 +25,7 @@ struct TableDefinition {
     std::string createText;
     std::string NumericColumns;  // "0, 3, " for numeric fields at 0 and 3
     std::vector<bool> numeric;   // per field, the same facts for fast lookup
+    std::vector<bool> binary;    // per field: a LONGBLOB column, whose bytes go as X'...'
 };
 
 // `name` in backticks, a backtick inside doubled.
@@ -38,6 +39,7 @@ struct ColumnType {
     const char *keyword;    // the keyword found in the type name, or "OTHER TYPES"
     std::string mysqlType;  // "TEXT", "DECIMAL(32,2)", ...
     bool numeric;
+    bool binary;            // LONGBLOB: values are written as bytes, not as text
 };
 ColumnType MapColumnType(const Field &field);
 

@@ -285,6 +285,7 @@ TEST_F(BatchTest, TrickyLinesAreNotMerged)
     const std::vector<std::string> merged = {
         ins("a", "')'"), ins("a", "'it''s), (x'"), ins("a", "'back\\\\', ')'"), ins("a", "'\\')'"),
         ins("a", "UNHEX('41'), (2)"), ins("a", "'-- # /* ; \" `'"),
+        ins("a", "X'', X'00FF',NULL, 0x41"), ins("a", "X''"),
     };
     for (const std::string &s : merged) {
         BatchExecutor::SingleRowInsert parsed;

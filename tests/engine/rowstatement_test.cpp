@@ -53,7 +53,7 @@ TEST(RowStatement, AllNullWithoutNumericColumns)
 {
     const std::vector<Field> texts = {field("a", AdoType::adVarWChar), field("b", AdoType::adDate),
                                       field("c", AdoType::adLongVarBinary)};
-    EXPECT_EQ(statement("t", texts, {Value::null(), Value::text(""), Value::bytes("")}),
+    EXPECT_EQ(statement("t", texts, {Value::null(), Value::text(""), Value::null()}),
               "INSERT INTO `t` VALUES(NULL,NULL,NULL)");
     EXPECT_EQ(statement("t", {}, {}), "INSERT INTO `t` VALUES()");
 }
@@ -146,11 +146,22 @@ TEST(RowStatement, NumbersInNumericAndTextColumns)
               "INSERT INTO `t` VALUES('1,5')");
 }
 
+// LONGBLOB values go as bytes (X'...'); Bytes values in a TEXT column stay
+// their hexadecimal text, so an empty one is the empty text and NULL.
 TEST(RowStatement, BytesAndNames)
 {
-    EXPECT_EQ(statement("a`b", {field("g", AdoType::adLongVarBinary), field("y", AdoType::adBinary)},
-                        {Value::bytes(std::string("\x00'\\\xff", 4)), Value::bytes("AB")}),
-              "INSERT INTO `a``b` VALUES('00275CFF', '4142')");
+    const std::vector<Field> f = {field("g", AdoType::adLongVarBinary), field("y", AdoType::adBinary),
+                                  field("n", AdoType::adInteger)};
+    EXPECT_EQ(statement("a`b", f,
+                        {Value::bytes(std::string("\x00'\\\xff", 4)), Value::bytes("AB"), Value::integer(1)}),
+              "INSERT INTO `a``b` VALUES(X'00275CFF', '4142', 1)");
+    EXPECT_EQ(statement("t", f, {Value::bytes(""), Value::bytes(""), Value::null()}),
+              "INSERT INTO `t` VALUES(X'',NULL,NULL)");
+    EXPECT_EQ(statement("t", f, {Value::null(), Value::bytes("\x01"), Value::integer(2)}),
+              "INSERT INTO `t` VALUES(NULL, '01', 2)");
+    // Text in a LONGBLOB column (a source that has no bytes for it) is its text.
+    EXPECT_EQ(statement("t", {field("g", AdoType::adLongVarBinary)}, {Value::text("it's")}),
+              "INSERT INTO `t` VALUES('it''s')");
 }
 
 TEST(RowStatement, ReusedAcrossRows)

@@ -82,13 +82,17 @@ TEST(TableDefinition, CreateTextNumericColumnsAndViewLines)
         field("Born", AdoType::adDate), field("Paid", AdoType::adCurrency),
         field("Amount", AdoType::adDouble), field("Memo text", AdoType::adLongVarWChar),
         field("Ok", AdoType::adBoolean), field("Bcd", AdoType::adNumeric, 32, 2),
+        field("Pic", AdoType::adLongVarBinary), field("Raw", AdoType::adBinary),
     };
     const TableDefinition def = BuildTableDefinition("People", fields, &sink);
     EXPECT_EQ(def.createText,
               "CREATE TABLE `People`(`Name` TEXT,`Id` INT,`Born` TEXT,`Paid` TEXT,`Amount` DOUBLE,"
-              "`Memo text` LONGTEXT,`Ok` TEXT,`Bcd` DECIMAL(32,2));");
+              "`Memo text` LONGTEXT,`Ok` TEXT,`Bcd` DECIMAL(32,2),`Pic` LONGBLOB,`Raw` TEXT);");
     EXPECT_EQ(def.NumericColumns, "1, 4, 7, ");
-    EXPECT_EQ(def.numeric, (std::vector<bool>{false, true, false, false, true, false, false, true}));
+    EXPECT_EQ(def.numeric,
+              (std::vector<bool>{false, true, false, false, true, false, false, true, false, false}));
+    EXPECT_EQ(def.binary,
+              (std::vector<bool>{false, false, false, false, false, false, false, false, true, false}));
     ASSERT_EQ(sink.lines.size(), fields.size());
     EXPECT_EQ(sink.lines[0].table, "People");
     EXPECT_EQ(sink.lines[5].field, "Memo text");
