@@ -186,6 +186,8 @@ void BatchExecutor::sendBatch()
     }
     try {
         m_connection.execute(m_sending);
+        for (const uint64_t tag : m_sendingTags)
+            accepted(tag);
         return;
     } catch (const DbError &error) {
         if (error.connectionLost()) {
@@ -209,7 +211,9 @@ void BatchExecutor::sendAlone(const std::string &statement, uint64_t tag)
         m_connection.execute(statement);
     } catch (const DbError &error) {
         fail(tag, error);
+        return;
     }
+    accepted(tag);
 }
 
 void BatchExecutor::fail(uint64_t tag, const DbError &error)
@@ -217,6 +221,17 @@ void BatchExecutor::fail(uint64_t tag, const DbError &error)
     const bool goOn = m_onFailure ? m_onFailure(tag, error) : true;
     if (goOn && !error.connectionLost())
         return;
+    stop();
+}
+
+void BatchExecutor::accepted(uint64_t tag)
+{
+    if (m_onAccept && !m_onAccept(tag))
+        stop();
+}
+
+void BatchExecutor::stop()
+{
     m_stopped = true;
     m_batch.clear();
     m_tuples.clear();

@@ -26,8 +26,14 @@ public:
     // always stops.
     using FailureHandler = std::function<bool(uint64_t tag, const DbError &error)>;
 
+    // Called once per statement the server accepted, in statement order, with
+    // its tag; the rows of a multi-row batch when the batch has been accepted.
+    // Return false to stop as after a failure.
+    using AcceptHandler = std::function<bool(uint64_t tag)>;
+
     // rowByRow: every statement is sent on its own, as the setting "RowByRow" asks.
     BatchExecutor(Connection &connection, bool rowByRow, FailureHandler onFailure);
+    void setAcceptHandler(AcceptHandler onAccept) { m_onAccept = std::move(onAccept); }
 
     // Executes the statement now, or queues it in the current batch.
     void execute(const std::string &statement, uint64_t tag);
@@ -52,6 +58,8 @@ private:
     void sendAlone(const std::string &statement, uint64_t tag);
     void sendBatch();
     void fail(uint64_t tag, const DbError &error);
+    void accepted(uint64_t tag);
+    void stop();
     bool isTransactional(std::string_view quotedName);
     void readPacketLimit();
     void forgetTables();
@@ -59,6 +67,7 @@ private:
     Connection &m_connection;
     bool m_rowByRow;
     FailureHandler m_onFailure;
+    AcceptHandler m_onAccept;
     bool m_stopped = false;
 
     bool m_limitKnown = false;

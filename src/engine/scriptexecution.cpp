@@ -43,6 +43,28 @@ private:
 
 void ResetProgress(ScriptExecutionHost &host) { host.setProgress(0, "Progress Bar"); }
 
+// Lines still marked as sent when the execution ends never reached the
+// server (a stop dropped their batch): forgotten on every way out.
+class SentScope {
+public:
+    explicit SentScope(ScriptModel &script) : m_script(script) {}
+    ~SentScope() { m_script.dropSent(); }
+
+private:
+    ScriptModel &m_script;
+};
+
+// The first line that still has something to send, 1-based; past the end
+// when every line has run or is blank.
+int FirstLineToRun(const ScriptModel &script)
+{
+    const int n = script.lineCount();
+    for (int row = 0; row < n; ++row)
+        if (!script.isExecuted(row) && !IsBlankLine(script.line(row)))
+            return row + 1;
+    return n + 1;
+}
+
 } // namespace
 
 bool IsLocatedError(const std::string &description)
@@ -75,7 +97,7 @@ bool IsBlankLine(const std::string &line)
     return true;
 }
 
-ExecutionResult ExecuteScript(const ScriptModel &script, Connection *connection,
+ExecutionResult ExecuteScript(ScriptModel &script, Connection *connection,
                               ScriptExecutionHost &host, ExecutionFlags flags, bool rowByRow)
 {
     GuardedProcedure proc(host.messages(), kLocation);
@@ -87,7 +109,11 @@ ExecutionResult ExecuteScript(const ScriptModel &script, Connection *connection,
     BusyScope busy(host);
     proc.step(102, [&] { busy.acquire(); });
     int n = 0;
-    proc.step(104, [&] { n = script.lineCount(); });
+    int first = 1;
+    proc.step(104, [&] {
+        n = script.lineCount();
+        first = FirstLineToRun(script);
+    });
 
     enum class Failure { None, Located, Lost };
     Failure failure = Failure::None;
@@ -109,18 +135,27 @@ ExecutionResult ExecuteScript(const ScriptModel &script, Connection *connection,
             return false;
         }
         proc.report(112, error.what());
-        return true;
+        return !host.stopRequested();
+    };
+    // Only what the server accepted counts as executed; a leave asked for
+    // meanwhile stops after this statement, as between lines.
+    auto onAccepted = [&](uint64_t tag) {
+        script.markAccepted(static_cast<int>(tag) - 1);
+        return !host.stopRequested();
     };
 
     std::optional<BatchExecutor> executor;
-    if (connection)
+    if (connection) {
         executor.emplace(*connection, rowByRow, onFailure);
+        executor->setAcceptHandler(onAccepted);
+    }
+    SentScope sent(script);
     bool stopped = false;
     std::string caption;
     // The statement is sent from a copy: while the server is waited for,
     // the user may edit the very line being sent.
     std::string statement;
-    for (int r = 1; r <= n && failure == Failure::None; ++r) {
+    for (int r = first; r <= n && failure == Failure::None; ++r) {
         proc.step(106, [] { EventPump::yield(); });
         if (host.stopRequested()) {
             stopped = true;
@@ -136,7 +171,9 @@ ExecutionResult ExecuteScript(const ScriptModel &script, Connection *connection,
             caption += std::to_string(current);
             host.setProgress(static_cast<double>(r) / current * 100.0, caption);
         });
-        if (proc.decide(110, [&] { return IsBlankLine(script.line(r - 1)); }))
+        if (proc.decide(110, [&] {
+                return script.isExecuted(r - 1) || IsBlankLine(script.line(r - 1));
+            }))
             continue;
         if (!executor) {
             failure = Failure::Lost;
@@ -147,12 +184,14 @@ ExecutionResult ExecuteScript(const ScriptModel &script, Connection *connection,
         proc.step(112, [&] {
             try {
                 statement = script.line(r - 1);
+                script.markSent(r - 1);
                 executor->execute(statement, static_cast<uint64_t>(r));
             } catch (const DbError &error) {
                 // An executor that throws instead of calling back: same rules.
                 onFailure(static_cast<uint64_t>(r), error);
             }
         });
+        script.publishExecuted();
         if (failure == Failure::None && host.stopRequested()) {
             stopped = true;
             break;
@@ -168,6 +207,12 @@ ExecutionResult ExecuteScript(const ScriptModel &script, Connection *connection,
                 onFailure(static_cast<uint64_t>(n), error);
             }
         });
+    script.publishExecuted();
+    script.dropSent();
+    // A leave asked for while the last batch was on the wire counts as one
+    // asked for during the last line.
+    if (failure == Failure::None && host.stopRequested())
+        stopped = true;
 
     if (failure == Failure::Located) {
         ErrorLine = failedLine;

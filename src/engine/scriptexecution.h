@@ -44,8 +44,10 @@ struct ExecutionFlags {
 
 // "Execute SQL": the lines in order on `connection` (null: not open), every
 // statement through one batching executor tagged with its line number, so the
-// first refused line is found exactly as when sent one by one.
-ExecutionResult ExecuteScript(const ScriptModel &script, Connection *connection,
+// first refused line is found exactly as when sent one by one. Lines the
+// server has accepted are marked in `script` and never sent again: a press
+// after a located error goes on at the refused line.
+ExecutionResult ExecuteScript(ScriptModel &script, Connection *connection,
                               ScriptExecutionHost &host, ExecutionFlags flags, bool rowByRow);
 
 // A failure the user can correct at its line: the description mentions

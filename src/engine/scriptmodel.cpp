@@ -1,9 +1,14 @@
 #include "engine/scriptmodel.h"
 
+#include <algorithm>
+
 namespace tabulon {
 namespace {
 
 const char *const kListToolTip =
+    "Click item to edit it. Move | line to right and out of window to reveal full names.";
+const char *const kExecutedToolTip =
+    "The server has accepted this line; Execute SQL does not send it again unless you edit it.\n"
     "Click item to edit it. Move | line to right and out of window to reveal full names.";
 
 } // namespace
@@ -12,18 +17,65 @@ ScriptModel::ScriptModel(QObject *parent) : QAbstractListModel(parent) {}
 
 void ScriptModel::setLine(int row, std::string text)
 {
-    m_lines[static_cast<size_t>(row)] = std::move(text);
+    std::string &line = m_lines[static_cast<size_t>(row)];
+    uint8_t &flags = m_flags[static_cast<size_t>(row)];
+    // The same text again is no edit: sending it once more would double it.
+    if (line != text) {
+        line = std::move(text);
+        flags &= static_cast<uint8_t>(~(kSent | kExecuted));
+    }
     const QModelIndex at = index(row, 0);
-    emit dataChanged(at, at, {Qt::DisplayRole, Qt::EditRole});
+    emit dataChanged(at, at, {Qt::DisplayRole, Qt::EditRole, Qt::ToolTipRole, ExecutedRole});
 }
 
 void ScriptModel::setChecked(int row, bool checked)
 {
-    if (m_checked[static_cast<size_t>(row)] == checked)
+    uint8_t &flags = m_flags[static_cast<size_t>(row)];
+    if (static_cast<bool>(flags & kChecked) == checked)
         return;
-    m_checked[static_cast<size_t>(row)] = checked;
+    flags = checked ? (flags | kChecked) : static_cast<uint8_t>(flags & ~kChecked);
     const QModelIndex at = index(row, 0);
     emit dataChanged(at, at, {Qt::CheckStateRole});
+}
+
+void ScriptModel::markSent(int row)
+{
+    m_flags[static_cast<size_t>(row)] |= kSent;
+}
+
+void ScriptModel::markAccepted(int row)
+{
+    if (row < 0 || row >= lineCount())
+        return;
+    uint8_t &flags = m_flags[static_cast<size_t>(row)];
+    // Not sent any more: the text was changed while the old one was on its way.
+    if (!(flags & kSent))
+        return;
+    flags = static_cast<uint8_t>((flags & ~kSent) | kExecuted);
+    if (m_unpublishedFirst > m_unpublishedLast) {
+        m_unpublishedFirst = m_unpublishedLast = row;
+    } else {
+        m_unpublishedFirst = std::min(m_unpublishedFirst, row);
+        m_unpublishedLast = std::max(m_unpublishedLast, row);
+    }
+}
+
+void ScriptModel::dropSent()
+{
+    for (uint8_t &flags : m_flags)
+        flags &= static_cast<uint8_t>(~kSent);
+}
+
+void ScriptModel::publishExecuted()
+{
+    if (m_unpublishedFirst > m_unpublishedLast)
+        return;
+    const int first = m_unpublishedFirst;
+    const int last = std::min(m_unpublishedLast, lineCount() - 1);
+    m_unpublishedFirst = 1;
+    m_unpublishedLast = 0;
+    if (first <= last)
+        emit dataChanged(index(first, 0), index(last, 0), {Qt::ToolTipRole, ExecutedRole});
 }
 
 void ScriptModel::append(std::string line)
@@ -33,7 +85,7 @@ void ScriptModel::append(std::string line)
     const int row = lineCount();
     beginInsertRows({}, row, row);
     m_lines.push_back(std::move(line));
-    m_checked.push_back(false);
+    m_flags.push_back(0);
     endInsertRows();
 }
 
@@ -44,7 +96,9 @@ void ScriptModel::clear()
     beginResetModel();
     // Give the memory back: a million lines of an earlier run would linger.
     std::vector<std::string>().swap(m_lines);
-    std::vector<bool>().swap(m_checked);
+    std::vector<uint8_t>().swap(m_flags);
+    m_unpublishedFirst = 1;
+    m_unpublishedLast = 0;
     endResetModel();
 }
 
@@ -64,7 +118,9 @@ QVariant ScriptModel::data(const QModelIndex &index, int role) const
     case Qt::CheckStateRole:
         return isChecked(index.row()) ? Qt::Checked : Qt::Unchecked;
     case Qt::ToolTipRole:
-        return QString::fromLatin1(kListToolTip);
+        return QString::fromLatin1(isExecuted(index.row()) ? kExecutedToolTip : kListToolTip);
+    case ExecutedRole:
+        return isExecuted(index.row());
     default:
         return {};
     }

@@ -2,6 +2,7 @@
 
 #include <QAbstractListModel>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,19 +11,39 @@ namespace tabulon {
 // The script list: SQL lines with their check marks, as a one-column model
 // headed "SQL Preview". A plain vector underneath, so a million lines cost
 // little more than their text.
+//
+// Each line also remembers whether the server has accepted it since the list
+// was filled, so that Execute SQL never sends a line twice. Changing a line's
+// text forgets that, also while the old text is still on its way.
 class ScriptModel : public QAbstractListModel {
     Q_OBJECT
 public:
+    // data(): true on a line the server has accepted.
+    static constexpr int ExecutedRole = Qt::UserRole + 1;
+
     explicit ScriptModel(QObject *parent = nullptr);
 
     // Core-side access, 0-based.
     int lineCount() const { return static_cast<int>(m_lines.size()); }
     const std::string &line(int row) const { return m_lines[static_cast<size_t>(row)]; }
+    // A different text makes the line not executed.
     void setLine(int row, std::string text);
-    bool isChecked(int row) const { return m_checked[static_cast<size_t>(row)]; }
+    bool isChecked(int row) const { return m_flags[static_cast<size_t>(row)] & kChecked; }
     void setChecked(int row, bool checked);
     void append(std::string line);
     void clear();
+
+    // Execution bookkeeping. A line is sent when its statement is handed to
+    // the server (or queued for a batch) and executed once the server has
+    // accepted it, unless its text changed in between. dropSent() forgets
+    // the lines still waiting (a stopped batch never reached the server).
+    // Views learn of new marks at publishExecuted(), so a batch of a thousand
+    // lines is one notification.
+    bool isExecuted(int row) const { return m_flags[static_cast<size_t>(row)] & kExecuted; }
+    void markSent(int row);
+    void markAccepted(int row);
+    void dropSent();
+    void publishExecuted();
 
     // QAbstractItemModel
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -32,8 +53,13 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
+    enum : uint8_t { kChecked = 1, kSent = 2, kExecuted = 4 };
+
     std::vector<std::string> m_lines;
-    std::vector<bool> m_checked;
+    std::vector<uint8_t> m_flags;
+    // Rows marked executed and not yet announced; first > last when none.
+    int m_unpublishedFirst = 1;
+    int m_unpublishedLast = 0;
 };
 
 } // namespace tabulon

@@ -143,6 +143,48 @@ TEST_F(BatchTest, HandlerSaysStop)
     EXPECT_TRUE(ex.stopped());
 }
 
+TEST_F(BatchTest, AcceptedStatementsAreToldInOrderAndTheHandlerMayStop)
+{
+    std::vector<uint64_t> accepted;
+    uint64_t stopAfter = 0;
+    auto ex = make();
+    ex.setAcceptHandler([&](uint64_t tag) {
+        accepted.push_back(tag);
+        return tag != stopAfter;
+    });
+    for (uint64_t i = 1; i <= 3; ++i)
+        ex.execute(ins("a", std::to_string(i)), i);
+    ex.execute("DROP TABLE `b`", 4);
+    ex.execute(ins("a", "5"), 5);
+    ex.flush();
+    EXPECT_EQ(conn.executed.size(), 3u);
+    EXPECT_EQ(accepted, (std::vector<uint64_t>{1, 2, 3, 4, 5}));
+
+    // A refused batch: only the rows the server took on their own.
+    conn.refuse = [](const std::string &s) {
+        return s.find("),(") != std::string::npos || s.find("VALUES(12)") != std::string::npos;
+    };
+    accepted.clear();
+    for (uint64_t i = 11; i <= 14; ++i)
+        ex.execute(ins("a", std::to_string(i)), i);
+    ex.flush();
+    EXPECT_EQ(accepted, (std::vector<uint64_t>{11, 13, 14}));
+    EXPECT_EQ(failures, (std::vector<Failure>{{12, "Duplicate entry"}}));
+
+    // Saying stop ends the re-sending after that row; what is queued is dropped.
+    accepted.clear();
+    conn.executed.clear();
+    stopAfter = 22;
+    for (uint64_t i = 21; i <= 24; ++i)
+        ex.execute(ins("a", std::to_string(i)), i);
+    ex.flush();
+    ex.execute(ins("a", "25"), 25);
+    ex.flush();
+    EXPECT_EQ(accepted, (std::vector<uint64_t>{21, 22}));
+    EXPECT_EQ(conn.executed.back(), ins("a", "22"));
+    EXPECT_TRUE(ex.stopped());
+}
+
 TEST_F(BatchTest, LostConnectionReportedOnceWithFirstTag)
 {
     auto ex = make();

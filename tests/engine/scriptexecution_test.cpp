@@ -126,7 +126,7 @@ TEST_F(ScriptExecutionTest, ProgressFollowsEveryLineBlankOnesIncluded)
     EXPECT_EQ(db.executed.size(), 199u);
 }
 
-TEST_F(ScriptExecutionTest, ALocatedErrorStopsAtItsLineAndLeavesTheFlags)
+TEST_F(ScriptExecutionTest, ALocatedErrorStopsAtItsLineAndTheNextPressGoesOnThere)
 {
     lines(9);
     const std::string text = "Trigger said: sqlexception at id 5";
@@ -148,12 +148,23 @@ TEST_F(ScriptExecutionTest, ALocatedErrorStopsAtItsLineAndLeavesTheFlags)
     EXPECT_FALSE(host.busy);
     EXPECT_EQ(host.captions.back(), "Progress Bar");
 
-    // Corrected, the next press starts over at line 1.
+    for (int row = 0; row < 9; ++row)
+        EXPECT_EQ(script.isExecuted(row), row < 4) << row;
+
+    // Corrected, the next press sends each line not yet on the server once:
+    // an edited line again, one given its own text back not.
+    script.setLine(4, "INSERT INTO `t` VALUES(50)");
+    script.setLine(1, "INSERT INTO `t` VALUES(20)");
+    script.setLine(2, "INSERT INTO `t` VALUES(3)");
     db.executed.clear();
+    host.captions.clear();
     db.fail = [](const std::string &) {};
     EXPECT_EQ(run(&db), ExecutionResult::Done);
-    EXPECT_EQ(db.executed.size(), 9u);
-    EXPECT_EQ(db.executed.front(), "INSERT INTO `t` VALUES(1)");
+    EXPECT_EQ(db.executed, (std::vector<std::string>{
+                               "INSERT INTO `t` VALUES(20)", "INSERT INTO `t` VALUES(50)",
+                               "INSERT INTO `t` VALUES(6)", "INSERT INTO `t` VALUES(7)",
+                               "INSERT INTO `t` VALUES(8)", "INSERT INTO `t` VALUES(9)"}));
+    EXPECT_EQ(host.captions.front(), "Please wait.. Processing row: 2 of 9");
     EXPECT_EQ(ErrorLine, 5) << "kept until the next located error";
 }
 

@@ -51,6 +51,39 @@ TEST(ScriptModel, HeaderToolTipAndCheckableRows)
     EXPECT_FALSE(model.isChecked(0)) << "a cleared list must not keep old check marks";
 }
 
+TEST(ScriptModel, OnlyALineTheServerAcceptedUneditedIsExecuted)
+{
+    ScriptModel model;
+    for (const char *line : {"a", "b", "c", "d"})
+        model.append(line);
+    for (int row = 0; row < 4; ++row)
+        model.markSent(row);
+    model.setLine(1, "b edited while on its way");
+    model.markAccepted(0);
+    model.markAccepted(1);
+    model.markAccepted(3);
+    model.dropSent();  // "c" was never sent
+    model.markAccepted(2);
+
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    model.publishExecuted();
+    ASSERT_EQ(changed.count(), 1) << "one notice for the whole batch";
+    EXPECT_EQ(changed[0][0].toModelIndex().row(), 0);
+    EXPECT_EQ(changed[0][1].toModelIndex().row(), 3);
+    for (int row = 0; row < 4; ++row)
+        EXPECT_EQ(model.data(model.index(row, 0), ScriptModel::ExecutedRole).toBool(), row == 0 || row == 3)
+            << row;
+    EXPECT_NE(model.data(model.index(0, 0), Qt::ToolTipRole).toString(), kTip);
+
+    model.setLine(0, "a");
+    EXPECT_TRUE(model.isExecuted(0)) << "the same text again is no edit";
+    model.setLine(0, "A");
+    EXPECT_FALSE(model.isExecuted(0));
+    model.clear();
+    model.append("a");
+    EXPECT_FALSE(model.isExecuted(0)) << "a new list has run nowhere";
+}
+
 TEST(ScriptModel, AMillionAppendsStayCheap)
 {
     ScriptModel model;

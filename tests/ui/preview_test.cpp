@@ -206,7 +206,7 @@ QPoint CheckBoxCenter(QTreeView *view, const QModelIndex &index)
     return view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, view).center();
 }
 
-TEST_F(PreviewTest, ClickingALineEditsItAndOkKeepsTheLineBreak)
+TEST_F(PreviewTest, ClickingALineEditsItAndOkKeepsTheLineBreaksAsLineFeeds)
 {
     lines(5);
     open();
@@ -223,7 +223,9 @@ TEST_F(PreviewTest, ClickingALineEditsItAndOkKeepsTheLineBreak)
         listLine = qobject_cast<Form4 *>(d)->ListLine;
         QTest::keyClicks(edit, "INSERT INTO `t`");
         QTest::keyClick(edit, Qt::Key_Return);
-        QTest::keyClicks(edit, "VALUES(33)");
+        QTest::keyClicks(edit, "VALUES");
+        QTest::keyClick(edit, Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClicks(edit, "(33)");
         click("PushButton2", d);
     });
     QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualRect(third).center());
@@ -231,7 +233,7 @@ TEST_F(PreviewTest, ClickingALineEditsItAndOkKeepsTheLineBreak)
     EXPECT_EQ(listLine, 3);
     EXPECT_EQ(shown, "INSERT INTO `t` VALUES(3)");
     EXPECT_EQ(selected, shown) << "focus selects the whole text";
-    EXPECT_EQ(state.scriptList.line(2), "INSERT INTO `t`\nVALUES(33)");
+    EXPECT_EQ(state.scriptList.line(2), "INSERT INTO `t`\nVALUES\n(33)") << "Shift+Enter too";
     EXPECT_EQ(state.scriptList.line(1), "INSERT INTO `t` VALUES(2)");
     EXPECT_EQ(state.scriptList.line(3), "INSERT INTO `t` VALUES(4)");
 
@@ -241,7 +243,7 @@ TEST_F(PreviewTest, ClickingALineEditsItAndOkKeepsTheLineBreak)
         click("PushButton1", d);
     });
     QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualRect(third).center());
-    EXPECT_EQ(state.scriptList.line(2), "INSERT INTO `t`\nVALUES(33)");
+    EXPECT_EQ(state.scriptList.line(2), "INSERT INTO `t`\nVALUES\n(33)");
 }
 
 TEST_F(PreviewTest, OkWritesTheTextUnchangedCharacterForCharacter)

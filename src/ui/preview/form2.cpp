@@ -16,6 +16,9 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
 #include <QStyledItemDelegate>
 
 namespace tabulon {
@@ -32,14 +35,45 @@ const char *const kErrorCopied =
     "Error message have been copied to the clipboard.\r\rClick a text area where you normally "
     "type and press Ctrl+V to paste the clipboard.";
 
+// A green tick, drawn rather than loaded: no image file to ship.
+QIcon ExecutedIcon()
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0x2e, 0x7d, 0x32), 4.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawPolyline(QPolygonF({QPointF(7, 17), QPointF(13, 23), QPointF(25, 9)}));
+    return QIcon(pixmap);
+}
+
 // Tells the window when a click only ticked a row's check box, so that the
-// click does not also open the line for editing.
+// click does not also open the line for editing. Lines the server has
+// accepted read muted behind a tick, so the user sees where the next
+// Execute SQL goes on.
 class CheckAwareDelegate : public QStyledItemDelegate {
 public:
     CheckAwareDelegate(bool &toggled, QObject *parent)
-        : QStyledItemDelegate(parent), m_toggled(toggled) {}
+        : QStyledItemDelegate(parent), m_toggled(toggled), m_executed(ExecutedIcon()) {}
 
 protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        // Every row keeps the tick's place, so texts line up and the row
+        // height does not depend on whether the first line has run.
+        option->features |= QStyleOptionViewItem::HasDecoration;
+        option->decorationSize = QSize(12, 12);
+        if (!index.data(ScriptModel::ExecutedRole).toBool())
+            return;
+        option->icon = m_executed;
+        const QColor text = option->palette.color(QPalette::Text);
+        const QColor base = option->palette.color(QPalette::Base);
+        option->palette.setColor(QPalette::Text,
+                                 QColor((text.red() + base.red()) / 2, (text.green() + base.green()) / 2,
+                                        (text.blue() + base.blue()) / 2));
+    }
+
     bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
                      const QModelIndex &index) override
     {
@@ -56,6 +90,7 @@ protected:
 
 private:
     bool &m_toggled;
+    QIcon m_executed;
 };
 
 bool IsBlank(const QString &text) { return text.trimmed().isEmpty(); }

@@ -30,9 +30,12 @@ void Form4::setLineText(const QString &text) { m_ui->Text1->setPlainText(text); 
 QString Form4::lineText() const
 {
     // toPlainText() would turn no-break spaces into plain ones: the raw text
-    // keeps every character, only paragraph ends need mapping back.
+    // keeps every character, only line breaks need mapping back. Enter ends
+    // a paragraph (U+2029), Shift+Enter breaks the line (U+2028); MySQL reads
+    // neither as a line break.
     QString text = m_ui->Text1->document()->toRawText();
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
     return text;
 }
 
