@@ -28,6 +28,9 @@ bool ListContains(const std::vector<std::string> &list, const std::string &text)
 
 std::string FindListEntry(const std::vector<std::string> &list, const std::string &text)
 {
+    // A case-sensitive server may hold both "customer" and "CUSTOMER".
+    if (std::find(list.begin(), list.end(), text) != list.end())
+        return text;
     const std::string wanted = LowerCase(text);
     const auto it = std::find_if(list.begin(), list.end(),
                                  [&](const std::string &entry) { return LowerCase(entry) == wanted; });

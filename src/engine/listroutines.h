@@ -10,7 +10,8 @@ namespace tabulon {
 // True when an entry equals the text once both are lower-cased.
 bool ListContains(const std::vector<std::string> &list, const std::string &text);
 
-// The first entry that ListContains would match, or the text itself.
+// The entry equal to the text; else the first that ListContains would
+// match; else the text itself.
 std::string FindListEntry(const std::vector<std::string> &list, const std::string &text);
 
 // Removes every entry equal to the text (case-sensitive).

@@ -138,4 +138,15 @@ TEST(ListRoutines, ContainsIgnoresCaseRemoveDoesNot)
     EXPECT_EQ(&NullToDefault(three, fallback), &three);
 }
 
+// On a server that keeps names case-sensitively, Yes for CUSTOMER must not
+// drop customer.
+TEST(ListRoutines, TheTableToDropIsTheExactNameBeforeACaseDifferentOne)
+{
+    const std::vector<std::string> both{"customer", "CUSTOMER"};
+    EXPECT_EQ(FindListEntry(both, "CUSTOMER"), "CUSTOMER");
+    EXPECT_EQ(FindListEntry(both, "customer"), "customer");
+    EXPECT_EQ(FindListEntry({"orders", "Customer"}, "CUSTOMER"), "Customer");
+    EXPECT_EQ(FindListEntry({"orders"}, "CUSTOMER"), "CUSTOMER");
+}
+
 } // namespace

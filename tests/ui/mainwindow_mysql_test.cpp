@@ -52,7 +52,16 @@ TEST_F(MainWindowMySqlTest, NothingListeningIsNoApplicationError)
     open();
     text(2)->setText("127.0.0.1");
     text(3)->setText("1"); // nothing listens on port 1
+    bool busyDuringBox = false;
+    MessageBoxes::setResponder([&](const BoxRequest &r) {
+        boxes.push_back(r);
+        busyDuringBox = BusyPointer::isBusy(&window());
+        return QMessageBox::Ok;
+    });
     click("PushButton6");
+    // The hourglass goes only once the box is dismissed.
+    EXPECT_TRUE(busyDuringBox);
+    EXPECT_FALSE(BusyPointer::isBusy(&window()));
     ASSERT_EQ(plain().size(), 1u);
     EXPECT_EQ(plain()[0].rfind(kCouldNotConnectMySql, 0), 0u);
     EXPECT_NE(plain()[0].find("Reason: "), std::string::npos);

@@ -2,9 +2,13 @@
 
 #include "common/settingskeys.h"
 #include "ui/common/busypointer.h"
+#include "ui/common/windowlook.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QGroupBox>
+#include <QImageWriter>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QTimer>
@@ -109,6 +113,15 @@ TEST_F(MainWindowTest, StoredSwitchesAreRestored)
     EXPECT_TRUE(boxes.empty());
 }
 
+TEST_F(MainWindowTest, ClickingTheSelectedOptionStoresBothKeys)
+{
+    open();
+    ASSERT_TRUE(child<QRadioButton>("Option1")->isChecked());
+    click("Option1");
+    EXPECT_EQ(stored("Option1"), "True");
+    EXPECT_EQ(stored("Option2"), "False");
+}
+
 TEST_F(MainWindowTest, BooleansAcceptNumbers)
 {
     store("Option1", "0");
@@ -180,6 +193,56 @@ TEST_F(MainWindowTest, SkinAndPointerFilesAreOptionalAndReportedWhenDamaged)
     EXPECT_NE(errors()[0].find("at line 106"), std::string::npos);
     // The load went on: the fields were restored.
     EXPECT_EQ(text(2)->text(), "localhost");
+}
+
+TEST_F(MainWindowTest, TheCursorFileGivesItsHotSpot)
+{
+    // An icon written by Qt turned into a cursor: type 2, hot spot (9, 4).
+    QImage image(32, 32, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QImageWriter(&buffer, "ico").write(image));
+    bytes[2] = 2;
+    bytes[10] = 9, bytes[11] = 0, bytes[12] = 4, bytes[13] = 0;
+    QFile file(path("program/HAND-M.CUR"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+
+    const QCursor hand = CursorFromFile(file.fileName().toStdString());
+    EXPECT_EQ(hand.shape(), Qt::BitmapCursor);
+    EXPECT_EQ(hand.hotSpot(), QPoint(9, 4));
+    EXPECT_EQ(hand.pixmap().size(), QSize(32, 32));
+    open();
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(MainWindowTest, TheHandGoesWhenThePointerLeavesAButtonForTheBodyOrAFrame)
+{
+    Form1 &w = open();
+    const auto hovered = [&](QWidget *over, QPoint at) {
+        QTest::mouseMove(over, at);
+        return w.testAttribute(Qt::WA_SetCursor) ? w.cursor().shape() : Qt::ArrowCursor;
+    };
+    auto *start = child<QPushButton>("PushButton7");
+    const QPoint body(start->x() + 10, start->geometry().bottom() + 3);
+    ASSERT_EQ(w.childAt(body), nullptr);
+    auto *frame = child<QGroupBox>("Frame3");
+    auto *test = child<QPushButton>("PushButton6");
+    const QPoint inFrame(test->x() + 10, test->geometry().bottom() + 3);
+    ASSERT_EQ(frame->childAt(inFrame), nullptr);
+
+    EXPECT_EQ(hovered(start, start->rect().center()), Qt::PointingHandCursor);
+    EXPECT_EQ(hovered(&w, body), Qt::ArrowCursor);
+    EXPECT_EQ(hovered(test, test->rect().center()), Qt::PointingHandCursor);
+    EXPECT_EQ(hovered(frame, inFrame), Qt::ArrowCursor);
+    // The hourglass stays whatever the pointer passes.
+    BusyPointer::set(&w, true);
+    EXPECT_EQ(hovered(start, start->rect().center()), Qt::WaitCursor);
+    EXPECT_EQ(hovered(&w, body), Qt::WaitCursor);
+    BusyPointer::set(&w, false);
 }
 
 TEST_F(MainWindowTest, FocusSelectsTheWholeField)
@@ -311,9 +374,10 @@ TEST_F(MainWindowTest, ProgressListsAndRowByRowAsTheRunSeesThem)
     auto *bar = child<QProgressBar>("ProgressBar1");
     EXPECT_EQ(bar->text(), "Progress Bar");
     w.setProgress(42.6);
-    w.setProgressCaption("Table 2 of 3: ORDERS");
+    // Table names are shown as they are, placeholders of the bar included.
+    w.setProgressCaption("Please wait.. Processing table 100%match%p%v%m");
     EXPECT_EQ(bar->value(), 43);
-    EXPECT_EQ(bar->text(), "Table 2 of 3: ORDERS");
+    EXPECT_EQ(bar->text(), "Please wait.. Processing table 100%match%p%v%m");
     w.setProgress(250);
     EXPECT_EQ(bar->value(), 100);
 
@@ -321,6 +385,8 @@ TEST_F(MainWindowTest, ProgressListsAndRowByRowAsTheRunSeesThem)
     w.runState().List2 = {"C"};
     w.tableListsChanged();
     EXPECT_EQ(child<QListWidget>("List1")->count(), 2);
+    EXPECT_EQ(child<QListWidget>("List1")->currentRow(), 0);
+    EXPECT_TRUE(child<QListWidget>("List1")->item(0)->isSelected());
     EXPECT_EQ(child<QListWidget>("List2")->item(0)->text(), "C");
     // The working lists lie below the visible area.
     EXPECT_GE(child<QListWidget>("List1")->y(), w.height());

@@ -290,6 +290,23 @@ TEST_F(PreviewTest, CopyTakesTheTickedRowsOrAllAndSaysWhenThereIsNothing)
     EXPECT_EQ(plain().back(), kCopied);
 }
 
+TEST_F(PreviewTest, ClearingIsNotRepeatedWhenAClipboardManagerRestoresTheText)
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->setText("kept");
+    int clears = 0;
+    // Like a desktop clipboard manager: the last text comes straight back.
+    const auto manager = QObject::connect(clipboard, &QClipboard::dataChanged, [&] {
+        if (clipboard->text().isEmpty()) {
+            ++clears;
+            clipboard->setText("kept");
+        }
+    });
+    ClearClipboard();
+    QObject::disconnect(manager);
+    EXPECT_EQ(clears, 1);
+}
+
 TEST_F(PreviewTest, ListTextPadsColumnsToTheirWidestCell)
 {
     DatatypeModel model;
@@ -313,6 +330,14 @@ TEST_F(PreviewTest, CopyErrorMessageCopiesTheWholeBoxUnlessBlank)
     click("PushButton4");
     EXPECT_EQ(clipboard->text(), " SQLException: bad\nsecond line ");
     EXPECT_EQ(plain().size(), 1u);
+    // Only spaces are blank; a no-break space arrives as it is.
+    child<QPlainTextEdit>("Text1")->setPlainText("\t\n");
+    click("PushButton4");
+    EXPECT_EQ(clipboard->text(), "\t\n");
+    child<QPlainTextEdit>("Text1")->setPlainText(QString::fromUtf8("near\u00a0here"));
+    click("PushButton4");
+    EXPECT_EQ(clipboard->text(), QString::fromUtf8("near\u00a0here"));
+    EXPECT_EQ(plain().size(), 3u);
 }
 
 // ---- mail ------------------------------------------------------------------------

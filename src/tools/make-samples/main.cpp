@@ -197,11 +197,19 @@ void writeArchive(const std::string &folder)
 
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make-samples OUTPUT-FOLDER\n");
+    static const char kUsage[] = "Usage: make-samples OUTPUT-FOLDER\n"
+                                 "Writes the sample Paradox tables into OUTPUT-FOLDER.\n";
+    const std::string arg = argc == 2 ? argv[1] : "";
+    if (arg == "--help" || arg == "-h") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    // A folder whose name starts with "-" can still be named as ./-name.
+    if (argc != 2 || arg.empty() || arg[0] == '-') {
+        std::fputs(kUsage, stderr);
         return 2;
     }
-    const std::string folder = argv[1];
+    const std::string folder = arg;
     try {
         std::filesystem::create_directories(folder);
         writeCustomers(folder);

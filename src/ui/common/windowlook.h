@@ -3,6 +3,8 @@
 #include <QCursor>
 #include <QString>
 
+#include <string>
+
 class QWidget;
 
 namespace tabulon {
@@ -11,8 +13,12 @@ namespace tabulon {
 // it, the button-face colour of the system palette.
 void SetFormColors(QWidget *window);
 
-// The custom hand pointer: the program folder's "HAND-M.CUR" when it is
-// there and loads, otherwise the system's pointing hand.
+// The pointer a cursor file holds, with the file's hot spot; the system's
+// pointing hand when the file is missing or does not load.
+QCursor CursorFromFile(const std::string &path);
+
+// The custom hand pointer: CursorFromFile of the program folder's
+// "HAND-M.CUR".
 QCursor HandCursor();
 
 // The load step every secondary window shares: colours, the application

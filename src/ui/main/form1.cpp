@@ -94,11 +94,9 @@ Form1::Form1(QWidget *parent)
     connect(m_ui->PushButton6, &QPushButton::clicked, this, [this] { command([this] { mySqlTestClick(); }); });
     connect(m_ui->PushButton7, &QPushButton::clicked, this, [this] { command([this] { startConvertingClick(); }); });
     connect(m_ui->Check1, &QCheckBox::stateChanged, this, [this] { check1Click(); });
+    // Clicked, not toggled: a click on the option already selected stores too.
     for (QRadioButton *option : {m_ui->Option1, m_ui->Option2})
-        connect(option, &QRadioButton::toggled, this, [this](bool on) {
-            if (on)
-                optionClick();
-        });
+        connect(option, &QRadioButton::clicked, this, [this] { optionClick(); });
     for (int n = 1; n <= 6; ++n) {
         connect(field(n), &QLineEdit::textChanged, this, [this, n] { fieldChanged(n); });
         field(n)->installEventFilter(this);
@@ -287,8 +285,9 @@ void Form1::mySqlTestClick()
 {
     // Only the opening of the connection is guarded by the standard report;
     // any failure after it means "could not connect".
+    // Outside the try: the hourglass stays until the failure box is dismissed.
+    BusyPointer busy(this);
     try {
-        BusyPointer busy(this);
         EventPump::yieldNow();
         auto connection = OpenConnection(MySqlConnectionString(*this));
         inform(kConnectionSuccessful);
@@ -378,7 +377,6 @@ void Form1::setProgress(double percent)
 
 void Form1::setProgressCaption(const std::string &caption)
 {
-    // Only %p, %v and %m are placeholders; "%%" would show as it stands.
     m_ui->ProgressBar1->setFormat(QString::fromStdString(caption));
 }
 
@@ -389,6 +387,8 @@ void Form1::tableListsChanged()
     m_ui->List1->clear();
     for (const auto &name : m_state.List1)
         m_ui->List1->addItem(QString::fromStdString(name));
+    if (m_ui->List1->count() > 0)
+        m_ui->List1->setCurrentRow(0);
     m_ui->List2->clear();
     for (const auto &name : m_state.List2)
         m_ui->List2->addItem(QString::fromStdString(name));

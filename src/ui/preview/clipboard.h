@@ -6,9 +6,10 @@ class QAbstractItemModel;
 
 namespace tabulon {
 
-// Clipboard operations can fail while another program holds the clipboard:
-// each is retried up to 1000 times, then given up silently.
+// Empties the clipboard once; a clipboard manager may restore what it held.
 void ClearClipboard();
+// Setting can fail while another program holds the clipboard: retried until
+// the text reads back, up to 1000 times, then given up silently.
 void SetClipboardText(const QString &text);
 
 // The rows of a list as text: the cells of each row padded to their column's

@@ -93,7 +93,19 @@ private:
     QIcon m_executed;
 };
 
-bool IsBlank(const QString &text) { return text.trimmed().isEmpty(); }
+// Only spaces count as blank: a tab or a line break is part of the message.
+bool IsBlank(const QString &text) { return text.count(u' ') == text.size(); }
+
+// The box's text as it holds it: toPlainText() would turn no-break spaces
+// into plain ones.
+QString BoxText(const QPlainTextEdit *box)
+{
+    QString text = box->document()->toRawText();
+    for (QChar &c : text)
+        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
+            c = u'\n';
+    return text;
+}
 
 } // namespace
 
@@ -204,7 +216,7 @@ void Form2::PushButton4_Click()
 {
     GuardedProcedure proc(m_boxes, "Form2.PushButton4_Click");
     QString text;
-    proc.step(100, [&] { text = m_ui->Text1->toPlainText(); });
+    proc.step(100, [&] { text = BoxText(m_ui->Text1); });
     if (!proc.decide(102, [&] { return !IsBlank(text); }))
         return;
     proc.step(104, [&] { ClearClipboard(); });
@@ -248,7 +260,7 @@ void Form2::PushButton8_Click()
 {
     GuardedProcedure proc(m_boxes, "Form2.PushButton8_Click");
     QString text;
-    proc.step(100, [&] { text = m_ui->Text1->toPlainText(); });
+    proc.step(100, [&] { text = BoxText(m_ui->Text1); });
     if (!proc.decide(102, [&] { return !IsBlank(text); }))
         return;
     bool opened = false;
