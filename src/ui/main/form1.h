@@ -80,6 +80,9 @@ private:
     SettingsStore m_settings;
     RunState m_state;
     FolderChooser m_chooseFolder;
+    // A Test Connection command is under way. It waits with the event loop
+    // turning, so a second test or a run could otherwise start inside it.
+    bool m_testing = false;
 };
 
 } // namespace tabulon
