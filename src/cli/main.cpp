@@ -133,7 +133,7 @@ public:
         return false;
     }
 
-    void statement(const std::string &text, int, std::size_t rowPrefix) override
+    void statement(const std::string &text, int, std::size_t rowPrefix, int64_t) override
     {
         if (rowPrefix == 0 || m_batch <= 1) {
             endBatch();
@@ -286,7 +286,7 @@ int Run(int argc, char **argv)
             continue;
         work.beginTable(t);
         if (options.drop)
-            work.statement("DROP TABLE IF EXISTS " + QuoteName(t), 0, 0);
+            work.statement("DROP TABLE IF EXISTS " + QuoteName(t), 0, 0, 0);
         ConvertTable(work, source.get(), t, nullptr, 100);
         work.endBatch();
         failed = failed || work.tableFailed();

@@ -3,6 +3,8 @@
 #include "common/error.h"
 #include "data/recordset.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -30,6 +32,30 @@ private:
     bool m_connectionLost;
 };
 
+// A statement larger than the server's max_allowed_packet. It is never sent:
+// the server would hang up on it and every later statement would be lost.
+// Not sent, it leaves the session as it was. The description says what was
+// not sent, the sizes, and how an administrator raises the limit; it
+// mentions "SQLException", so Execute SQL locates the line.
+class StatementTooLarge : public DbError {
+public:
+    StatementTooLarge(std::size_t size, int64_t limit, const std::string &subject = "The statement");
+    std::size_t size() const { return m_size; }
+    int64_t limit() const { return m_limit; }
+    // The same failure, naming what the user knows the statement as
+    // ("Row 3 of table PICTURES").
+    StatementTooLarge about(const std::string &subject) const { return {m_size, m_limit, subject}; }
+
+    // The longest statement a server with this max_allowed_packet takes.
+    static std::size_t largestFor(int64_t limit);
+    // The smallest max_allowed_packet that takes a statement of this size.
+    static int64_t limitFor(std::size_t size);
+
+private:
+    std::size_t m_size;
+    int64_t m_limit;
+};
+
 class Connection {
 public:
     virtual ~Connection() = default;
@@ -40,6 +66,9 @@ public:
     // Idempotent.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+    // The server's max_allowed_packet in bytes; 0 when there is no such
+    // limit or it is not known.
+    virtual int64_t maxAllowedPacket() const { return 0; }
 };
 
 } // namespace tabulon

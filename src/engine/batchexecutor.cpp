@@ -1,7 +1,6 @@
 #include "engine/batchexecutor.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace tabulon {
 namespace {
@@ -282,20 +281,14 @@ void BatchExecutor::readPacketLimit()
     if (m_limitKnown)
         return;
     m_limitKnown = true;
-    size_t packet = kMaxBytes;
-    try {
-        auto rows = m_connection.openRecordSet("SELECT @@max_allowed_packet");
-        if (rows && !rows->eof()) {
-            const std::string text = rows->value(0).toText();
-            unsigned long long n = 0;
-            auto r = std::from_chars(text.data(), text.data() + text.size(), n);
-            if (r.ec == std::errc() && n >= 1024)
-                packet = static_cast<size_t>(n);
-        }
-    } catch (const Error &) {
-    }
-    // Leave room for the packet header and the server's own accounting.
-    m_limit = std::min(kMaxBytes, packet - packet / 16);
+    // Not known: the smallest limit servers commonly have.
+    int64_t packet = m_connection.maxAllowedPacket();
+    if (packet < 1024)
+        packet = kMaxBytes;
+    // Leave room for the packet header and the server's own accounting. A
+    // row that alone is over the packet limit goes alone, and the
+    // connection refuses it without sending it.
+    m_limit = std::min<size_t>(kMaxBytes, static_cast<size_t>(packet - packet / 16));
 }
 
 void BatchExecutor::forgetTables()

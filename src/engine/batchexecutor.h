@@ -17,6 +17,9 @@ namespace tabulon {
 // into the same transactional table ("INSERT INTO `t` VALUES(...)") go to the
 // server as one multi-row INSERT; a refused batch is re-sent row by row, so
 // the rows stored and the failures seen are those of row-by-row execution.
+// A batch stays below the connection's max_allowed_packet; a row over it
+// alone is refused by the connection (StatementTooLarge) and reported like
+// any refused row.
 class BatchExecutor {
 public:
     // Called once per failed statement, in statement order, with the tag the

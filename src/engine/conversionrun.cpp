@@ -18,6 +18,8 @@ namespace {
 // mysql_conn through one batching executor. A refused statement is reported
 // with its own step, as row by row; a lost connection stops the run after
 // its one report, since every later statement could only fail the same way.
+// A row too large for the server is reported with its table and row number,
+// and the run goes on with the next row.
 class RunTableWork : public TableWork {
 public:
     RunTableWork(GuardedProcedure &proc, RunHost &host, RunState &state)
@@ -25,9 +27,11 @@ public:
     {
     }
 
+    void beginTable(const std::string &table) { m_table = table; }
+
     bool step(int number, StepBody body) override { return m_proc.step(number, body); }
 
-    void statement(const std::string &text, int step, std::size_t /*rowPrefix*/) override
+    void statement(const std::string &text, int step, std::size_t /*rowPrefix*/, int64_t row) override
     {
         if (m_host.check1() == 1) {
             m_state.scriptList.append(text);
@@ -45,13 +49,20 @@ public:
             m_executor = std::make_unique<BatchExecutor>(
                 *m_state.mysql_conn, m_host.rowByRow(),
                 [this](uint64_t tag, const DbError &error) {
-                    m_proc.report(static_cast<int>(tag), error.what());
+                    const int step = static_cast<int>(tag & kStepMask);
+                    const auto row = static_cast<int64_t>(tag >> kRowShift);
+                    if (const auto *large = dynamic_cast<const StatementTooLarge *>(&error))
+                        m_proc.report(step, large->about(subject(row)).what());
+                    else
+                        m_proc.report(step, error.what());
                     if (error.connectionLost())
                         m_lost = true;
                     return !error.connectionLost();
                 });
         }
-        m_executor->execute(text, static_cast<uint64_t>(step));
+        // A batch's failures come after later rows were built: the tag
+        // keeps the row number beside the step.
+        m_executor->execute(text, static_cast<uint64_t>(step) | (static_cast<uint64_t>(row) << kRowShift));
     }
 
     // Sends what is still queued for the current table.
@@ -66,10 +77,21 @@ public:
     void setProgress(double percent) override { m_host.setProgress(percent); }
 
 private:
+    static constexpr int kRowShift = 16;
+    static constexpr uint64_t kStepMask = (uint64_t(1) << kRowShift) - 1;
+
+    std::string subject(int64_t row) const
+    {
+        if (row > 0)
+            return "Row " + std::to_string(row) + " of table " + m_table;
+        return "A statement for table " + m_table;
+    }
+
     GuardedProcedure &m_proc;
     RunHost &m_host;
     RunState &m_state;
     std::unique_ptr<BatchExecutor> m_executor;
+    std::string m_table;
     bool m_lost = false;
 };
 
@@ -145,6 +167,7 @@ void ConvertTables(RunHost &host, RunState &state)
         if (i >= state.List2.size())
             continue;
         const std::string t = state.List2[i];
+        work.beginTable(t);
         proc.step(130, [] { EventPump::yield(); });
         bool overwrite = false;
         bool skip = false;
@@ -158,7 +181,7 @@ void ConvertTables(RunHost &host, RunState &state)
             if (overwrite) {
                 // The server may keep names case-sensitively: drop the table the
                 // user agreed to replace, under the name the server reported.
-                proc.step(140, [&] { work.statement(DropStatement(FindListEntry(state.List1, t)), 140, 0); });
+                proc.step(140, [&] { work.statement(DropStatement(FindListEntry(state.List1, t)), 140, 0, 0); });
                 proc.step(142, [&] { RemoveListEntry(state.List1, LowerCase(t)); });
             }
             if (!work.stopped())

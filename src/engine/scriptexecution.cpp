@@ -7,6 +7,7 @@
 #include "engine/scriptmodel.h"
 
 #include <optional>
+#include <string_view>
 
 namespace tabulon {
 
@@ -63,6 +64,35 @@ int FirstLineToRun(const ScriptModel &script)
         if (!script.isExecuted(row) && !IsBlankLine(script.line(row)))
             return row + 1;
     return n + 1;
+}
+
+// A line too large for the server, named as the run named it: the row of
+// its table, counted back over the inserts into that table before it.
+std::string TooLargeText(const ScriptModel &script, int line, const StatementTooLarge &error)
+{
+    const std::string &text = script.line(line - 1);
+    const std::string asLine = error.about("Line " + std::to_string(line)).what();
+    constexpr std::string_view kInsert = "INSERT INTO `";
+    constexpr std::string_view kValues = " VALUES";
+    if (text.compare(0, kInsert.size(), kInsert) != 0)
+        return asLine;
+    // The closing backtick; a doubled one stands for one inside the name.
+    size_t end = kInsert.size();
+    while (end < text.size() && (text[end] != '`' || (end + 1 < text.size() && text[end + 1] == '`')))
+        end += text[end] == '`' ? 2 : 1;
+    if (end >= text.size() || text.compare(end + 1, kValues.size(), kValues) != 0)
+        return asLine;
+    const std::string_view prefix(text.data(), end + 1 + kValues.size());
+    int row = 1;
+    while (line - row >= 1 && std::string_view(script.line(line - row - 1)).substr(0, prefix.size()) == prefix)
+        ++row;
+    std::string table;
+    for (size_t i = kInsert.size(); i < end; ++i) {
+        table.push_back(text[i]);
+        if (text[i] == '`')
+            ++i;
+    }
+    return error.about("Row " + std::to_string(row) + " of table " + table).what();
 }
 
 } // namespace
@@ -131,7 +161,8 @@ ExecutionResult ExecuteScript(ScriptModel &script, Connection *connection,
         if (IsLocatedError(error.what())) {
             failure = Failure::Located;
             failedLine = line;
-            failedText = error.what();
+            const auto *large = dynamic_cast<const StatementTooLarge *>(&error);
+            failedText = large ? TooLargeText(script, line, *large) : error.what();
             return false;
         }
         proc.report(112, error.what());

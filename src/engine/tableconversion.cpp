@@ -35,7 +35,7 @@ void ConvertTable(TableWork &work, Connection *source, const std::string &table,
 
     TableDefinition definition;
     if (work.step(s + 4, [&] { definition = BuildTableDefinition(table, rows->fields(), datatypes); })) {
-        work.step(s + 6, [&] { work.statement(definition.createText, s + 6, 0); });
+        work.step(s + 6, [&] { work.statement(definition.createText, s + 6, 0, 0); });
         if (!work.stopped() && work.decide(s + 8, [&] { return !rows->eof() && !rows->bof(); })) {
             int64_t total = 0;
             int64_t r = 0;
@@ -60,7 +60,7 @@ void ConvertTable(TableWork &work, Connection *source, const std::string &table,
                     builder->build(*rows, text);
                 });
                 if (built)
-                    work.step(s + 18, [&] { work.statement(text, s + 18, rowPrefix); });
+                    work.step(s + 18, [&] { work.statement(text, s + 18, rowPrefix, r); });
                 if (work.stopped())
                     break;
                 if (!work.step(s + 20, [&] { rows->moveNext(); }))

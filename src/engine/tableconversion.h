@@ -4,6 +4,7 @@
 #include "engine/tabledefinition.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -48,8 +49,9 @@ public:
 
     // Executes or lists one statement; throws on failure. For a row
     // statement, rowPrefix is the length of its "INSERT INTO `t` VALUES"
-    // part, which all rows of the table share; 0 for other statements.
-    virtual void statement(const std::string &text, int step, std::size_t rowPrefix) = 0;
+    // part, which all rows of the table share, and row its row number
+    // from 1; both 0 for other statements.
+    virtual void statement(const std::string &text, int step, std::size_t rowPrefix, int64_t row) = 0;
     // True once no further statement can succeed (the target connection is
     // gone): the table ends early.
     virtual bool stopped() const { return false; }

@@ -149,36 +149,49 @@ int MySqlConnection::waitFor(int status)
     if (status & MYSQL_WAIT_EXCEPT)
         events |= POLLPRI;
 
+    // Returns the connector's ready flags, or 0 while nothing happened.
+    const auto check = [&](int timeoutMs) {
+        pollfd p{fd, events, 0};
+        const int r = ::poll(&p, fd >= 0 ? 1 : 0, timeoutMs);
+        if (r < 0)
+            return errno == EINTR ? 0 : status & kWaitEvents;
+        if (r == 0)
+            return 0;
+        int ready = 0;
+        if (p.revents & POLLIN)
+            ready |= MYSQL_WAIT_READ;
+        if (p.revents & POLLOUT)
+            ready |= MYSQL_WAIT_WRITE;
+        if (p.revents & POLLPRI)
+            ready |= MYSQL_WAIT_EXCEPT;
+        // A hang-up or socket error: let the connector find out which.
+        return ready ? ready : status & kWaitEvents;
+    };
+
     for (;;) {
         auto now = Clock::now();
         if (now - g_lastPump >= kSlice) {
             EventPump::yieldNow();
-            now = g_lastPump = Clock::now();
+            const auto back = Clock::now();
+            // A window opened from an event handler runs its own event loop
+            // in there, for as long as the user keeps it open: no waiting on
+            // the server, so it does not count against the time-out.
+            if (deadline != Clock::time_point::max())
+                deadline += back - now;
+            now = g_lastPump = back;
         }
         int sliceMs = static_cast<int>(kSlice.count());
         if (deadline != Clock::time_point::max()) {
-            if (now >= deadline)
-                return MYSQL_WAIT_TIMEOUT;
+            if (now >= deadline) {
+                // The answer may have come in while we were not looking.
+                const int ready = check(0);
+                return ready ? ready : MYSQL_WAIT_TIMEOUT;
+            }
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
             sliceMs = static_cast<int>(std::min<int64_t>(sliceMs, left));
         }
-        pollfd p{fd, events, 0};
-        const int r = ::poll(&p, fd >= 0 ? 1 : 0, sliceMs);
-        if (r > 0) {
-            int ready = 0;
-            if (p.revents & POLLIN)
-                ready |= MYSQL_WAIT_READ;
-            if (p.revents & POLLOUT)
-                ready |= MYSQL_WAIT_WRITE;
-            if (p.revents & POLLPRI)
-                ready |= MYSQL_WAIT_EXCEPT;
-            // A hang-up or socket error: let the connector find out which.
-            if (ready == 0)
-                ready = status & kWaitEvents;
+        if (const int ready = check(sliceMs))
             return ready;
-        }
-        if (r < 0 && errno != EINTR)
-            return status & kWaitEvents;
     }
 }
 
@@ -332,6 +345,9 @@ void MySqlConnection::connect(const std::string &connectionString, const Connect
 
 void MySqlConnection::query(const std::string &sql)
 {
+    // The server answers a statement over its limit by hanging up.
+    if (m_maxAllowedPacket > 0 && sql.size() > StatementTooLarge::largestFor(m_maxAllowedPacket))
+        throw StatementTooLarge(sql.size(), m_maxAllowedPacket);
     int ret = 0;
     run([&] { return mysql_real_query_start(&ret, m_mysql, sql.data(), sql.size()); },
         [&](int ready) { return mysql_real_query_cont(&ret, m_mysql, ready); });

@@ -36,8 +36,9 @@ public:
     void close() override;
     bool isOpen() const override;
 
-    // The server's max_allowed_packet, read once after connecting.
-    int64_t maxAllowedPacket() const { return m_maxAllowedPacket; }
+    // The server's max_allowed_packet, read once after connecting. A
+    // statement too large for it is refused here (StatementTooLarge).
+    int64_t maxAllowedPacket() const override { return m_maxAllowedPacket; }
     // The server's id of this session (CONNECTION_ID()).
     unsigned long threadId() const;
 

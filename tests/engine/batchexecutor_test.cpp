@@ -12,7 +12,7 @@ namespace tabulon {
 namespace {
 
 // A server in memory: records what it is sent, refuses what `refuse` says,
-// answers the engine and packet-size queries.
+// answers the engine queries and tells its packet size.
 class FakeConnection : public Connection {
 public:
     std::vector<std::string> executed;  // every statement it accepted or refused
@@ -20,7 +20,7 @@ public:
     std::function<bool(const std::string &)> refuse = [](const std::string &) { return false; };
     bool loseConnection = false;
     std::map<std::string, std::string> engines;  // table name -> engine; absent: not found
-    std::string maxAllowedPacket = "16777216";   // empty: the query fails
+    int64_t packet = 16777216;   // 0: not known
 
     void execute(const std::string &statement) override
     {
@@ -34,12 +34,6 @@ public:
     {
         queries.push_back(source);
         const std::vector<Field> f = {Field{"v", AdoType::adVarWChar}};
-        if (source == "SELECT @@max_allowed_packet") {
-            if (maxAllowedPacket.empty())
-                throw DbError("no such variable", 1193);
-            return std::make_unique<test::MemoryRecordSet>(
-                f, std::vector<std::vector<Value>>{{Value::integer(std::stoll(maxAllowedPacket))}});
-        }
         const std::string marker = "TABLE_NAME = '";
         const auto at = source.find(marker);
         if (at == std::string::npos)
@@ -56,6 +50,7 @@ public:
     }
     void close() override {}
     bool isOpen() const override { return true; }
+    int64_t maxAllowedPacket() const override { return packet; }
 };
 
 std::string ins(const std::string &table, const std::string &tuple)
@@ -104,9 +99,8 @@ TEST_F(BatchTest, MergesConsecutiveRowsAndKeepsOrder)
                                  "UPDATE `b` SET x = 1", "INSERT INTO `b` VALUES(5)"}));
     EXPECT_TRUE(failures.empty());
     EXPECT_FALSE(ex.stopped());
-    // The packet size once; each table's engine once until a non-insert ran.
-    EXPECT_EQ(std::count(conn.queries.begin(), conn.queries.end(), "SELECT @@max_allowed_packet"), 1);
-    EXPECT_EQ(conn.queries.size(), 4u);  // packet, a, b, b again after UPDATE
+    // Each table's engine once until a non-insert ran.
+    EXPECT_EQ(conn.queries.size(), 3u);  // a, b, b again after UPDATE
 }
 
 TEST_F(BatchTest, RefusedBatchIsResentRowByRowWithTags)
@@ -224,7 +218,7 @@ TEST_F(BatchTest, RowLimitAndPacketLimitSplit)
     // A small max_allowed_packet: every batch stays below it, with room left.
     FakeConnection small;
     small.engines = {{"a", "InnoDB"}};
-    small.maxAllowedPacket = "4096";
+    small.packet = 4096;
     BatchExecutor ex2(small, false, {});
     const std::string tuple = "'" + std::string(100, 'x') + "'";
     for (uint64_t i = 0; i < 200; ++i)
@@ -250,7 +244,7 @@ TEST_F(BatchTest, RowLimitAndPacketLimitSplit)
 
 TEST_F(BatchTest, UnknownPacketSizeAssumesOneMebibyte)
 {
-    conn.maxAllowedPacket.clear();
+    conn.packet = 0;
     auto ex = make();
     const std::string tuple = "'" + std::string(1000, 'z') + "'";
     for (uint64_t i = 0; i < 999; ++i)

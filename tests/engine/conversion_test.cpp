@@ -646,6 +646,68 @@ TEST_F(RefusedRows, SmallPacketLimitSplitsBatches)
     expectSame(1500);
 }
 
+// One value far over the server's max_allowed_packet (a large picture): its
+// row is not sent but reported, and the run goes on over the same session.
+// Execute SQL locates the same row with the same text.
+TEST_F(Conversion, RowOverThePacketLimitIsReportedAndTheRunGoesOn)
+{
+    auto small = TestServer::startPrivate({"--max-allowed-packet=1M"});
+    useServer(*small);
+    {
+        ParadoxWriter w(folder + "/Big.db", {{"Id", 'I'}, {"Notes", 'M', 10}});
+        w.addRow({Value::integer(1), Value::text("small")});
+        w.addRow({Value::integer(2), Value::text(std::string(2 << 20, 'x'))});
+        w.addRow({Value::integer(3), Value::text("small too")});
+        w.finish();
+    }
+    writeSimple("Aaa", 3);
+    writeSimple("Zzz", 3);
+    const std::string expected =
+        "SQLException: Row 2 of table BIG was not sent: its statement is 2097183 bytes, more than the MySQL "
+        "server accepts in one statement (max_allowed_packet = 1048576 bytes). An administrator can raise "
+        "the limit with SET GLOBAL max_allowed_packet=3145728; then start the conversion again.";
+
+    ConvertTables(host, state);
+    EXPECT_EQ(errorDescriptions(), std::vector<std::string>{expected});
+    EXPECT_EQ(errorSteps(), std::vector<int>{162});
+    EXPECT_EQ(query("SELECT Id FROM BIG ORDER BY Id"), (Rows{{"1"}, {"3"}}));
+    EXPECT_EQ(count("AAA"), "3");
+    EXPECT_EQ(count("ZZZ"), "3");
+    expectDone();
+
+    struct ExecutionHost : ScriptExecutionHost {
+        FakeHost &boxes;
+        std::string errorText;
+        int selected = 0;
+        explicit ExecutionHost(FakeHost &h) : boxes(h) {}
+        MessageHost &messages() override { return boxes; }
+        void setBusy(bool) override {}
+        void setProgress(double, const std::string &) override {}
+        void selectLine(int line) override { selected = line; }
+        void setErrorText(const std::string &text) override { errorText = text; }
+        bool stopRequested() override { return false; }
+        void closeWindow() override {}
+    };
+    host.boxes.clear();
+    host.check1Value = 1;
+    ExecutionHost preview(host);
+    int bigLine = 0;
+    host.onPreview = [&] {
+        for (int i = 0; i < state.scriptList.lineCount() && !bigLine; ++i)
+            if (state.scriptList.line(i).size() > (1 << 20))
+                bigLine = i + 1;
+        EXPECT_EQ(ExecuteScript(state.scriptList, state.mysql_conn.get(), preview,
+                                {state.SQLFormOK, state.StopConversion}, false),
+                  ExecutionResult::LocatedError);
+    };
+    ConvertTables(host, state);
+    ASSERT_GT(bigLine, 0);
+    EXPECT_EQ(ErrorLine, bigLine);
+    EXPECT_EQ(preview.selected, bigLine);
+    EXPECT_EQ(preview.errorText, expected);
+    EXPECT_TRUE(host.errors().empty());
+}
+
 // Real Paradox tables, when the fixtures are beside the project: every row
 // of every table arrives.
 TEST_F(Conversion, RealFixtureTables)

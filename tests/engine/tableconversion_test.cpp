@@ -67,7 +67,7 @@ struct RecordingWork : TableWork {
             return false;
         }
     }
-    void statement(const std::string &text, int, std::size_t rowPrefix) override
+    void statement(const std::string &text, int, std::size_t rowPrefix, int64_t) override
     {
         if (rowPrefix) {
             EXPECT_EQ(text.substr(0, rowPrefix), "INSERT INTO `T` VALUES");

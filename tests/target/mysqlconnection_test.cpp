@@ -7,6 +7,7 @@
 #include "support/mariadbserver.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -334,6 +335,41 @@ TEST_F(MySqlConnectionTest, WaitingTurnsTheEventLoop)
     f->execute("SELECT SLEEP(0.3)");
     EXPECT_NE(nested.find("busy"), std::string::npos) << nested;
     f->execute("SELECT 1");
+}
+
+// A window opened while the server works (a box, Edit Line, Help) runs its
+// own event loop inside the pump. Kept open past the time-outs, it must not
+// turn a good connect or statement into a lost connection.
+TEST_F(MySqlConnectionTest, TimeInANestedEventLoopIsNotWaiting)
+{
+    int argc = 1;
+    char name[] = "test_target";
+    char *argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    int nested = 0;
+    const auto openWindowFor = [&](int ms) {
+        QTimer::singleShot(0, [&nested, ms] {
+            ++nested;
+            QEventLoop window;
+            QTimer::singleShot(ms, Qt::PreciseTimer, &window, &QEventLoop::quit);
+            window.exec();
+        });
+    };
+    ConnectionOptions options;
+    options.connectionTimeout = 1;
+    options.commandTimeout = 1;
+
+    openWindowFor(1600);
+    auto c = open(options);
+    EXPECT_EQ(nested, 1);
+
+    openWindowFor(2200);
+    const auto start = std::chrono::steady_clock::now();
+    c->execute("DO SLEEP(0.3)");
+    EXPECT_EQ(nested, 2);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
+    ASSERT_TRUE(c->isOpen());
+    EXPECT_EQ(c->openRecordSet("SELECT 7")->value(0).integer(), 7);
 }
 
 TEST_F(MySqlConnectionTest, ASilentServerTimesOutWhileTheLoopTurns)

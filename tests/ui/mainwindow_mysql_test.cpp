@@ -3,6 +3,13 @@
 #include "support/mariadbserver.h"
 #include "ui/common/busypointer.h"
 
+#include <QFile>
+#include <QTimer>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace tabulon::test {
 namespace {
 
@@ -66,6 +73,61 @@ TEST_F(MainWindowMySqlTest, NothingListeningIsNoApplicationError)
     EXPECT_EQ(plain()[0].rfind(kCouldNotConnectMySql, 0), 0u);
     EXPECT_NE(plain()[0].find("Reason: "), std::string::npos);
     EXPECT_TRUE(errors().empty());
+}
+
+// While Test Connection waits for a server, a second Test Connection or a
+// Start Converting press must not begin a connect of its own inside it.
+TEST_F(MainWindowMySqlTest, PressesDuringATestConnectDoNotNest)
+{
+    // A loopback listener that accepts and never answers: the test's
+    // connect waits until the listener lets go of it.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(listener, 8), 0);
+    socklen_t len = sizeof a;
+    ::getsockname(listener, reinterpret_cast<sockaddr *>(&a), &len);
+
+    QDir().mkpath(path("px"));
+    QFile(path("px/tables.db")).open(QIODevice::WriteOnly);
+    open();
+    text(1)->setText(path("px"));
+    text(2)->setText("127.0.0.1");
+    text(3)->setText(QString::number(ntohs(a.sin_port)));
+
+    std::vector<int> accepted;
+    const auto acceptAll = [&] {
+        for (int fd; (fd = ::accept(listener, nullptr, nullptr)) >= 0;)
+            accepted.push_back(fd);
+    };
+    int checks = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        acceptAll();
+        if (accepted.empty() || ++checks < 5)
+            return;
+        poll.stop();
+        click("PushButton6");
+        click("PushButton7");
+        click("PushButton3");
+        QTest::qWait(300);
+        acceptAll();
+        EXPECT_EQ(accepted.size(), 1u) << "a second connect started";
+        for (int fd : accepted)
+            ::close(fd);  // the first test ends: "Could not connect."
+    });
+    poll.start(20);
+    click("PushButton6");
+    ::close(listener);
+    EXPECT_EQ(plain(), std::vector<std::string>{kCouldNotConnectMySql});
+    EXPECT_TRUE(errors().empty());
+    EXPECT_FALSE(BusyPointer::isBusy(&window()));
+
+    // Over, the commands work again.
+    click("PushButton3");
+    EXPECT_EQ(plain().back(), "Connection successful.");
 }
 
 } // namespace

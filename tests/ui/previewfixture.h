@@ -56,6 +56,7 @@ public:
             m_real->close();
     }
     bool isOpen() const override { return !m_real || m_real->isOpen(); }
+    int64_t maxAllowedPacket() const override { return m_real ? m_real->maxAllowedPacket() : 0; }
     Connection *real() { return m_real.get(); }
 
 private:

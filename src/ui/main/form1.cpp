@@ -63,6 +63,18 @@ QString defaultReportFileChooser(QWidget *owner, const QString &suggested)
                                         QStringLiteral("Text files (*.txt);;All files (*)"));
 }
 
+// Holds a busy flag for the length of a command, whatever way it ends.
+class BusyFlag {
+public:
+    explicit BusyFlag(bool &flag) : m_flag(flag) { m_flag = true; }
+    ~BusyFlag() { m_flag = false; }
+    BusyFlag(const BusyFlag &) = delete;
+    BusyFlag &operator=(const BusyFlag &) = delete;
+
+private:
+    bool &m_flag;
+};
+
 QString defaultFolderChooser(QWidget *owner, const QString &prompt, const QString &start)
 {
     return QDir::toNativeSeparators(
@@ -268,6 +280,10 @@ void Form1::loadSampleClick()
 
 void Form1::paradoxTestClick()
 {
+    // Its copy of the folder turns the event loop as well.
+    if (m_testing || m_state.ConversionBusy)
+        return;
+    BusyFlag testing(m_testing);
     GuardedProcedure proc(m_boxes, "Form1.PushButton3_Click");
     std::optional<BusyPointer> busy;
     bool found = false;
@@ -283,6 +299,9 @@ void Form1::paradoxTestClick()
 
 void Form1::mySqlTestClick()
 {
+    if (m_testing || m_state.ConversionBusy)
+        return;
+    BusyFlag testing(m_testing);
     // Only the opening of the connection is guarded by the standard report;
     // any failure after it means "could not connect".
     // Outside the try: the hourglass stays until the failure box is dismissed.
@@ -329,6 +348,9 @@ void Form1::generalHelpClick()
 
 void Form1::startConvertingClick()
 {
+    // A run of its own refuses a second start (ConversionBusy).
+    if (m_testing)
+        return;
     try {
 #ifdef TABULON_HAVE_CONVERSION_RUN
         ConvertTables(*this, m_state);

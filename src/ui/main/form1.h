@@ -87,6 +87,9 @@ private:
     RunState m_state;
     FolderChooser m_chooseFolder;
     ReportFileChooser m_chooseReportFile;
+    // A Test Connection command is under way. It waits with the event loop
+    // turning, so a second test or a run could otherwise start inside it.
+    bool m_testing = false;
 };
 
 } // namespace tabulon
