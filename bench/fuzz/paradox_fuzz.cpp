@@ -55,6 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         tabulon::ParadoxRecordSet rs(dbPath.string());
         const int n = int(rs.fields().size());
         size_t sink = 0;
+        int64_t rows = 0;
         while (!rs.eof()) {
             for (int j = 0; j < n; ++j) {
                 try {
@@ -63,8 +64,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 }
             }
             rs.moveNext();
+            ++rows;
         }
         (void)sink;
+        // What the reader lost must add up, and every count must come with
+        // the words that tell it.
+        const tabulon::ReadAccount &a = rs.account();
+        if (a.rowsRead != rows || a.nullValues > rows * n || (a.damagedBlocks > 0 && a.damage.empty()) ||
+            (a.nullValues > 0 && (a.nullFault.empty() || a.nullFile.empty())))
+            std::abort();
     } catch (const tabulon::Error &) {
     }
     return 0;

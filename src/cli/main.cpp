@@ -38,8 +38,10 @@ const char kUsage[] =
     "  --help          show this text\n"
     "\n"
     "Errors name the table and the reason and go to standard error; the other\n"
-    "tables are still written. The exit status is 1 when any table failed,\n"
-    "2 for a usage error.\n";
+    "tables are still written. A table read only in part (damaged data blocks,\n"
+    "memo values given as NULL) is written as far as it could be read, and\n"
+    "standard error says what was lost. The exit status is 1 when any\n"
+    "table failed or was read only in part, 2 for a usage error.\n";
 
 constexpr std::size_t kBatchBytes = std::size_t(1) << 20;
 constexpr std::size_t kOutputBuffer = std::size_t(1) << 20;

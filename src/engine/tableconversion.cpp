@@ -17,10 +17,43 @@ std::size_t SharedRowPrefix(const RowStatement &builder)
     return !prefix.empty() && prefix.back() == '(' ? prefix.size() - 1 : prefix.size();
 }
 
+std::string Counted(int64_t n, const char *one, const char *many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 } // namespace
 
-void ConvertTable(TableWork &work, Connection *source, const std::string &table,
-                  DatatypeSink *datatypes, int firstStep)
+std::string NullValuesText(const std::string &table, const ReadAccount &a)
+{
+    return "Table " + table + ": " + Counted(a.nullValues, "memo or blob value", "memo or blob values") +
+           " could not be read from \"" + a.nullFile + "\" and " + (a.nullValues == 1 ? "was" : "were") +
+           " stored as NULL; the rest of " + (a.nullValues == 1 ? "its row" : "their rows") +
+           " was stored. The first failure was in " + a.nullFault +
+           ". Put an intact copy of the memo file beside the table (repair the table with Paradox or restore "
+           "it from a backup) and convert the table again.";
+}
+
+std::string DamagedRowsText(const std::string &table, const ReadAccount &a)
+{
+    std::string text = "Table " + table + " is damaged: its header counts " +
+                       Counted(a.expectedRows, "row", "rows");
+    if (a.rowsDiffer())
+        text += ", but " + std::to_string(a.rowsRead) + (a.rowsRead == 1 ? " was" : " were");
+    else
+        text += " and all were";
+    text += " read from \"" + a.file + "\".";
+    if (a.damagedBlocks == 1)
+        text += " Damage found: " + a.damage + ".";
+    else if (a.damagedBlocks > 1)
+        text += " Damage found in " + std::to_string(a.damagedBlocks) + " places; the first: " + a.damage + ".";
+    text += " The rows that were read are stored. Repair the table with Paradox or restore it from a backup, "
+            "then convert it again.";
+    return text;
+}
+
+ReadAccount ConvertTable(TableWork &work, Connection *source, const std::string &table,
+                         DatatypeSink *datatypes, int firstStep)
 {
     const int s = firstStep;
     std::unique_ptr<RecordSet> rows;
@@ -31,11 +64,12 @@ void ConvertTable(TableWork &work, Connection *source, const std::string &table,
         rows = source->openRecordSet("SELECT * FROM " + QuoteName(table));
     });
     if (!opened || !rows)
-        return;
+        return {};
 
     TableDefinition definition;
     if (work.step(s + 4, [&] { definition = BuildTableDefinition(table, rows->fields(), datatypes); })) {
         work.step(s + 6, [&] { work.statement(definition.createText, s + 6, 0, 0); });
+        bool rowsEnded = true;
         if (!work.stopped() && work.decide(s + 8, [&] { return !rows->eof() && !rows->bof(); })) {
             int64_t total = 0;
             int64_t r = 0;
@@ -61,15 +95,24 @@ void ConvertTable(TableWork &work, Connection *source, const std::string &table,
                 });
                 if (built)
                     work.step(s + 18, [&] { work.statement(text, s + 18, rowPrefix, r); });
-                if (work.stopped())
+                if (work.stopped() || !work.step(s + 20, [&] { rows->moveNext(); })) {
+                    rowsEnded = false;
                     break;
-                if (!work.step(s + 20, [&] { rows->moveNext(); }))
-                    break;
+                }
             } while (!rows->eof());
         }
+        // Told once per table, not per value or block; an empty table may
+        // be one whose only block was lost.
+        const ReadAccount &read = rows->account();
+        if (read.nullValues > 0 && !work.stopped())
+            work.step(s + 16, [&] { throw Error(NullValuesText(table, read)); });
+        if (read.damaged() && rowsEnded && !work.stopped())
+            work.step(s + 16, [&] { throw Error(DamagedRowsText(table, read)); });
     }
+    ReadAccount account = rows->account();
     work.step(s + 22, [&] { rows->close(); });
     static_assert(kConvertTableSteps == 12);
+    return account;
 }
 
 } // namespace tabulon

@@ -69,7 +69,14 @@ inline constexpr int kConvertTableSteps = 12;
 // opened or its definition built, the table ends after that one report, and
 // a row that cannot be read is reported and not sent; a failing move to the
 // next row ends the table's rows (a damaged file must not loop forever).
-void ConvertTable(TableWork &work, Connection *source, const std::string &table,
-                  DatatypeSink *datatypes, int firstStep);
+// What the reader lost (values it gave as NULL; rows that differ from the
+// header's count, damaged blocks) is reported once each after the last row,
+// under the row step's number, and returned for a summary of the run.
+ReadAccount ConvertTable(TableWork &work, Connection *source, const std::string &table,
+                         DatatypeSink *datatypes, int firstStep);
+
+// The descriptions of those two reports.
+std::string NullValuesText(const std::string &table, const ReadAccount &account);
+std::string DamagedRowsText(const std::string &table, const ReadAccount &account);
 
 } // namespace tabulon

@@ -16,10 +16,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
+
+#include <sys/wait.h>
 
 using namespace tabulon;
 using tabulon::test::FakeHost;
@@ -734,6 +739,93 @@ TEST_F(Conversion, RealFixtureTables)
             EXPECT_EQ(count(t), std::to_string(rows->recordCount())) << t;
         }
     }
+}
+
+// A memo file that is gone costs the memos, not the rows: they arrive as
+// NULL, told once for the table. MEMBRE's .MB was never published.
+TEST_F(Conversion, UnreadableMemosArriveAsNullWithOneReport)
+{
+    {
+        ParadoxWriter w(folder + "/Notes.db", {{"Id", 'I'}, {"Note", 'M', 20}});  // 10 bytes in the record
+        for (int i = 1; i <= 5; ++i)
+            w.addRow({Value::integer(i), Value::text(i % 2 ? std::string(300, 'x') : "short")});
+        w.finish();
+    }
+    ASSERT_TRUE(std::filesystem::remove(folder + "/Notes.mb"));
+    ConvertTables(host, state);
+    EXPECT_EQ(errorSteps(), std::vector<int>{160});
+    const std::string report = errorDescriptions().at(0);
+    for (const std::string &needle : {std::string("Table NOTES: 3 memo or blob values"), folder + "/Notes.MB",
+                                      std::string("\"Note\": the file is missing")})
+        EXPECT_NE(report.find(needle), std::string::npos) << needle << "\n" << report;
+    EXPECT_EQ(count("NOTES"), "5");
+    EXPECT_EQ(server->scalar(db, "SELECT GROUP_CONCAT(Id ORDER BY Id) FROM NOTES WHERE Note IS NULL"), "1,3,5");
+    EXPECT_EQ(server->scalar(db, "SELECT Note FROM NOTES WHERE Id = 4"), "short");
+    expectDone();
+
+    const auto fixtures = tabulon::test::fixturesDir();
+    if (fixtures.empty())
+        GTEST_SKIP() << "the Paradox fixtures are not there";
+    QTemporaryDir membreDir;
+    std::filesystem::copy_file(fixtures / "teverett-paradoxReader/MEMBRE.DB", membreDir.filePath("MEMBRE.DB").toStdString());
+    useServer(*server);
+    Host h;
+    RunState st;
+    for (int n = 2; n <= 6; ++n)
+        h.fields[n] = host.fields[n];
+    h.fields[1] = membreDir.path().toStdString();
+    ConvertTables(h, st);
+    ASSERT_EQ(h.errors().size(), 1u);
+    EXPECT_NE(h.errors()[0].find("MEMBRE.MB"), std::string::npos) << h.errors()[0];
+    EXPECT_NE(h.errors()[0].find(" at line 160"), std::string::npos) << h.errors()[0];
+    EXPECT_EQ(count("MEMBRE"), "6");
+    EXPECT_EQ(server->scalar(db, "SELECT COUNT(*) FROM MEMBRE WHERE Nom IS NULL"), "0");
+}
+
+// A zeroed data block is damage, not a row of NULLs: the rows before it
+// arrive, and one report gives the header's count and the rows read;
+// tabulon-sql says the same and exits with status 1.
+TEST_F(Conversion, DamagedBlockIsToldWithCountsAndTheReadRowsArrive)
+{
+    const std::string path = folder + "/Zeroed.db";
+    {
+        ParadoxWriter w(path, {{"Id", 'I'}, {"Label", 'A', 20}}, 1252, 1);  // 42 rows a block
+        for (int i = 1; i <= 100; ++i)
+            w.addRow({Value::integer(i), Value::text("row " + std::to_string(i))});
+        w.finish();
+    }
+    {
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        unsigned char size[2];
+        f.seekg(2).read(reinterpret_cast<char *>(size), 2);
+        const std::string zeros(1024, '\0');
+        f.seekp(size[0] + 256 * size[1] + 1024).write(zeros.data(), std::streamsize(zeros.size()));
+    }
+    ConvertTables(host, state);
+    EXPECT_EQ(errorSteps(), std::vector<int>{160});
+    const std::string report = errorDescriptions().at(0);
+    for (const std::string &needle : {"Table ZEROED is damaged: its header counts 100 rows, but 42 were read from \"" +
+                                          path + "\"",
+                                      std::string("data block 2 is blank")})
+        EXPECT_NE(report.find(needle), std::string::npos) << needle << "\n" << report;
+    EXPECT_EQ(count("ZEROED"), "42");
+    EXPECT_EQ(server->scalar(db, "SELECT COUNT(*) FROM ZEROED WHERE Id BETWEEN 1 AND 42"), "42");
+    expectDone();
+
+    const std::string errors = folder + "/stderr.txt";
+    const std::string command = std::string(TABULON_SQL_PATH) + " '" + folder + "' 2>'" + errors + "'";
+    std::FILE *p = popen(command.c_str(), "r");
+    int inserts = 0;
+    char line[4096];
+    while (std::fgets(line, sizeof line, p))
+        inserts += std::strncmp(line, "INSERT INTO", 11) == 0;
+    const int status = pclose(p);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(inserts, 42);
+    std::ifstream in(errors);
+    const std::string stderrText((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(std::count(stderrText.begin(), stderrText.end(), '\n'), 1) << stderrText;
+    EXPECT_NE(stderrText.find("its header counts 100 rows, but 42 were read"), std::string::npos) << stderrText;
 }
 
 // tabulon-sql writes what the per-file preview lists, each line ended by ";".

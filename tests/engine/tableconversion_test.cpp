@@ -28,12 +28,21 @@ public:
     const Value &value(int field) override
     {
         if (m_at == badValueRow && field == 1)
-            throw Error("memo of row 2 in T.MB cannot be read");
+            throw Error("the Time value of field Note in row 2 of T.DB is out of range");
         return MemoryRecordSet::value(field);
     }
 
 private:
     int m_at = 0;
+};
+
+// A source whose reader lost things on the way: rows its header counts,
+// values it could not read.
+class LossyRecordSet : public MemoryRecordSet {
+public:
+    using MemoryRecordSet::MemoryRecordSet;
+    ReadAccount lost;
+    const ReadAccount &account() const override { return lost; }
 };
 
 class SourceStub : public Connection {
@@ -131,9 +140,35 @@ TEST(ConvertTable, DamagedRowIsReportedOnceAndNotSent)
     ConvertTable(work, &source, "T", nullptr, 100);
     ASSERT_EQ(work.failures.size(), 1u);
     EXPECT_EQ(work.failures[0].first, 116);
-    EXPECT_NE(work.failures[0].second.find("T.MB"), std::string::npos);
+    EXPECT_NE(work.failures[0].second.find("T.DB"), std::string::npos);
     ASSERT_EQ(work.statements.size(), 3u) << "the half-built row must not be sent";
     EXPECT_EQ(work.statements[2], "INSERT INTO `T` VALUES(3, 'n3')");
+}
+
+// A table whose only block was lost looks empty; it is still told, once
+// for its rows and once for its values, under the row step's number.
+TEST(ConvertTable, LossesAreToldOnceEachAfterTheRows)
+{
+    SourceStub source;
+    source.tables["SELECT * FROM `T`"] = [] {
+        auto rows = std::make_unique<LossyRecordSet>(Fields(), Rows(0));
+        rows->lost = {"/d/T.DB", 3218, 0, 1, "data block 1 is blank", 2, "/d/T.MB", "field \"Note\": the file is missing"};
+        return rows;
+    };
+    RecordingWork work;
+    const ReadAccount account = ConvertTable(work, &source, "T", nullptr, 100);
+    ASSERT_EQ(work.failures.size(), 2u);
+    EXPECT_EQ(work.failures[0].first, 116);
+    EXPECT_EQ(work.failures[0].second.rfind("Table T: 2 memo or blob values could not be read from \"/d/T.MB\"", 0), 0u)
+        << work.failures[0].second;
+    EXPECT_EQ(work.failures[1].first, 116);
+    EXPECT_EQ(work.failures[1].second.rfind("Table T is damaged: its header counts 3218 rows, but 0 were read from "
+                                            "\"/d/T.DB\". Damage found: data block 1 is blank.", 0),
+              0u)
+        << work.failures[1].second;
+    EXPECT_EQ(work.statements.size(), 1u);
+    EXPECT_EQ(account.expectedRows, 3218);
+    EXPECT_EQ(account.nullValues, 2);
 }
 
 TEST(ConvertTable, StuckCursorEndsTheTableInsteadOfLooping)

@@ -34,12 +34,16 @@ void Put16(std::string &bytes, size_t at, unsigned v)
     bytes[at + 1] = char(v >> 8);
 }
 
-// The error opening or reading the whole table, or "" when it reads.
+// The error opening or reading the whole table, or the damage its reader
+// counted (after the file's name), or "" when it reads whole.
 std::string ReadError(const std::string &path)
 {
     try {
         ParadoxRecordSet rs(path);
         test::ReadAll(rs);
+        const ReadAccount &a = rs.account();
+        if (a.damaged())
+            return a.file + ": " + a.damage;
     } catch (const Error &e) {
         return e.what();
     }
@@ -76,7 +80,7 @@ TEST(ParadoxDamage, StructuralDamageNamesFileAndFault)
         {"field type", [](std::string &b) { b[0x78] = 0x30; }, "unknown type"},
         {"field count", [](std::string &b) { Put16(b, 0x21, 3000); }, "do not fit"},
         {"no fields", [](std::string &b) { Put16(b, 0x21, 0); }, "fields"},
-        {"too many records in a block", [](std::string &b) { Put16(b, kHeader + 4, 1020); }, "more than fit"},
+        {"too many records in a block", [](std::string &b) { Put16(b, kHeader + 4, 1020); }, "1020 as the offset"},
         {"header size", [](std::string &b) { Put16(b, 2, 60000); }, "longer than the file"},
         {"version", [](std::string &b) { b[0x39] = 40; }, "version"},
         {"field names", [](std::string &b) { std::fill(b.begin() + 0x78 + 22 + 261, b.begin() + kHeader, 'x'); }, "field names"},
@@ -116,7 +120,9 @@ TEST(ParadoxDamage, IndexFilesAreNoTables)
     ExpectDamage(path, "not a Paradox table");
 }
 
-TEST(ParadoxDamage, DamagedMemoFileFailsOnlyItsValues)
+// A value the .mb cannot give is NULL, counted with the first reason; the
+// rest of its row reads.
+TEST(ParadoxDamage, DamagedMemoFileCostsOnlyItsValues)
 {
     ScratchFolder dir;
     const std::string path = WriteSample(dir, 30);
@@ -124,15 +130,21 @@ TEST(ParadoxDamage, DamagedMemoFileFailsOnlyItsValues)
     const std::string good = ReadWhole(mb);
 
     auto check = [&](const std::string &needle) {
+        SCOPED_TRACE(needle);
         ParadoxRecordSet rs(path);
-        int failures = 0;
-        test::ReadAll(rs, [&](int64_t row, int field, const Error &e) {
-            ++failures;
-            EXPECT_EQ(field, 2) << "row " << row;
-            EXPECT_NE(std::string(e.what()).find("\"Memo\""), std::string::npos) << e.what();
-            EXPECT_NE(std::string(e.what()).find(needle), std::string::npos) << e.what();
-        });
-        EXPECT_GT(failures, 0) << needle;
+        int nulls = 0;
+        for (; !rs.eof(); rs.moveNext()) {
+            EXPECT_FALSE(rs.value(1).isNull());
+            nulls += rs.value(2).isNull();
+        }
+        const ReadAccount &a = rs.account();
+        EXPECT_EQ(a.rowsRead, 30);
+        EXPECT_FALSE(a.damaged());
+        EXPECT_EQ(a.nullValues, nulls);
+        EXPECT_GT(nulls, 0);
+        EXPECT_NE(a.nullFile.find("Sample."), std::string::npos) << a.nullFile;
+        EXPECT_NE(a.nullFault.find("\"Memo\""), std::string::npos) << a.nullFault;
+        EXPECT_NE(a.nullFault.find(needle), std::string::npos) << a.nullFault;
     };
     WriteWhole(mb, good.substr(0, 5000));
     check("past the end");
@@ -147,11 +159,60 @@ TEST(ParadoxDamage, DamagedMemoFileFailsOnlyItsValues)
     WriteWhole(mb, wrongLength);
     check("holds");
     std::filesystem::remove(mb);
-    check("Sample.MB");
+    check("missing");
     // Found without regard to case.
     WriteWhole(dir.file("SAMPLE.MB"), good);
     ParadoxRecordSet rs(path);
     EXPECT_EQ(test::ReadAll(rs), 30);
+    EXPECT_EQ(rs.account().nullValues, 0);
+}
+
+// Damage in the data blocks never costs rows silently: a blank block is
+// damage, not a row of NULLs; a block whose record count is impossible is
+// skipped and the chain goes on only where the next block links back; a
+// wrong back link is told, but its block is read.
+TEST(ParadoxDamage, DamagedBlocksAreCountedNotLostSilently)
+{
+    ScratchFolder dir;
+    const std::string path = WriteSample(dir, 120);  // blocks of 50, 50 and 20 records
+    const std::string good = ReadWhole(path);
+    struct Case {
+        const char *what;
+        std::function<void(std::string &)> spoil;
+        int64_t rows;
+        int damagedBlocks;
+        const char *needle;
+    };
+    const std::vector<Case> cases{
+        {"blank first block", [](std::string &b) { std::fill(b.begin() + kHeader, b.begin() + kHeader + kBlock, 0); },
+         0, 1, "data block 1 is blank"},
+        {"blank middle block", [](std::string &b) { std::fill(b.begin() + kHeader + kBlock, b.begin() + kHeader + 2 * kBlock, 0); },
+         50, 1, "data block 2 is blank"},
+        {"impossible last offset", [](std::string &b) { Put16(b, kHeader + kBlock + 4, 0xFFFE); }, 70, 1, "gives -2"},
+        {"skipped block's next not linked back",
+         [](std::string &b) { Put16(b, kHeader + kBlock + 4, 0xFFFE); Put16(b, kHeader + 2 * kBlock + 2, 7); },
+         50, 2, "gives -2"},
+        {"wrong back link", [](std::string &b) { Put16(b, kHeader + 2 * kBlock + 2, 1); }, 120, 1, "names block 1 before it"},
+        {"last offset cut short", [](std::string &b) { Put16(b, kHeader + 4, 0); }, 71, 0, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string bytes = good;
+        c.spoil(bytes);
+        WriteWhole(path, bytes);
+        ParadoxRecordSet rs(path);
+        int64_t rows = 0;
+        for (; !rs.eof(); rs.moveNext(), ++rows)
+            EXPECT_FALSE(rs.value(0).isNull()) << "row " << rows;
+        const ReadAccount &a = rs.account();
+        EXPECT_EQ(rows, c.rows);
+        EXPECT_EQ(a.rowsRead, c.rows);
+        EXPECT_EQ(a.expectedRows, 120);
+        EXPECT_TRUE(a.damaged());
+        EXPECT_EQ(a.file, path);
+        EXPECT_NE(a.damage.find(c.needle), std::string::npos) << a.damage;
+        EXPECT_EQ(a.damagedBlocks, c.damagedBlocks);
+    }
 }
 
 // Random single-byte and truncation damage: any outcome but a crash, a hang

@@ -121,7 +121,8 @@ TEST_F(MainWindowMySqlTest, PressesDuringATestConnectDoNotNest)
     poll.start(20);
     click("PushButton6");
     ::close(listener);
-    EXPECT_EQ(plain(), std::vector<std::string>{kCouldNotConnectMySql});
+    ASSERT_EQ(plain().size(), 1u);
+    EXPECT_EQ(plain()[0].rfind(kCouldNotConnectMySql, 0), 0u);
     EXPECT_TRUE(errors().empty());
     EXPECT_FALSE(BusyPointer::isBusy(&window()));
 

@@ -33,26 +33,33 @@ std::string findBlobFile(const std::string &dbPath)
     return {};
 }
 
+// Fails a read: the reason is spelt out only when someone asks for it.
+template <class Text> bool fail(std::string *why, Text &&text)
+{
+    if (why)
+        *why = text();
+    return false;
+}
+
 } // namespace
 
 ParadoxBlobFile::ParadoxBlobFile(std::string dbPath, uint32_t key) : m_dbPath(std::move(dbPath)), m_key(key) {}
 
-void ParadoxBlobFile::fail(const std::string &field, const std::string &what) const
+std::string ParadoxBlobFile::path() const
 {
-    throw Error("The value of field \"" + field + "\" cannot be read from the memo file \"" + m_path + "\": " +
-                what + ". The memo file is damaged; repair the table with Paradox or restore it from a backup.");
+    if (!m_path.empty())
+        return m_path;
+    const std::filesystem::path db(m_dbPath);
+    return (db.parent_path() / (db.stem().string() + ".MB")).string();
 }
 
-void ParadoxBlobFile::open(const std::string &field)
+bool ParadoxBlobFile::open(std::string *why)
 {
     if (!m_tried) {
         m_tried = true;
         m_path = findBlobFile(m_dbPath);
         if (m_path.empty()) {
-            const std::filesystem::path db(m_dbPath);
-            m_openError = "The memo file " + db.stem().string() + ".MB of the table \"" + m_dbPath +
-                          "\" is missing, so the memo and blob values kept there cannot be read. Copy the .MB file "
-                          "into the table's folder.";
+            m_openError = "the file is missing";
         } else {
             try {
                 m_file = std::make_unique<ReadOnlyFile>(m_path);
@@ -61,20 +68,19 @@ void ParadoxBlobFile::open(const std::string &field)
             }
         }
     }
-    if (!m_file)
-        throw Error("The value of field \"" + field + "\" cannot be read. " + m_openError);
+    return m_file || fail(why, [&] { return m_openError; });
 }
 
-void ParadoxBlobFile::readRange(uint64_t offset, size_t n, std::string &out, const std::string &field)
+bool ParadoxBlobFile::readRange(uint64_t offset, size_t n, std::string &out, std::string *why)
 {
     if (offset > m_file->size() || n > m_file->size() - offset)
-        fail(field, "a value runs past the end of the file (offset " + std::to_string(offset) + ", " +
-                        std::to_string(n) + " bytes)");
+        return fail(why, [&] {
+            return "a value runs past the end of the file (offset " + std::to_string(offset) + ", " +
+                   std::to_string(n) + " bytes; the file has " + std::to_string(m_file->size()) + ")";
+        });
     if (!m_key) {
         out.resize(n);
-        if (m_file->readAt(offset, out.data(), n) != n)
-            fail(field, "the file is shorter than it was");
-        return;
+        return m_file->readAt(offset, out.data(), n) == n || fail(why, [] { return "the file is shorter than it was"; });
     }
     // The scrambling works on 256-byte chunks of the whole file.
     const uint64_t start = offset & ~uint64_t(255);
@@ -83,49 +89,65 @@ void ParadoxBlobFile::readRange(uint64_t offset, size_t n, std::string &out, con
     m_file->readAt(start, m_scratch.data(), m_scratch.size());
     DecryptBlobChunks(reinterpret_cast<unsigned char *>(m_scratch.data()), m_scratch.size(), m_key);
     out.assign(m_scratch, size_t(offset - start), n);
+    return true;
 }
 
-void ParadoxBlobFile::read(const unsigned char *pointer, std::string &out, const std::string &field)
+bool ParadoxBlobFile::read(const unsigned char *pointer, std::string &out, std::string *why)
 {
-    open(field);
+    if (!open(why))
+        return false;
     const uint32_t where = le32(pointer);
     const uint32_t length = le32(pointer + 4);
     const uint64_t block = where & 0xFFFFFF00u;
     const unsigned index = where & 0xFF;
     if (block == 0)
-        fail(field, "a value points into the file's header block");
-    std::string head;
-    readRange(block, 3, head, field);
-    const unsigned type = static_cast<unsigned char>(head[0]);
+        return fail(why, [] { return "a value points into the file's header block"; });
+    if (!readRange(block, 3, m_head, why))
+        return false;
+    const unsigned type = static_cast<unsigned char>(m_head[0]);
     if (type == 2) {
         if (index != 0xFF)
-            fail(field, "a value points to a single-value block with sub-block index " + std::to_string(index));
-        readRange(block, 9, head, field);
-        const uint32_t stored = le32(reinterpret_cast<const unsigned char *>(head.data()) + 3);
+            return fail(why, [&] {
+                return "a value points to a single-value block with sub-block index " + std::to_string(index);
+            });
+        if (!readRange(block, 9, m_head, why))
+            return false;
+        const uint32_t stored = le32(reinterpret_cast<const unsigned char *>(m_head.data()) + 3);
         if (stored != length)
-            fail(field, "the block at offset " + std::to_string(block) + " holds " + std::to_string(stored) +
-                            " bytes where the record expects " + std::to_string(length));
-        readRange(block + 9, length, out, field);
-    } else if (type == 3) {
+            return fail(why, [&] {
+                return "the block at offset " + std::to_string(block) + " holds " + std::to_string(stored) +
+                       " bytes where the record expects " + std::to_string(length);
+            });
+        return readRange(block + 9, length, out, why);
+    }
+    if (type == 3) {
         if (index >= 64)
-            fail(field, "a value points to sub-block " + std::to_string(index) + " of a block that has 64");
-        readRange(block + 12 + index * 5, 5, head, field);
-        const auto *e = reinterpret_cast<const unsigned char *>(head.data());
+            return fail(why, [&] {
+                return "a value points to sub-block " + std::to_string(index) + " of a block that has 64";
+            });
+        if (!readRange(block + 12 + index * 5, 5, m_head, why))
+            return false;
+        const auto *e = reinterpret_cast<const unsigned char *>(m_head.data());
         // A length that is a multiple of 16 is kept as (n/16, 16), not (n/16 + 1, 0).
         const int64_t stored = (int64_t(e[1]) - 1) * 16 + e[4];
         if (e[1] == 0 || stored != int64_t(length))
-            fail(field, "sub-block " + std::to_string(index) + " at offset " + std::to_string(block) + " holds " +
-                            std::to_string(stored < 0 ? 0 : stored) + " bytes where the record expects " +
-                            std::to_string(length));
+            return fail(why, [&] {
+                return "sub-block " + std::to_string(index) + " at offset " + std::to_string(block) + " holds " +
+                       std::to_string(stored < 0 ? 0 : stored) + " bytes where the record expects " +
+                       std::to_string(length);
+            });
         const uint64_t start = uint64_t(e[0]) * 16;
         if (start < 12 + 64 * 5 || start + length > kBlockSize)
-            fail(field, "sub-block " + std::to_string(index) + " at offset " + std::to_string(block) +
-                            " lies outside its block");
-        readRange(block + start, length, out, field);
-    } else {
-        fail(field, "a value points to a block of type " + std::to_string(type) + " at offset " +
-                        std::to_string(block) + ", which holds no value");
+            return fail(why, [&] {
+                return "sub-block " + std::to_string(index) + " at offset " + std::to_string(block) +
+                       " lies outside its block";
+            });
+        return readRange(block + start, length, out, why);
     }
+    return fail(why, [&] {
+        return "a value points to a block of type " + std::to_string(type) + " at offset " + std::to_string(block) +
+               ", which holds no value";
+    });
 }
 
 } // namespace tabulon::paradox

@@ -18,14 +18,19 @@ public:
     ParadoxBlobFile(std::string dbPath, uint32_t key);
 
     // Reads the value a record's 10-byte pointer (offset and index, length,
-    // modification number) refers to into `out`. Throws Error naming the .mb
-    // and what is wrong; `field` names the field in that text.
-    void read(const unsigned char *pointer, std::string &out, const std::string &field);
+    // modification number) refers to into `out`. Returns false when the file
+    // is missing or the value cannot be read from it; then, when `why` is
+    // given, says why there (a clause without the file's name). Asked for
+    // the first failure only, a table with a missing file costs nothing per
+    // value. Throws Error only when the file cannot be read at all (I/O).
+    bool read(const unsigned char *pointer, std::string &out, std::string *why);
+
+    // The .mb file, or where it was looked for when it is missing.
+    std::string path() const;
 
 private:
-    void open(const std::string &field);
-    void readRange(uint64_t offset, size_t n, std::string &out, const std::string &field);
-    [[noreturn]] void fail(const std::string &field, const std::string &what) const;
+    bool open(std::string *why);
+    bool readRange(uint64_t offset, size_t n, std::string &out, std::string *why);
 
     std::string m_dbPath;
     std::string m_path;
@@ -34,6 +39,7 @@ private:
     std::string m_openError;
     std::unique_ptr<ReadOnlyFile> m_file;
     std::string m_scratch;
+    std::string m_head;
 };
 
 } // namespace tabulon::paradox

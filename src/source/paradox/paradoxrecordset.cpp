@@ -42,6 +42,8 @@ const Value &ParadoxRecordSet::value(int field)
 
 void ParadoxRecordSet::close()
 {
+    if (m_table)
+        m_closedAccount = m_table->account();
     m_table.reset();
     m_eof = m_bof = true;
 }

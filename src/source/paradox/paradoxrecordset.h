@@ -23,6 +23,7 @@ public:
     void moveNext() override;
     const Value &value(int field) override;
     void close() override;
+    const ReadAccount &account() const override { return m_table ? m_table->account() : m_closedAccount; }
 
 private:
     std::unique_ptr<paradox::ParadoxTable> m_table;
@@ -31,6 +32,7 @@ private:
     std::vector<uint8_t> m_decoded;
     bool m_eof = true;
     bool m_bof = true;
+    ReadAccount m_closedAccount;
 };
 
 } // namespace tabulon

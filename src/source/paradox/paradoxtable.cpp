@@ -108,6 +108,8 @@ ParadoxTable::ParadoxTable(const std::string &path) : m_file(path), m_blobs(path
     readHeader();
     m_blobs = ParadoxBlobFile(path, m_key);
     m_block.resize(size_t(m_blockSize));
+    m_account.file = path;
+    m_account.expectedRows = m_recordCount;
 }
 
 ParadoxTable::~ParadoxTable() = default;
@@ -222,11 +224,6 @@ void ParadoxTable::readHeader()
 
     const uint64_t blocks = (fileSize - uint64_t(m_headerSize) + uint64_t(m_blockSize) - 1) / uint64_t(m_blockSize);
     m_blocksInFile = uint32_t(std::min<uint64_t>(blocks, 65535));
-    if (m_firstBlock == 0 && m_recordCount > 0)
-        damaged("its header counts " + std::to_string(m_recordCount) + " records but names no data block");
-    if (m_firstBlock > m_blocksInFile)
-        damaged("its first data block " + std::to_string(m_firstBlock) + " lies past the end of the file; "
-                "the file is truncated");
     m_visited.assign(size_t(m_blocksInFile) + 1, false);
 }
 
@@ -248,36 +245,88 @@ std::vector<Field> ParadoxTable::adoFields() const
     return out;
 }
 
+template <class Text> void ParadoxTable::noteDamage(Text &&text)
+{
+    if (m_account.damagedBlocks++ == 0)
+        m_account.damage = text();
+}
+
+// Damage in the chain of data blocks ends the chain there, or skips one
+// block, and is counted rather than thrown: the records read so far are
+// sound, and the count against the header tells what was lost.
 void ParadoxTable::loadBlock(uint32_t number)
 {
+    const uint32_t from = m_currentBlock;
+    const bool mustLinkBack = m_verifyLink;
+    auto link = [&] {
+        return from ? "data block " + std::to_string(from) + " continues with block " + std::to_string(number)
+                    : "its header names block " + std::to_string(number) + " as the first data block";
+    };
+    m_verifyLink = false;
+    m_nextBlock = 0;
+    m_recordsInBlock = 0;
+    m_recordIndex = 0;
     if (number > m_blocksInFile)
-        damaged("data block " + std::to_string(m_currentBlock) + " continues with block " + std::to_string(number) +
-                ", which lies past the end of the file; the file is truncated");
+        return noteDamage([&] { return link() + ", which lies past the end of the file; the file is truncated"; });
     if (m_visited[number])
-        damaged("its chain of data blocks runs in a circle (block " + std::to_string(number) + " comes twice)");
+        return noteDamage([&] {
+            return "its chain of data blocks runs in a circle (block " + std::to_string(number) + " comes twice)";
+        });
     m_visited[number] = true;
+    m_currentBlock = number;
 
     const uint64_t offset = uint64_t(m_headerSize) + uint64_t(number - 1) * uint64_t(m_blockSize);
     const size_t got = m_file.readAt(offset, m_block.data(), m_block.size());
     if (got < m_block.size())
         std::memset(m_block.data() + got, 0, m_block.size() - got);
+    // A block of zeros is a lost sector, not a record of blanks; only a table
+    // of one blank record may look like that.
+    if (allZero(m_block.data(), m_block.size()) && !(from == 0 && m_recordCount == 1))
+        return noteDamage([&] { return "data block " + std::to_string(number) + " is blank (all its bytes are zero)"; });
     if (m_key)
         DecryptDataBlock(m_block.data(), m_block.size(), m_key, number);
 
+    const uint32_t next = le16(m_block.data());
+    const uint32_t previous = le16(m_block.data() + 2);
+    // Paradox keeps the chain linked both ways. After a damaged block its
+    // next pointer is trusted only when the back link confirms it; elsewhere
+    // a wrong back link is damage worth telling, but the block is read.
+    if (previous != from) {
+        auto broken = [&] {
+            return link() + ", but block " + std::to_string(number) + " names block " + std::to_string(previous) +
+                   " before it";
+        };
+        noteDamage(broken);
+        if (mustLinkBack)
+            return;
+    }
+    // The offset of the block's last record; an empty block has minus one record.
     const int lastOffset = int16_t(le16(m_block.data() + 4));
-    const int count = lastOffset < 0 ? 0 : lastOffset / m_recordSize + 1;
-    const int64_t used = 6 + int64_t(count) * m_recordSize;
-    if (used > m_blockSize)
-        damaged("data block " + std::to_string(number) + " claims " + std::to_string(count) +
-                " records, more than fit in a block");
+    int count = 0;
+    if (lastOffset != -m_recordSize) {
+        if (lastOffset < 0 || lastOffset % m_recordSize != 0 || 6 + int64_t(lastOffset) + m_recordSize > m_blockSize) {
+            m_nextBlock = next;
+            m_verifyLink = true;
+            return noteDamage([&] {
+                return "data block " + std::to_string(number) + " gives " + std::to_string(lastOffset) +
+                       " as the offset of its last record, which no record of " + std::to_string(m_recordSize) +
+                       " bytes in a block of " + std::to_string(m_blockSize) + " can have";
+            });
+        }
+        count = lastOffset / m_recordSize + 1;
+    }
     // The last block may run past the end of the file; its records may not.
-    if (used > int64_t(got) && count > 0)
-        damaged("the file ends inside the records of data block " + std::to_string(number) +
-                "; the file is truncated");
-    m_currentBlock = number;
-    m_nextBlock = le16(m_block.data());
+    const int whole = got < 6 ? 0 : int((got - 6) / size_t(m_recordSize));
+    if (count > whole) {
+        noteDamage([&] {
+            return "the file ends inside data block " + std::to_string(number) + ", after " + std::to_string(whole) +
+                   " of its " + std::to_string(count) + " records; the file is truncated";
+        });
+        count = whole;
+    } else {
+        m_nextBlock = next;
+    }
     m_recordsInBlock = count;
-    m_recordIndex = 0;
 }
 
 bool ParadoxTable::next()
@@ -285,6 +334,8 @@ bool ParadoxTable::next()
     if (!m_started) {
         m_started = true;
         m_nextBlock = m_firstBlock;
+        if (m_firstBlock == 0 && m_recordCount > 0)
+            noteDamage([] { return std::string("its header names no first data block"); });
     }
     while (m_recordIndex >= m_recordsInBlock) {
         if (m_nextBlock == 0) {
@@ -296,6 +347,7 @@ bool ParadoxTable::next()
     }
     m_record = m_block.data() + 6 + size_t(m_recordIndex) * size_t(m_recordSize);
     ++m_recordIndex;
+    ++m_account.rowsRead;
     return true;
 }
 
@@ -451,7 +503,25 @@ void ParadoxTable::decodeBlob(const ParadoxField &f, const unsigned char *p, Val
     if (length <= leader) {
         data = p;
     } else {
-        m_blobs.read(pointer, m_blobData, f.name);
+        // An unreadable .mb costs the value, not the row. Only the first
+        // failure is put into words.
+        const bool first = m_account.nullValues == 0;
+        std::string why;
+        bool read = false;
+        try {
+            read = m_blobs.read(pointer, m_blobData, first ? &why : nullptr);
+        } catch (const Error &e) {
+            why = e.what();
+        }
+        if (!read) {
+            if (first) {
+                m_account.nullFile = m_blobs.path();
+                m_account.nullFault = "field \"" + f.name + "\": " + why;
+            }
+            ++m_account.nullValues;
+            v.setNull();
+            return;
+        }
         data = reinterpret_cast<const unsigned char *>(m_blobData.data());
     }
     size_t n = length;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/field.h"
+#include "data/recordset.h"
 #include "data/value.h"
 #include "source/paradox/paradoxblobfile.h"
 #include "source/paradox/readonlyfile.h"
@@ -31,8 +32,10 @@ struct ParadoxField {
 
 // One Paradox table file (.db), read-only. Streams its records in the order
 // of the chain of data blocks (key order for a keyed table), one block in
-// memory at a time. Every inconsistency in the file is an Error naming the
-// file, never a read outside what was read from it.
+// memory at a time. A damaged header is an Error naming the file; damage in
+// the data blocks ends or skips part of the chain and is counted in
+// account(), as are memo and blob values that cannot be read. Nothing is
+// ever read from outside what was read from the file.
 class ParadoxTable {
 public:
     // Opens the table and checks its header. Throws Error.
@@ -53,16 +56,21 @@ public:
     // The fields as the data-access layer reports them (ADO types).
     std::vector<Field> adoFields() const;
 
-    // Moves to the next record; false after the last. Throws Error.
+    // Moves to the next record; false after the last. Throws Error only
+    // when the file cannot be read (I/O).
     bool next();
     const unsigned char *record() const { return m_record; }
     // Decodes field `j` of the current record into `v`, reusing its buffer.
-    // Throws Error when the value cannot be decoded (its memo file is
-    // missing or damaged, or the bytes are no valid value of the type).
+    // Throws Error when the record's bytes are no valid value of the type.
+    // A memo or blob value that cannot be read from the .mb (missing or
+    // damaged) is NULL, counted in account().
     void decode(int j, Value &v);
+
+    const ReadAccount &account() const { return m_account; }
 
 private:
     [[noreturn]] void damaged(const std::string &what) const;
+    template <class Text> void noteDamage(Text &&text);
     void readHeader();
     void loadBlock(uint32_t number);
     void decodeBlob(const ParadoxField &f, const unsigned char *p, Value &v);
@@ -84,6 +92,9 @@ private:
     std::vector<bool> m_visited;
     uint32_t m_currentBlock = 0;
     uint32_t m_nextBlock = 0;
+    // Set after a damaged block: its next pointer is followed only when the
+    // block it names links back to it.
+    bool m_verifyLink = false;
     int m_recordsInBlock = 0;
     int m_recordIndex = 0;
     const unsigned char *m_record = nullptr;
@@ -91,6 +102,7 @@ private:
 
     ParadoxBlobFile m_blobs;
     std::string m_blobData;
+    ReadAccount m_account;
 };
 
 } // namespace tabulon::paradox
