@@ -45,7 +45,6 @@ std::string FileNameText(const std::string &fileName, const std::string &path);
 
 // The folder goes in braces whenever a reader would otherwise cut or trim
 // it (";", braces, blanks at its ends).
-
 std::string ParadoxConnectionString(const std::string &folder);
 
 } // namespace tabulon
