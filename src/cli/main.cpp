@@ -2,13 +2,14 @@
 // loading with the mariadb or mysql client.
 
 #include "common/mainhost.h"
-#include "engine/connectionfactory.h"
 #include "engine/listroutines.h"
 #include "engine/tableconversion.h"
 #include "engine/tabledefinition.h"
+#include "source/paradox/paradoxconnection.h"
 #include "source/paradoxsource.h"
 
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,7 +27,9 @@ const char kUsage[] =
     "TABLE and its INSERT statements, one statement per line, each ended by\n"
     "\";\". Tables come in the order the conversion run of the window uses (the\n"
     "last table found first), with the same statements its SQL preview lists.\n"
-    "Load the output with, for example:\n"
+    "The first line, \\C utf8mb4, tells the mariadb or mysql client to read the\n"
+    "rest as UTF-8 whatever character set it was started with. Load it with,\n"
+    "for example:\n"
     "\n"
     "    tabulon-sql /data/paradox | mariadb -u USER -p DATABASE\n"
     "\n"
@@ -248,9 +251,9 @@ int Run(int argc, char **argv)
         return Usage("no FOLDER given");
 
     CliHost host(options.folder);
-    std::vector<std::string> tables;
+    std::vector<ParadoxTableFile> tables;
     try {
-        ListParadoxTables(host, tables);
+        tables = FindParadoxTables(host, options.folder);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "tabulon-sql: %s: cannot list the tables: %s\n", options.folder.c_str(), e.what());
         return 1;
@@ -274,16 +277,22 @@ int Run(int argc, char **argv)
 
     std::unique_ptr<Connection> source;
     try {
-        source = OpenConnection(ParadoxConnectionString(options.folder), {3, 30, 15});
+        source = OpenParadoxConnection(ParadoxConnectionString(options.folder), {3, 30, 15}, tables);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "tabulon-sql: %s: cannot open the folder: %s\n", options.folder.c_str(), e.what());
         return 1;
     }
 
     Output out;
+    // SET NAMES alone is not enough: the client splits statements by its own
+    // character set, and in gbk or big5 the last byte of a UTF-8 character
+    // followed by a quote reads as one character, so the quote is lost and
+    // a name or a text can end a statement. The client's own command
+    // switches both the client and the session.
+    out.buffer() += "\\C utf8mb4\n";
     ExportWork work(out, options.folder, options.batch);
     for (std::size_t i = tables.size(); i-- > 0;) {
-        const std::string &t = tables[i];
+        const std::string &t = tables[i].name;
         if (!wanted(t))
             continue;
         work.beginTable(t);
@@ -312,5 +321,8 @@ int Run(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    // The locale says what the bytes of a file name mean; numbers keep the
+    // C locale's form.
+    std::setlocale(LC_CTYPE, "");
     return tabulon::Run(argc, argv);
 }

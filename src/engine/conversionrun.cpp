@@ -6,6 +6,7 @@
 #include "engine/connectionfactory.h"
 #include "engine/listroutines.h"
 #include "engine/tableconversion.h"
+#include "source/paradox/paradoxconnection.h"
 #include "source/paradoxsource.h"
 #include "target/mysqltarget.h"
 
@@ -132,6 +133,15 @@ private:
     bool m_pointerBusy = false;
 };
 
+std::vector<ParadoxTableFile> SourceTables(const std::vector<std::string> &names,
+                                           const std::vector<std::string> &files)
+{
+    std::vector<ParadoxTableFile> tables;
+    for (std::size_t i = 0; i < names.size() && i < files.size(); ++i)
+        tables.push_back({names[i], files[i]});
+    return tables;
+}
+
 } // namespace
 
 void ConvertTables(RunHost &host, RunState &state)
@@ -151,11 +161,16 @@ void ConvertTables(RunHost &host, RunState &state)
     if (proc.decide(110, [&] { return !CanConnectMySQL(host); }))
         return;
     proc.step(112, [&] { host.setBusyPointer(true); scope.pointerBusy(true); });
-    proc.step(114, [&] { state.List1.clear(); state.List2.clear(); });
+    proc.step(114, [&] { state.List1.clear(); state.List2.clear(); state.List2Files.clear(); });
     proc.step(116, [&] { ListMySQLTables(host, state.List1); });
-    proc.step(118, [&] { ListParadoxTables(host, state.List2); });
+    proc.step(118, [&] { ListParadoxTables(host, state.List2, &state.List2Files); });
     proc.step(120, [&] { host.tableListsChanged(); });
-    proc.step(122, [&] { source = OpenConnection(ParadoxConnectionString(host.fieldText(1)), {3, 30, 15}); });
+    // The source reads each table from the file its entry was listed with,
+    // without walking the folder again.
+    proc.step(122, [&] {
+        source = OpenParadoxConnection(ParadoxConnectionString(host.fieldText(1)), {3, 30, 15},
+                                       SourceTables(state.List2, state.List2Files));
+    });
     proc.step(124, [&] { connectionsOpen = true; });
     proc.step(126, [&] { state.mysql_conn = OpenConnection(MySqlConnectionString(host), {2, 5000, 5000}); });
     proc.step(128, [&] { state.scriptList.clear(); state.datatypeList.clear(); });

@@ -18,6 +18,7 @@ struct RunState {
     std::unique_ptr<Connection> mysql_conn;
     std::vector<std::string> List1;  // target table names
     std::vector<std::string> List2;  // source table names
+    std::vector<std::string> List2Files;  // the table file of each List2 entry
     ScriptModel scriptList;
     DatatypeModel datatypeList;
 };

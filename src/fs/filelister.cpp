@@ -8,10 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace tabulon {
 namespace {
@@ -133,16 +131,11 @@ std::vector<std::string> ListFiles(const std::string &folder, const std::string 
 
 bool IsOpenableFile(const std::string &path)
 {
-    // Non-blocking, so that opening a FIFO cannot hang the window.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return false;
+    // Asks for no access right, so a table the user may not read is still
+    // listed and its conversion reports why it cannot be read. Only regular
+    // files: a FIFO, socket or device is no table and reading one could block.
     struct stat st {};
-    // Only regular files: a FIFO, socket or device is no table and reading
-    // one could block.
-    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ::close(fd);
-    return regular;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool IsFolder(const std::string &path)

@@ -12,6 +12,8 @@ namespace tabulon {
 // not existing.
 std::vector<std::string> ListFiles(const std::string &folder, const std::string &pattern);
 
+// An existing regular file (a link to one included); read access is not
+// asked for.
 bool IsOpenableFile(const std::string &path);
 bool IsFolder(const std::string &path);
 // Control characters, "?", code points 127..159, or bytes that are not UTF-8.

@@ -2,15 +2,24 @@
 
 #include "common/error.h"
 #include "common/guardedsteps.h"
+#include "common/nametext.h"
 #include "common/programfolder.h"
 #include "fs/filelister.h"
 #include "fs/foldercopy.h"
 #include "fs/subfolderwalk.h"
+#include "source/paradox/codepage.h"
+#include "source/paradox/paradoxtable.h"
+#include "target/odbcstring.h"
 
 #include <QString>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <iconv.h>
+#include <langinfo.h>
+#include <optional>
+#include <set>
 #include <sys/stat.h>
 
 namespace tabulon {
@@ -24,22 +33,59 @@ std::string trimmedBlanks(const std::string &text)
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-bool isUtf8(const std::string &text)
-{
-    const QByteArray bytes = QByteArray::fromStdString(text);
-    return QString::fromUtf8(bytes).toUtf8() == bytes;
-}
-
 std::string upperCase(const std::string &text)
 {
-    if (isUtf8(text))
-        return QString::fromStdString(text).toUpper().toStdString();
-    // A name that is not UTF-8 would be mangled by decoding; keep its bytes.
-    std::string out = text;
-    for (char &c : out)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
+    return QString::fromStdString(text).toUpper().toStdString();
+}
+
+std::string caseFolded(const std::string &text)
+{
+    return QString::fromStdString(text).toCaseFolded().toStdString();
+}
+
+// The locale's character set names what the bytes of a file name mean,
+// unless it is UTF-8 (the name would be UTF-8 then) or plain ASCII, which
+// the C locale reports without saying anything about the names.
+std::optional<std::string> fromLocale(const std::string &bytes)
+{
+    const char *codeset = ::nl_langinfo(CODESET);
+    if (!codeset || !*codeset)
+        return std::nullopt;
+    std::string key;
+    for (const char *c = codeset; *c; ++c)
+        if (std::isalnum(static_cast<unsigned char>(*c)))
+            key.push_back(char(std::toupper(static_cast<unsigned char>(*c))));
+    if (key == "UTF8" || key == "ANSIX341968" || key == "ASCII" || key == "USASCII")
+        return std::nullopt;
+    const iconv_t cd = ::iconv_open("UTF-8", codeset);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    std::string in = bytes;
+    std::string out(bytes.size() * 4 + 16, '\0');
+    char *inPtr = in.data();
+    char *outPtr = out.data();
+    std::size_t inLeft = in.size(), outLeft = out.size();
+    const bool ok = ::iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != std::size_t(-1) &&
+                    ::iconv(cd, nullptr, nullptr, &outPtr, &outLeft) != std::size_t(-1);
+    ::iconv_close(cd);
+    if (!ok)
+        return std::nullopt;
+    out.resize(out.size() - outLeft);
     return out;
+}
+
+std::optional<std::string> fromHeaderCodePage(const std::string &bytes, const std::string &path)
+{
+    try {
+        const paradox::ParadoxTable table(path);
+        std::string out;
+        paradox::CodePage::forNumber(table.codePage())
+            .decode(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size(), out);
+        return out;
+    } catch (const std::exception &) {
+        // Unreadable or damaged: its conversion will say so.
+        return std::nullopt;
+    }
 }
 
 void createFolder(const std::string &path)
@@ -84,27 +130,70 @@ bool FolderHasDbFiles(const MainHost &host)
     return !folder.empty() && !ListFiles(folder, "*.db").empty();
 }
 
-void ListParadoxTables(MainHost &host, std::vector<std::string> &list)
+std::vector<ParadoxTableFile> FindParadoxTables(MessageHost &host, const std::string &folder)
+{
+    std::vector<ParadoxTableFile> tables;
+    if (folder.empty())
+        return tables;
+    // A folder typed with its trailing "/" keeps a single one.
+    const std::string top = folder.back() == '/' ? folder : folder + "/";
+    std::vector<std::string> folders{top};
+    GetSubDirectories2016(host, folders, true);
+    std::set<std::string> taken;
+    for (const std::string &each : folders) {
+        std::string prefix;
+        if (each.size() > top.size() && each.compare(0, top.size(), top) == 0) {
+            prefix = each.substr(top.size(), each.size() - top.size() - 1);
+            for (char &c : prefix)
+                if (c == '/')
+                    c = '_';
+            prefix = upperCase(PrintableName(prefix)) + "_";
+        }
+        for (const std::string &file : ListFiles(each, "*.db")) {
+            if (file.front() == '~')
+                continue;
+            const std::string path = each + file;
+            const std::string name = ParadoxTableName(FileNameText(FileNameFromPath(path), path));
+            std::string unique = name;
+            if (taken.count(caseFolded(unique))) {
+                unique = prefix + name;
+                for (int n = 2; taken.count(caseFolded(unique)); ++n)
+                    unique = prefix + name + "_" + std::to_string(n);
+            }
+            taken.insert(caseFolded(unique));
+            tables.push_back({unique, path});
+        }
+    }
+    return tables;
+}
+
+void ListParadoxTables(MainHost &host, std::vector<std::string> &list, std::vector<std::string> *files)
 {
     const std::string folder = host.fieldText(1);
     list.clear();
-    if (folder.empty())
-        return;
-    // A folder typed with its trailing "/" keeps a single one.
-    std::vector<std::string> folders{folder.back() == '/' ? folder : folder + "/"};
-    GetSubDirectories2016(host, folders, true);
-    for (const std::string &each : folders) {
-        for (const std::string &name : ListFiles(each, "*.db")) {
-            if (name.front() == '~')
-                continue;
-            list.push_back(ParadoxTableName(FileNameFromPath(each + name)));
-        }
+    if (files)
+        files->clear();
+    for (ParadoxTableFile &table : FindParadoxTables(host, folder)) {
+        list.push_back(std::move(table.name));
+        if (files)
+            files->push_back(std::move(table.path));
     }
+}
+
+std::string FileNameText(const std::string &fileName, const std::string &path)
+{
+    if (IsUtf8(fileName))
+        return fileName;
+    if (auto text = fromLocale(fileName))
+        return *text;
+    if (auto text = fromHeaderCodePage(fileName, path))
+        return *text;
+    return PrintableName(fileName);
 }
 
 std::string ParadoxTableName(const std::string &fileName)
 {
-    std::string name = upperCase(fileName);
+    const std::string name = upperCase(PrintableName(fileName));
     // One pass from the left, as a plain text replace does: "A.D.DBB" keeps
     // the ".DB" that the removal forms.
     std::string out;
@@ -121,7 +210,10 @@ std::string ParadoxTableName(const std::string &fileName)
 
 std::string ParadoxConnectionString(const std::string &folder)
 {
-    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder + ";Extended Properties=Paradox 5.x;";
+    const bool blankAtAnEnd = !folder.empty() && (std::isspace(static_cast<unsigned char>(folder.front())) ||
+                                                  std::isspace(static_cast<unsigned char>(folder.back())));
+    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + (blankAtAnEnd ? OdbcBraced(folder) : OdbcValue(folder)) +
+           ";Extended Properties=Paradox 5.x;";
 }
 
 } // namespace tabulon

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/mainhost.h"
+#include "common/messagehost.h"
 
 #include <string>
 #include <vector>
@@ -14,13 +15,36 @@ void CopyDB(MainHost &host, bool sampleDatabase);
 // Text1 is not empty and directly holds at least one table file.
 bool FolderHasDbFiles(const MainHost &host);
 
-// Clears `list`, then adds one table name per "*.db" file of Text1's folder
-// and all its sub-folders (walk order; "~" files skipped).
-void ListParadoxTables(MainHost &host, std::vector<std::string> &list);
+// One table file and the name the conversion gives its table.
+struct ParadoxTableFile {
+    std::string name;
+    std::string path;
+};
 
-// The table name of a file name: upper case, every ".DB" removed.
+// Walks `folder` and all its sub-folders once and returns one entry per
+// "*.db" file ("~" files skipped): the top folder first, then the
+// sub-folders in walk order. Each name is ParadoxTableName of the file name;
+// a name already taken (case ignored) gets the file's sub-folder path in
+// front, upper-cased and joined with "_" (areas/AREACODE.DB: AREAS_AREACODE),
+// then "_2", "_3"... until it is free. So each file keeps a table of its own.
+std::vector<ParadoxTableFile> FindParadoxTables(MessageHost &host, const std::string &folder);
+
+// Clears `list`, then adds the table names FindParadoxTables gives for
+// Text1's folder; `files`, when given, receives the file of each name.
+void ListParadoxTables(MainHost &host, std::vector<std::string> &list,
+                       std::vector<std::string> *files = nullptr);
+
+// The table name of a file name: upper case, every ".DB" removed; bytes
+// that are no UTF-8 become U+FFFD and control characters "_".
 std::string ParadoxTableName(const std::string &fileName);
 
+// A file name as text: unchanged when it is UTF-8; otherwise decoded in the
+// locale's character set when that is not UTF-8, else in the code page the
+// table file's header names, else with its stray bytes replaced.
+std::string FileNameText(const std::string &fileName, const std::string &path);
+
+// The folder goes in braces whenever a reader would otherwise cut or trim
+// it (";", braces, blanks at its ends).
 std::string ParadoxConnectionString(const std::string &folder);
 
 } // namespace tabulon

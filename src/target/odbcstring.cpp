@@ -10,6 +10,11 @@ std::string OdbcValue(const std::string &value)
 {
     if (value.find_first_of(";{}") == std::string::npos)
         return value;
+    return OdbcBraced(value);
+}
+
+std::string OdbcBraced(const std::string &value)
+{
     std::string out = "{";
     for (char c : value) {
         out += c;

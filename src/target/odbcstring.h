@@ -12,6 +12,10 @@ namespace tabulon {
 // "}", which would otherwise end or corrupt the entry.
 std::string OdbcValue(const std::string &value);
 
+// The value always in braces, so that a reader keeps it exactly, blanks at
+// its ends included.
+std::string OdbcBraced(const std::string &value);
+
 // Keys upper-cased and trimmed; values as written (braces removed). Throws
 // Error on an unterminated brace.
 std::map<std::string, std::string> ParseOdbcString(const std::string &text);

@@ -9,8 +9,10 @@
 #include "support/fakehost.h"
 #include "support/fixtures.h"
 #include "support/mariadbserver.h"
+#include "source/paradox/paradoxrecordset.h"
 #include "source/paradoxsource.h"
 #include "tools/paradoxwriter.h"
+#include "../fs/tempfolder.h"
 
 #include <QTemporaryDir>
 
@@ -23,6 +25,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <set>
 
 #include <sys/wait.h>
 
@@ -72,6 +75,44 @@ public:
 private:
     MessageHost &m_messages;
 };
+
+// Standard output and exit status of a shell command.
+std::pair<std::string, int> Capture(const std::string &command)
+{
+    std::FILE *p = popen(command.c_str(), "r");
+    std::string out;
+    char buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;)
+        out.append(buffer, n);
+    const int status = pclose(p);
+    return {out, status};
+}
+
+std::string ShellQuoted(const std::string &text)
+{
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// The name in backticks at `at` (doubled backticks stand for one).
+std::string QuotedNameAt(const std::string &line, size_t at)
+{
+    std::string name;
+    for (size_t i = at + 1; i < line.size(); ++i) {
+        if (line[i] == '`') {
+            if (i + 1 < line.size() && line[i + 1] == '`') {
+                name += '`';
+                ++i;
+                continue;
+            }
+            break;
+        }
+        name += line[i];
+    }
+    return name;
+}
 
 class Conversion : public ::testing::Test {
 protected:
@@ -847,27 +888,203 @@ TEST_F(Conversion, ExportEqualsThePerFilePreview)
     }
 
     auto capture = [&](const std::string &args) {
-        const std::string command = std::string(TABULON_SQL_PATH) + " " + args + " 2>&1";
-        std::FILE *p = popen(command.c_str(), "r");
-        std::string out;
-        char buffer[65536];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;)
-            out.append(buffer, n);
-        const int status = pclose(p);
-        return std::make_pair(out, status);
+        return Capture(std::string(TABULON_SQL_PATH) + " " + args + " 2>&1");
     };
+    const std::string clientCommand = "\\C utf8mb4\n";
     const auto [out, status] = capture("'" + folder + "'");
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(out, expected);
+    EXPECT_EQ(out, clientCommand + expected);
 
     const auto [batched, batchStatus] = capture("--drop --batch 2 --table e1 '" + folder + "'");
     EXPECT_EQ(batchStatus, 0);
-    EXPECT_EQ(batched, "DROP TABLE IF EXISTS `E1`;\nCREATE TABLE `E1`(`Id` INT,`Label` TEXT);\n"
+    EXPECT_EQ(batched, clientCommand + "DROP TABLE IF EXISTS `E1`;\nCREATE TABLE `E1`(`Id` INT,`Label` TEXT);\n"
                        "INSERT INTO `E1` VALUES(1, 'row 1'),(2, 'row 2');\nINSERT INTO `E1` VALUES(3, 'row 3');\n");
 
     const auto [missing, missingStatus] = capture("--table NOPE '" + folder + "'");
     EXPECT_NE(missingStatus, 0);
     EXPECT_NE(missing.find("NOPE"), std::string::npos);
+}
+
+// The fixture's two AREACODE.DB (areas/ and db/), linked in place: two
+// tables, each with its own file's columns and rows, every row once.
+TEST_F(Conversion, OneNameInTwoFoldersGivesEachFileItsTable)
+{
+    const auto fixtures = tabulon::test::fixturesDir();
+    if (fixtures.empty())
+        GTEST_SKIP() << "the Paradox fixtures are not there";
+    writeSimple("Top", 1);  // the run wants a table in the folder itself
+    for (const char *sub : {"areas", "db"}) {
+        std::filesystem::create_directory(folder + "/" + sub);
+        std::filesystem::create_symlink(fixtures / "leonhad-paradoxdriver" / sub / "AREACODE.DB",
+                                        folder + "/" + sub + "/AREACODE.DB");
+    }
+    ConvertTables(host, state);
+    EXPECT_TRUE(host.errors().empty()) << host.errors().front();
+    expectDone();
+    ASSERT_EQ(state.List2.size(), 3u);
+    ASSERT_EQ(state.List2Files.size(), 3u);
+    EXPECT_EQ(state.List2[1], "AREACODE");
+    // Which folder the walk meets first is the file system's order.
+    const bool areasFirst = state.List2Files[1].find("/areas/") != std::string::npos;
+    EXPECT_EQ(state.List2[2], areasFirst ? "DB_AREACODE" : "AREAS_AREACODE");
+    for (size_t i = 1; i < 3; ++i) {
+        const std::string &t = state.List2[i];
+        SCOPED_TRACE(t);
+        ParadoxRecordSet file(state.List2Files[i]);
+        EXPECT_EQ(count(t), std::to_string(file.recordCount()));
+        std::vector<std::string> columns;
+        for (const auto &r : query("SELECT COLUMN_NAME FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "
+                                   "DATABASE() AND TABLE_NAME = '" + t + "' ORDER BY ORDINAL_POSITION"))
+            columns.push_back(*r[0]);
+        std::vector<std::string> fields;
+        for (const Field &f : file.fields())
+            fields.push_back(f.name);
+        EXPECT_EQ(columns, fields);
+    }
+}
+
+// Root reads whatever the mode bits say, so the run goes as user nobody.
+TEST_F(Conversion, UnreadableTableIsListedAndReportedWithTheReason)
+{
+    writeSimple("Open", 2);
+    writeSimple("Locked", 1);
+    const std::string locked = folder + "/Locked.db";
+    ::chmod(folder.c_str(), 0755);
+    ::chmod(locked.c_str(), 0);
+    const int result = test::runUnprivileged([&] {
+        ConvertTables(host, state);
+        const auto errors = host.errors();
+        for (const auto &e : errors)
+            std::fprintf(stderr, "report: %s\n", e.c_str());
+        if (state.List2.size() != 2)
+            return 1;
+        if (errors.size() != 1 || errors[0].find("Cannot open \"" + locked + "\": Permission denied") != 0 ||
+            errors[0].find(" at line 146") == std::string::npos)
+            return 2;
+        return host.informations() == std::vector<std::string>{"Done."} ? 0 : 3;
+    });
+    ::chmod(locked.c_str(), 0644);
+    if (result == -1)
+        GTEST_SKIP() << "running as root and could not switch to user nobody";
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(query("SHOW TABLES"), (Rows{{"OPEN"}}));
+    EXPECT_EQ(count("OPEN"), "2");
+}
+
+// A connection string splits at ";" and trims its values unless the folder
+// is protected.
+TEST_F(Conversion, FolderNamedWithABlankAtItsEndOrASemicolonIsConverted)
+{
+    for (const std::string name : {"x ", "a;b"}) {
+        SCOPED_TRACE("\"" + name + "\"");
+        useServer(*server);
+        const std::string dir = folder + "/" + name;
+        std::filesystem::create_directory(dir);
+        // A folder a cut name would find instead.
+        std::filesystem::create_directory(folder + "/" + name.substr(0, 1));
+        {
+            ParadoxWriter w(dir + "/Kept.db", {{"Id", 'I'}});
+            w.addRow({Value::integer(7)});
+            w.finish();
+        }
+        Host h;
+        RunState st;
+        for (int n = 2; n <= 6; ++n)
+            h.fields[n] = host.fields[n];
+        h.fields[1] = dir;
+        ConvertTables(h, st);
+        EXPECT_TRUE(h.errors().empty()) << h.errors().front();
+        EXPECT_TRUE(h.questions().empty());
+        EXPECT_EQ(query("SELECT Id FROM KEPT"), (Rows{{"7"}}));
+    }
+}
+
+// A file name that is not UTF-8, with a statement in it; a field name with
+// a line break; a value with a quote after a character whose last UTF-8
+// byte starts a gbk character. Loaded by a gbk client that goes on after
+// errors, nothing is dropped, and names and value arrive as written, each
+// statement on its line.
+TEST_F(Conversion, ExportLoadsIntactInAClientOfAnotherCharacterSet)
+{
+    // Code page 437 reads \xbf as "┐" (E2 94 90 in UTF-8).
+    const std::string value = "┐'; DROP TABLE Y; --";
+    const std::string file = folder + "/X\xbf`; DROP TABLE y; --.db";
+    {
+        ParadoxWriter w(file, {{"Label", 'A', 40}, {"Two\nLines", 'I'}}, 437);
+        w.addRow({Value::text(value), Value::integer(2)});
+        w.finish();
+    }
+    server->exec(db, "CREATE TABLE Y (keep INT)");
+    // The C locale: the name is read in the table's code page.
+    const std::string command = "LC_ALL=C " + std::string(TABULON_SQL_PATH) + " --drop " + ShellQuoted(folder) +
+                                " | mariadb --no-defaults --force --default-character-set=gbk --socket=" +
+                                ShellQuoted((server->dir() / "sock").string()) + " -uroot " + db + " 2>&1";
+    const auto [out, status] = Capture(command);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(out, "");
+    std::set<std::string> tables;
+    for (const auto &r : query("SHOW TABLES"))
+        tables.insert(*r[0]);
+    EXPECT_EQ(tables, (std::set<std::string>{"Y", "X┐`; DROP TABLE Y; --"}));
+    EXPECT_EQ(query("SELECT Label, Two_Lines FROM `X┐``; DROP TABLE Y; --`"), (Rows{{value, "2"}}));
+    std::filesystem::remove(file);  // Qt cannot name it to remove it
+}
+
+// tabulon-sql on each fixture set: every table once, and one INSERT per
+// record of every table it reports no failure for.
+TEST_F(Conversion, ExportOfEachFixtureSetWritesEveryRecordOnce)
+{
+    const auto fixtures = tabulon::test::fixturesDir();
+    if (fixtures.empty())
+        GTEST_SKIP() << "the Paradox fixtures are not there";
+    std::vector<std::filesystem::path> sets;
+    for (const auto &entry : std::filesystem::directory_iterator(fixtures))
+        if (entry.is_directory())
+            sets.push_back(entry.path());
+    std::sort(sets.begin(), sets.end());
+    ASSERT_FALSE(sets.empty());
+    for (const auto &set : sets) {
+        SCOPED_TRACE(set.filename().string());
+        const std::string errorFile = folder + "/errors.txt";
+        const auto [out, status] = Capture(std::string(TABULON_SQL_PATH) + " " + ShellQuoted(set.string()) +
+                                           " 2>" + ShellQuoted(errorFile));
+        std::set<std::string> failed;
+        {
+            const std::string marker = ": table ";
+            std::FILE *f = std::fopen(errorFile.c_str(), "r");
+            char line[4096];
+            while (f && std::fgets(line, sizeof line, f)) {
+                const std::string text = line;
+                const auto at = text.find(marker);
+                if (at != std::string::npos)
+                    failed.insert(text.substr(at + marker.size(), text.find(": ", at + marker.size()) - at - marker.size()));
+            }
+            if (f)
+                std::fclose(f);
+        }
+        std::map<std::string, int> creates;
+        std::map<std::string, int64_t> inserts;
+        size_t start = 0;
+        while (start < out.size()) {
+            const size_t end = out.find('\n', start);
+            const std::string line = out.substr(start, end - start);
+            start = end == std::string::npos ? out.size() : end + 1;
+            if (line.rfind("CREATE TABLE `", 0) == 0)
+                ++creates[QuotedNameAt(line, 13)];
+            else if (line.rfind("INSERT INTO `", 0) == 0)
+                ++inserts[QuotedNameAt(line, 12)];
+        }
+        FakeHost quiet;
+        const auto tables = FindParadoxTables(quiet, set.string());
+        EXPECT_EQ(creates.size(), tables.size());
+        for (const auto &t : tables) {
+            EXPECT_EQ(creates[t.name], 1) << t.name;
+            if (failed.count(t.name))
+                continue;
+            EXPECT_EQ(inserts[t.name], ParadoxRecordSet(t.path).recordCount()) << t.name;
+        }
+        EXPECT_EQ(status == 0, failed.empty());
+    }
 }
 
 } // namespace

@@ -55,6 +55,7 @@ TEST(ParadoxConnection, FindsTablesWithoutRegardToCase)
     ASSERT_TRUE(c->isOpen());
     EXPECT_EQ(Marker(*c, "CUSTOMER"), "top customer");  // the folder before its sub-folders
     EXPECT_EQ(Marker(*c, "customer"), "top customer");
+    EXPECT_EQ(Marker(*c, "SUB_CUSTOMER"), "sub customer");
     EXPECT_EQ(Marker(*c, "ORDERS"), "deep orders");
     EXPECT_EQ(Marker(*c, "A"), "double extension");
     EXPECT_EQ(Marker(*c, "WE``IRD"), "backtick");
@@ -92,8 +93,8 @@ TEST(ParadoxConnection, ConnectionStringFaults)
                           Case{"Provider=Other;Data Source=" + folder + ";", "provider must be"},
                           Case{"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder + ";Extended Properties=dBASE IV;",
                                "Paradox 5.x"},
-                          Case{"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder + ";Color=blue", "unknown keyword \"Color\""},
-                          Case{"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder + ";junk", "has no \"=\""},
+                          Case{"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder + ";Color=blue", "unknown keyword \"COLOR\""},
+                          Case{"Provider=Microsoft.Jet.OLEDB.4.0;Data Source={" + folder + ";", "closing \"}\""},
                           Case{ConnectionString(folder + "/missing"), "does not exist or is not a folder"}}) {
         const std::string error = DbErrorText([&] { OpenParadoxConnection(c.text, {}); });
         EXPECT_NE(error.find(c.needle), std::string::npos) << c.text << ": " << error;

@@ -5,11 +5,14 @@
 #include "common/programfolder.h"
 #include "fs/filelister.h"
 #include "support/fakehost.h"
+#include "tools/paradoxwriter.h"
 #include "../fs/tempfolder.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+
+#include <map>
 
 #include <sys/stat.h>
 
@@ -144,9 +147,27 @@ TEST(ParadoxTables, NamesAreUpperCaseWithoutDb)
     EXPECT_EQ(ParadoxTableName("MY.DB.OLD.DB"), "MY.OLD");
     EXPECT_EQ(ParadoxTableName("A.D.DBB"), "A.DB");
     EXPECT_EQ(ParadoxTableName("müller.db"), "MÜLLER");
-    EXPECT_EQ(ParadoxTableName("x\xff.db"), "X\xff"); // not UTF-8: bytes kept
+    // Names go into SQL text on one line, as UTF-8.
+    EXPECT_EQ(ParadoxTableName("x\xff.db"), "X\uFFFD");
+    EXPECT_EQ(ParadoxTableName("a\nb\x7f.db"), "A_B_");
     EXPECT_EQ(ParadoxConnectionString("/data/p x"),
               "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/data/p x;Extended Properties=Paradox 5.x;");
+    EXPECT_EQ(ParadoxConnectionString("/data/x "),
+              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source={/data/x };Extended Properties=Paradox 5.x;");
+    EXPECT_EQ(ParadoxConnectionString("/a;b}"),
+              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source={/a;b}}};Extended Properties=Paradox 5.x;");
+}
+
+TEST(ParadoxTables, FileNameThatIsNotUtf8IsDecodedInTheTablesCodePage)
+{
+    // The tests run in the C locale, which says nothing about file names.
+    TempFolder t;
+    const std::string name = "X\xbf.db";
+    ParadoxWriter(t.path(name), {{"A", 'A', 4}}, 437).finish();
+    EXPECT_EQ(FileNameText(name, t.path(name)), "X┐.db");
+    t.file("Y\xbf.db", "no table");
+    EXPECT_EQ(FileNameText("Y\xbf.db", t.path("Y\xbf.db")), "Y\uFFFD.db");
+    EXPECT_EQ(FileNameText("Zoë.db", t.path("Zoë.db")), "Zoë.db");
 }
 
 TEST(ParadoxTables, PresenceAndDiscovery)
@@ -178,17 +199,33 @@ TEST(ParadoxTables, PresenceAndDiscovery)
     ListParadoxTables(host, list);
     EXPECT_EQ(list, std::vector<std::string>{"PARTS"});
 
-    // Same name twice, top folder first; a trailing "/" changes nothing.
+    // One name in several folders: the top folder's file keeps it, a later
+    // one takes its sub-folder path, then a number; each keeps its file. A
+    // trailing "/" changes nothing.
     host.fields[1] = t.folder("twice");
     t.folder("twice/sub");
-    t.file("twice/sub/stock.db");
+    t.folder("twice/sub/deep");
     t.file("twice/Stock.Db");
+    t.file("twice/SUB_STOCK.db");
+    t.file("twice/sub/stock.db");
+    t.file("twice/sub/deep/STOCK.DB");
     t.file("twice/notes.txt");
-    ListParadoxTables(host, list);
-    EXPECT_EQ(list, (std::vector<std::string>{"STOCK", "STOCK"}));
-    host.fields[1] += "/";
-    ListParadoxTables(host, list);
-    EXPECT_EQ(list, (std::vector<std::string>{"STOCK", "STOCK"}));
+    const std::map<std::string, std::string> expected{{"STOCK", t.path("twice/Stock.Db")},
+                                                      {"SUB_STOCK", t.path("twice/SUB_STOCK.db")},
+                                                      {"SUB_STOCK_2", t.path("twice/sub/stock.db")},
+                                                      {"SUB_DEEP_STOCK", t.path("twice/sub/deep/STOCK.DB")}};
+    for (const char *suffix : {"", "/"}) {
+        host.fields[1] = t.path("twice") + suffix;
+        std::vector<std::string> files;
+        ListParadoxTables(host, list, &files);
+        ASSERT_EQ(list.size(), 4u);
+        ASSERT_EQ(files.size(), 4u);
+        std::map<std::string, std::string> got;
+        for (size_t i = 0; i < list.size(); ++i)
+            got[list[i]] = files[i];
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(files[3], t.path("twice/sub/deep/STOCK.DB"));  // the walk's order
+    }
     EXPECT_TRUE(host.boxes.empty());
 }
 

@@ -2,12 +2,13 @@
 
 #include "common/messagehost.h"
 #include "fs/filelister.h"
-#include "fs/subfolderwalk.h"
 #include "source/paradox/paradoxrecordset.h"
-#include "source/paradoxsource.h"
+#include "target/odbcstring.h"
+
+#include <QString>
 
 #include <cctype>
-#include <vector>
+#include <unordered_map>
 
 namespace tabulon {
 namespace {
@@ -28,8 +29,13 @@ std::string lower(std::string s)
     return s;
 }
 
-// Folder walks for a table lookup report nothing: a sub-folder that cannot
-// be read just holds no table.
+std::string caseFolded(const std::string &s)
+{
+    return QString::fromStdString(s).toCaseFolded().toStdString();
+}
+
+// The folder walk of a connection opened without a table list reports
+// nothing: a sub-folder that cannot be read just holds no table.
 class SilentHost : public MessageHost {
 public:
     void showApplicationError(const std::string &) override {}
@@ -37,18 +43,15 @@ public:
     void inform(const std::string &, const std::string &) override {}
 };
 
-std::string findIn(const std::string &folder, const std::string &wanted)
-{
-    for (const std::string &name : ListFiles(folder, "*.db")) {
-        if (!name.empty() && name.front() != '~' && ParadoxTableName(name) == wanted)
-            return folder + name;
-    }
-    return {};
-}
-
 class ParadoxConnection : public Connection {
 public:
-    explicit ParadoxConnection(std::string folder) : m_folder(std::move(folder)) {}
+    ParadoxConnection(std::string folder, std::vector<ParadoxTableFile> tables) : m_folder(std::move(folder))
+    {
+        for (ParadoxTableFile &t : tables) {
+            m_byFoldedName.emplace(caseFolded(t.name), t.path);
+            m_byName.emplace(std::move(t.name), std::move(t.path));
+        }
+    }
 
     void execute(const std::string &) override
     {
@@ -61,7 +64,7 @@ public:
         if (!m_open)
             throw DbError("The connection to the Paradox folder \"" + m_folder + "\" is closed.", 0, true);
         const std::string table = ParadoxTableFromQuery(source);
-        const std::string path = FindParadoxTableFile(m_folder, table);
+        const std::string &path = fileOf(table);
         if (path.empty())
             throw DbError("The Paradox table \"" + table + "\" was not found in \"" + m_folder +
                           "\" or its sub-folders. Check that its .db file is there.");
@@ -78,9 +81,58 @@ public:
     bool isOpen() const override { return m_open; }
 
 private:
+    const std::string &fileOf(const std::string &table) const
+    {
+        static const std::string none;
+        if (auto hit = m_byName.find(table); hit != m_byName.end())
+            return hit->second;
+        auto hit = m_byFoldedName.find(caseFolded(table));
+        return hit != m_byFoldedName.end() ? hit->second : none;
+    }
+
     std::string m_folder;
+    std::unordered_map<std::string, std::string> m_byName;
+    std::unordered_map<std::string, std::string> m_byFoldedName;
     bool m_open = true;
 };
+
+// The folder of a connection string, checked.
+std::string ParadoxFolder(const std::string &connectionString)
+{
+    std::map<std::string, std::string> entries;
+    try {
+        entries = ParseOdbcString(connectionString);
+    } catch (const Error &e) {
+        throw DbError(std::string("Cannot open the Paradox folder: ") + e.what());
+    }
+    std::string provider, properties, dataSource;
+    bool haveSource = false;
+    for (const auto &[key, value] : entries) {
+        if (key == "PROVIDER")
+            provider = trimmed(value);
+        else if (key == "DATA SOURCE") {
+            // Exactly as written: a folder may end in a blank.
+            dataSource = value;
+            haveSource = true;
+        } else if (key == "EXTENDED PROPERTIES")
+            properties = trimmed(value);
+        else
+            throw DbError("Cannot open the Paradox folder: the connection string has the unknown keyword \"" +
+                          key + "\".");
+    }
+    if (lower(provider) != "microsoft.jet.oledb.4.0")
+        throw DbError("Cannot open the Paradox folder: the provider must be \"Microsoft.Jet.OLEDB.4.0\", not \"" +
+                      provider + "\".");
+    if (!properties.empty() && lower(properties) != "paradox 5.x")
+        throw DbError("Cannot open the Paradox folder: the extended properties must be \"Paradox 5.x\", not \"" +
+                      properties + "\".");
+    if (!haveSource || dataSource.empty())
+        throw DbError("Cannot open the Paradox folder: the connection string names no \"Data Source\" folder.");
+    if (!IsFolder(dataSource))
+        throw DbError("Cannot open the Paradox folder \"" + dataSource +
+                      "\": it does not exist or is not a folder. Choose the folder that holds the .db files.");
+    return dataSource;
+}
 
 } // namespace
 
@@ -134,62 +186,23 @@ std::string ParadoxTableFromQuery(const std::string &source)
     return name;
 }
 
-std::string FindParadoxTableFile(const std::string &folder, const std::string &table)
-{
-    const std::string wanted = ParadoxTableName(table);
-    std::vector<std::string> folders{folder.empty() || folder.back() != '/' ? folder + "/" : folder};
-    if (std::string hit = findIn(folders.front(), wanted); !hit.empty())
-        return hit;
-    SilentHost host;
-    GetSubDirectories2016(host, folders, true);
-    for (size_t k = 1; k < folders.size(); ++k) {
-        if (std::string hit = findIn(folders[k], wanted); !hit.empty())
-            return hit;
-    }
-    return {};
-}
-
 std::unique_ptr<Connection> OpenParadoxConnection(const std::string &connectionString, const ConnectionOptions &)
 {
-    std::string provider, dataSource, properties;
-    bool haveSource = false;
-    size_t start = 0;
-    while (start <= connectionString.size()) {
-        size_t end = connectionString.find(';', start);
-        if (end == std::string::npos)
-            end = connectionString.size();
-        const std::string part = trimmed(connectionString.substr(start, end - start));
-        start = end + 1;
-        if (part.empty())
-            continue;
-        const size_t eq = part.find('=');
-        if (eq == std::string::npos)
-            throw DbError("Cannot open the Paradox folder: \"" + part + "\" in the connection string has no \"=\".");
-        const std::string key = lower(trimmed(part.substr(0, eq)));
-        const std::string value = trimmed(part.substr(eq + 1));
-        if (key == "provider")
-            provider = value;
-        else if (key == "data source") {
-            dataSource = value;
-            haveSource = true;
-        } else if (key == "extended properties")
-            properties = value;
-        else
-            throw DbError("Cannot open the Paradox folder: the connection string has the unknown keyword \"" +
-                          trimmed(part.substr(0, eq)) + "\".");
+    std::string folder = ParadoxFolder(connectionString);
+    SilentHost host;
+    std::vector<ParadoxTableFile> tables;
+    try {
+        tables = FindParadoxTables(host, folder);
+    } catch (const Error &e) {
+        throw DbError("Cannot open the Paradox folder \"" + folder + "\": " + e.what());
     }
-    if (lower(provider) != "microsoft.jet.oledb.4.0")
-        throw DbError("Cannot open the Paradox folder: the provider must be \"Microsoft.Jet.OLEDB.4.0\", not \"" +
-                      provider + "\".");
-    if (!properties.empty() && lower(properties) != "paradox 5.x")
-        throw DbError("Cannot open the Paradox folder: the extended properties must be \"Paradox 5.x\", not \"" +
-                      properties + "\".");
-    if (!haveSource || dataSource.empty())
-        throw DbError("Cannot open the Paradox folder: the connection string names no \"Data Source\" folder.");
-    if (!IsFolder(dataSource))
-        throw DbError("Cannot open the Paradox folder \"" + dataSource +
-                      "\": it does not exist or is not a folder. Choose the folder that holds the .db files.");
-    return std::make_unique<ParadoxConnection>(dataSource);
+    return std::make_unique<ParadoxConnection>(std::move(folder), std::move(tables));
+}
+
+std::unique_ptr<Connection> OpenParadoxConnection(const std::string &connectionString, const ConnectionOptions &,
+                                                  std::vector<ParadoxTableFile> tables)
+{
+    return std::make_unique<ParadoxConnection>(ParadoxFolder(connectionString), std::move(tables));
 }
 
 } // namespace tabulon

@@ -1,6 +1,7 @@
 #include "source/paradox/paradoxrecordset.h"
 
 #include "common/error.h"
+#include "common/nametext.h"
 
 #include <algorithm>
 
@@ -10,6 +11,9 @@ ParadoxRecordSet::ParadoxRecordSet(const std::string &path)
     : m_table(std::make_unique<paradox::ParadoxTable>(path)), m_fields(m_table->adoFields()),
       m_values(m_fields.size()), m_decoded(m_fields.size(), 0)
 {
+    // A name goes into SQL text and onto one line of the preview.
+    for (Field &f : m_fields)
+        f.name = PrintableName(f.name);
     m_eof = !m_table->next();
     m_bof = m_eof;
 }

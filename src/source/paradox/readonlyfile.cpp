@@ -13,8 +13,13 @@ namespace tabulon::paradox {
 ReadOnlyFile::ReadOnlyFile(const std::string &path) : m_path(path)
 {
     m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0)
-        throw Error("Cannot open \"" + path + "\": " + std::strerror(errno) + ".");
+    if (m_fd < 0) {
+        const int err = errno;
+        std::string text = "Cannot open \"" + path + "\": " + std::strerror(err) + ".";
+        if (err == EACCES || err == EPERM)
+            text += " Get read permission on the file, or convert a copy that you may read.";
+        throw Error(text);
+    }
     struct stat st {};
     if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         const int err = errno;

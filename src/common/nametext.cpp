@@ -1,0 +1,82 @@
+#include "common/nametext.h"
+
+namespace tabulon {
+namespace {
+
+// The length of the UTF-8 character at `i` and its code point, or 0 when
+// the bytes there are no well-formed character.
+std::size_t NextChar(std::string_view s, std::size_t i, char32_t &cp)
+{
+    const auto c = static_cast<unsigned char>(s[i]);
+    std::size_t len;
+    if (c < 0x80) {
+        cp = c;
+        return 1;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+        cp = c & 0x1F;
+        len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        cp = c & 0x0F;
+        len = 3;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        cp = c & 0x07;
+        len = 4;
+    } else {
+        return 0;
+    }
+    if (i + len > s.size())
+        return 0;
+    for (std::size_t k = 1; k < len; ++k) {
+        const auto t = static_cast<unsigned char>(s[i + k]);
+        if ((t & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (t & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return len;
+}
+
+bool IsControl(char32_t cp)
+{
+    return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F);
+}
+
+} // namespace
+
+bool IsUtf8(std::string_view text)
+{
+    char32_t cp;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t len = NextChar(text, i, cp);
+        if (len == 0)
+            return false;
+        i += len;
+    }
+    return true;
+}
+
+std::string PrintableName(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    char32_t cp;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t len = NextChar(text, i, cp);
+        if (len == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            if (IsControl(cp))
+                out += '_';
+            else
+                out.append(text, i, len);
+            i += len;
+        }
+    }
+    return out;
+}
+
+} // namespace tabulon

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tabulon {
+
+// Table and field names end up in SQL text, in windows and in a client's
+// input: there they must be UTF-8 (a stray byte can swallow the quote after
+// it in a multi-byte client character set) and on one line.
+
+bool IsUtf8(std::string_view text);
+
+// `text` with every byte that is not part of a UTF-8 character replaced by
+// U+FFFD and every control character (C0, DEL, C1) by "_".
+std::string PrintableName(std::string_view text);
+
+} // namespace tabulon
