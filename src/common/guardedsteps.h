@@ -58,6 +58,11 @@ public:
     }
 
     void report(int number, const std::string &description);
+    // The report's text for a failure at step `number`.
+    std::string reportText(int number, const std::string &description) const
+    {
+        return ApplicationErrorText(description, m_project, m_location, number);
+    }
     const std::string &location() const { return m_location; }
     MessageHost &host() { return m_host; }
 

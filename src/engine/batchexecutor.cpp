@@ -209,7 +209,9 @@ void BatchExecutor::sendAlone(const std::string &statement, uint64_t tag)
     try {
         m_connection.execute(statement);
     } catch (const DbError &error) {
+        m_failedStatement = &statement;
         fail(tag, error);
+        m_failedStatement = nullptr;
         return;
     }
     accepted(tag);

@@ -44,6 +44,9 @@ public:
     // destructor does not: call flush() before the executor goes.
     void flush();
     bool stopped() const { return m_stopped; }
+    // During a failure handler's call: the statement the server refused
+    // on its own; null for a batch that was lost with its connection.
+    const std::string *failedStatement() const { return m_failedStatement; }
 
     // The parts of a statement of exactly the row-statement form: the table
     // name as written (between its backticks, doubled backticks kept) and
@@ -71,6 +74,7 @@ private:
     bool m_rowByRow;
     FailureHandler m_onFailure;
     AcceptHandler m_onAccept;
+    const std::string *m_failedStatement = nullptr;
     bool m_stopped = false;
 
     bool m_limitKnown = false;

@@ -10,6 +10,7 @@
 #include "source/paradoxsource.h"
 #include "target/mysqltarget.h"
 
+#include <chrono>
 #include <exception>
 
 namespace tabulon {
@@ -28,7 +29,12 @@ public:
     {
     }
 
-    void beginTable(const std::string &table) { m_table = table; }
+    // The table whose statements follow, and where its counts go.
+    void beginTable(const std::string &table, TableReport *report)
+    {
+        m_table = table;
+        m_report = report;
+    }
 
     bool step(int number, StepBody body) override { return m_proc.step(number, body); }
 
@@ -36,6 +42,8 @@ public:
     {
         if (m_host.check1() == 1) {
             m_state.scriptList.append(text);
+            if (row > 0 && m_report)
+                ++m_report->rowsStored;
             return;
         }
         if (m_lost)
@@ -49,17 +57,12 @@ public:
             }
             m_executor = std::make_unique<BatchExecutor>(
                 *m_state.mysql_conn, m_host.rowByRow(),
-                [this](uint64_t tag, const DbError &error) {
-                    const int step = static_cast<int>(tag & kStepMask);
-                    const auto row = static_cast<int64_t>(tag >> kRowShift);
-                    if (const auto *large = dynamic_cast<const StatementTooLarge *>(&error))
-                        m_proc.report(step, large->about(subject(row)).what());
-                    else
-                        m_proc.report(step, error.what());
-                    if (error.connectionLost())
-                        m_lost = true;
-                    return !error.connectionLost();
-                });
+                [this](uint64_t tag, const DbError &error) { return refused(tag, error); });
+            m_executor->setAcceptHandler([this](uint64_t tag) {
+                if ((tag >> kRowShift) > 0 && m_report)
+                    ++m_report->rowsStored;
+                return true;
+            });
         }
         // A batch's failures come after later rows were built: the tag
         // keeps the row number beside the step.
@@ -80,6 +83,8 @@ public:
 private:
     static constexpr int kRowShift = 16;
     static constexpr uint64_t kStepMask = (uint64_t(1) << kRowShift) - 1;
+    // Refused rows shown one box each before the user may silence them.
+    static constexpr int kRefusedBeforeQuietOffer = 3;
 
     std::string subject(int64_t row) const
     {
@@ -88,13 +93,58 @@ private:
         return "A statement for table " + m_table;
     }
 
+    bool refused(uint64_t tag, const DbError &error)
+    {
+        const int step = static_cast<int>(tag & kStepMask);
+        const auto row = static_cast<int64_t>(tag >> kRowShift);
+        const auto *large = dynamic_cast<const StatementTooLarge *>(&error);
+        const std::string description = large ? large->about(subject(row)).what() : error.what();
+        if (error.connectionLost()) {
+            m_lost = true;
+            m_proc.report(step, description);
+            return false;
+        }
+        if (row <= 0) {
+            m_proc.report(step, description);
+            return true;
+        }
+        if (m_report) {
+            const std::string *statement = m_executor ? m_executor->failedStatement() : nullptr;
+            m_report->addRefused(description, statement ? *statement : std::string());
+        }
+        // A systematic refusal must not cost the user a click per row.
+        if (!m_quietRefusals) {
+            ++m_refusedShown;
+            m_quietRefusals = m_host.reportRefusedRow(m_proc.reportText(step, description),
+                                                      m_refusedShown > kRefusedBeforeQuietOffer);
+        }
+        return true;
+    }
+
     GuardedProcedure &m_proc;
     RunHost &m_host;
     RunState &m_state;
     std::unique_ptr<BatchExecutor> m_executor;
     std::string m_table;
+    TableReport *m_report = nullptr;
     bool m_lost = false;
+    int m_refusedShown = 0;
+    bool m_quietRefusals = false;
 };
+
+// The server's own count of a table's rows, so the report can say the
+// load is complete without the user checking by hand.
+void VerifyRowCount(Connection &connection, TableReport &report)
+{
+    try {
+        auto count = connection.openRecordSet("SELECT COUNT(*) FROM " + QuoteName(report.table));
+        if (!count->eof())
+            report.serverRows = std::stoll(count->value(0).toText());
+        count->close();
+    } catch (const std::exception &e) {
+        report.notes.push_back(std::string("The rows on the server could not be counted: ") + e.what());
+    }
+}
 
 // On every way out: ConversionBusy back to false. When the run unwinds
 // because the application quits, the connections are closed and the
@@ -156,13 +206,26 @@ void ConvertTables(RunHost &host, RunState &state)
     bool connectionsOpen = false;
     proc.step(104, [&] { CopyDB(host, false); });
     proc.step(106, [&] { state.mysql_conn.reset(); });
-    if (proc.decide(108, [&] { return !FolderHasDbFiles(host); }))
+    // A refusal must say why, or it looks like a broken button.
+    std::string problem;
+    if (proc.decide(108, [&] { problem = FolderTablesProblem(host); return !problem.empty(); })) {
+        proc.step(108, [&] { host.inform(problem); });
         return;
-    if (proc.decide(110, [&] { return !CanConnectMySQL(host); }))
+    }
+    if (proc.decide(110, [&] { return !CanConnectMySQL(host, &problem); })) {
+        proc.step(110, [&] {
+            host.inform("Could not connect to the MySQL server, so nothing was converted.\r\n\r\nReason: "
+                        + problem
+                        + "\r\n\r\nCheck the server, port, user, password and database, then start again.");
+        });
         return;
+    }
     proc.step(112, [&] { host.setBusyPointer(true); scope.pointerBusy(true); });
     proc.step(114, [&] { state.List1.clear(); state.List2.clear(); state.List2Files.clear(); });
-    proc.step(116, [&] { ListMySQLTables(host, state.List1); });
+    // Without the target's tables the overwrite question could not be
+    // asked, and without its connection nothing can be written: one report,
+    // then the run ends as after a lost connection.
+    bool targetLost = !proc.step(116, [&] { ListMySQLTables(host, state.List1); });
     proc.step(118, [&] { ListParadoxTables(host, state.List2, &state.List2Files); });
     proc.step(120, [&] { host.tableListsChanged(); });
     // The source reads each table from the file its entry was listed with,
@@ -172,17 +235,32 @@ void ConvertTables(RunHost &host, RunState &state)
                                        SourceTables(state.List2, state.List2Files));
     });
     proc.step(124, [&] { connectionsOpen = true; });
-    proc.step(126, [&] { state.mysql_conn = OpenConnection(MySqlConnectionString(host), {2, 5000, 5000}); });
+    if (!targetLost)
+        targetLost = !proc.step(126, [&] {
+            state.mysql_conn = OpenConnection(MySqlConnectionString(host), {2, 5000, 5000});
+        });
     proc.step(128, [&] { state.scriptList.clear(); state.datatypeList.clear(); });
+
+    RunReport report;
+    report.previewMode = host.check1() == 1;
+    for (size_t i = state.List2.size(); i-- > 0;)
+    {
+        TableReport &entry = report.tables.emplace_back();
+        entry.table = state.List2[i];
+        if (i < state.List2Files.size())
+            entry.file = state.List2Files[i];
+    }
 
     RunTableWork work(proc, host, state);
     constexpr int kTableFirstStep = 144;
     static_assert(kTableFirstStep + 2 * kConvertTableSteps == 168);
-    for (size_t i = state.List2.size(); i-- > 0;) {
+    for (size_t i = state.List2.size(); i-- > 0 && !targetLost;) {
         if (i >= state.List2.size())
             continue;
         const std::string t = state.List2[i];
-        work.beginTable(t);
+        TableReport &tableReport = report.tables[state.List2.size() - 1 - i];
+        const auto started = std::chrono::steady_clock::now();
+        work.beginTable(t, &tableReport);
         proc.step(130, [] { EventPump::yield(); });
         bool overwrite = false;
         bool skip = false;
@@ -190,7 +268,11 @@ void ConvertTables(RunHost &host, RunState &state)
             skip = proc.decide(134, [&] { return !host.askYesNo("Would you like to overwrite " + t + "?", "Overwrite?"); });
             overwrite = !skip;
         }
-        if (!skip) {
+        bool leaveRun = false;
+        if (skip) {
+            tableReport.outcome = TableReport::Outcome::Declined;
+        } else {
+            const bool preview = host.check1() == 1;
             if (proc.decide(136, [&] { return host.option2(); }))
                 proc.step(138, [&] { state.scriptList.clear(); state.datatypeList.clear(); });
             if (overwrite) {
@@ -199,25 +281,51 @@ void ConvertTables(RunHost &host, RunState &state)
                 proc.step(140, [&] { work.statement(DropStatement(FindListEntry(state.List1, t)), 140, 0, 0); });
                 proc.step(142, [&] { RemoveListEntry(state.List1, LowerCase(t)); });
             }
-            if (!work.stopped())
-                ConvertTable(work, source.get(), t, &state.datatypeList, kTableFirstStep);
+            if (!work.stopped()) {
+                const ReadAccount read = ConvertTable(work, source.get(), t, &state.datatypeList, kTableFirstStep);
+                tableReport.expectedRows = read.expectedRows;
+                tableReport.rowsRead = read.rowsRead;
+                tableReport.valuesNulled = read.nullValues;
+                if (read.nullValues > 0)
+                    tableReport.notes.push_back(NullValuesText(t, read));
+                if (read.damaged())
+                    tableReport.notes.push_back(DamagedRowsText(t, read));
+            }
             // Queued rows go before the caption clears; their failures carry the row step.
             proc.step(kTableFirstStep + 18, [&] { work.flush(); });
+            if (preview) {
+                tableReport.outcome = TableReport::Outcome::Listed;
+            } else if (work.stopped()) {
+                tableReport.outcome = TableReport::Outcome::Incomplete;
+            } else {
+                tableReport.outcome = TableReport::Outcome::Converted;
+                VerifyRowCount(*state.mysql_conn, tableReport);
+            }
             proc.step(168, [&] { state.StopConversion = true; });
             if (!work.stopped() && proc.decide(170, [&] { return host.check1() == 1 && host.option2(); })) {
+                state.SQLFormOK = false;
                 proc.step(172, [&] { host.showPreview(); });
-                if (proc.decide(174, [&] { return state.StopConversion; }))
-                    break;
+                if (!state.StopConversion)
+                    tableReport.outcome = state.SQLFormOK ? TableReport::Outcome::Executed
+                                                          : TableReport::Outcome::Skipped;
+                leaveRun = proc.decide(174, [&] { return state.StopConversion; });
             }
         }
+        tableReport.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        if (leaveRun)
+            break;
         proc.step(176, [&] { host.setProgressCaption(""); });
         if (work.stopped())
             break;
     }
 
-    if (proc.decide(178, [&] { return host.check1() == 1 && host.option1(); })) {
+    if (!targetLost && proc.decide(178, [&] { return host.check1() == 1 && host.option1(); })) {
         proc.step(180, [&] { state.SQLFormOK = false; });
         proc.step(182, [&] { host.showPreview(); });
+        if (state.SQLFormOK)
+            for (TableReport &t : report.tables)
+                if (t.outcome == TableReport::Outcome::Listed)
+                    t.outcome = TableReport::Outcome::Executed;
         if (proc.decide(184, [&] { return !state.SQLFormOK; })) {
             proc.step(186, [&] { if (state.mysql_conn) state.mysql_conn->close(); });
             proc.step(188, [&] { if (source) source->close(); });
@@ -232,7 +340,7 @@ void ConvertTables(RunHost &host, RunState &state)
     proc.step(200, [&] { host.setBusyPointer(false); scope.pointerBusy(false); });
     proc.step(202, [&] { host.setProgress(0); });
     proc.step(204, [&] { host.setProgressCaption("Progress Bar"); });
-    proc.step(206, [&] { host.inform("Done."); });
+    proc.step(206, [&] { host.showRunReport(report); });
     proc.step(208, [&] { state.ConversionBusy = false; });
 }
 

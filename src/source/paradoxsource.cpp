@@ -21,6 +21,7 @@
 #include <optional>
 #include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tabulon {
 namespace {
@@ -124,10 +125,35 @@ void CopyDB(MainHost &host, bool sampleDatabase)
     // 124: nor one to release.
 }
 
-bool FolderHasDbFiles(const MainHost &host)
+bool FolderHasDbFiles(const MainHost &host) { return FolderTablesProblem(host).empty(); }
+
+std::string FolderTablesProblem(const MainHost &host)
 {
     const std::string folder = host.fieldText(1);
-    return !folder.empty() && !ListFiles(folder, "*.db").empty();
+    if (folder.empty())
+        return "No Paradox folder is given. Choose the folder that holds your .db files.";
+    if (!IsFolder(folder))
+        return "The folder " + folder + " does not exist or is not a folder. Choose the folder that "
+               "holds your .db files.";
+    if (::access(folder.c_str(), R_OK | X_OK) != 0)
+        return "The folder " + folder + " could not be read: " + std::strerror(errno)
+            + ". Check that you may open it.";
+    // Sub-folders that cannot be read are reported when the run lists the
+    // tables; this check only looks.
+    class Quiet : public MessageHost {
+    public:
+        void showApplicationError(const std::string &) override {}
+        bool askYesNo(const std::string &, const std::string &) override { return false; }
+        void inform(const std::string &, const std::string &) override {}
+    } quiet;
+    try {
+        if (!FindParadoxTables(quiet, folder).empty())
+            return {};
+    } catch (const std::exception &e) {
+        return "The folder " + folder + " could not be read: " + e.what();
+    }
+    return "The folder " + folder + " holds no Paradox tables (*.db files), neither directly nor in "
+           "its sub-folders. Choose the folder that holds your .db files.";
 }
 
 std::vector<ParadoxTableFile> FindParadoxTables(MessageHost &host, const std::string &folder)

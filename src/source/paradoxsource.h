@@ -12,8 +12,12 @@ namespace tabulon {
 // "TestDB" and points Text1 at the copy. Reports as "Paradox.CopyDB".
 void CopyDB(MainHost &host, bool sampleDatabase);
 
-// Text1 is not empty and directly holds at least one table file.
+// Text1 names a folder that holds at least one table file, directly or in
+// a sub-folder (the run reads those too).
 bool FolderHasDbFiles(const MainHost &host);
+// Why FolderHasDbFiles is false, as a sentence for the user; empty when it
+// is true.
+std::string FolderTablesProblem(const MainHost &host);
 
 // One table file and the name the conversion gives its table.
 struct ParadoxTableFile {

@@ -21,13 +21,15 @@ std::string MySqlConnectionString(const MainHost &host)
                                  host.fieldText(3));
 }
 
-bool CanConnectMySQL(const MainHost &host)
+bool CanConnectMySQL(const MainHost &host, std::string *reason)
 {
     try {
         auto connection = OpenMySqlConnection(MySqlConnectionString(host), ConnectionOptions{});
         connection->close();
         return true;
-    } catch (const Error &) {
+    } catch (const Error &e) {
+        if (reason)
+            *reason = e.what();
         return false;
     }
 }

@@ -610,15 +610,19 @@ TEST_F(Conversion, QuittingMidRunUnwindsWithoutReports)
     EXPECT_FALSE(state.mysql_conn->isOpen());
 }
 
-TEST_F(Conversion, SilentEndsTouchNothing)
+// A run that cannot start says why in one box, and touches nothing else.
+TEST_F(Conversion, EndsBeforeTheTablesSayWhyAndTouchNothing)
 {
     ConvertTables(host, state);  // an empty folder
-    EXPECT_TRUE(host.boxes.empty());
-    EXPECT_EQ(host.busyChanges, 0);
+    ASSERT_EQ(host.informations().size(), 1u);
+    EXPECT_NE(host.informations()[0].find("holds no Paradox tables"), std::string::npos);
+    EXPECT_NE(host.informations()[0].find(host.fields[1]), std::string::npos);
     writeSimple("S1", 1);
     host.fields[5] = "wrong password";
     ConvertTables(host, state);
-    EXPECT_TRUE(host.boxes.empty());
+    ASSERT_EQ(host.informations().size(), 2u);
+    EXPECT_NE(host.informations()[1].find("Access denied"), std::string::npos) << host.informations()[1];
+    EXPECT_TRUE(host.errors().empty());
     EXPECT_EQ(host.busyChanges, 0);
     EXPECT_TRUE(state.List2.empty());
     EXPECT_FALSE(state.ConversionBusy);

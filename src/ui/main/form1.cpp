@@ -289,11 +289,15 @@ void Form1::paradoxTestClick()
     bool found = false;
     proc.step(102, [&] { CopyDB(*this, false); });
     proc.step(104, [&] { busy.emplace(this); });
-    proc.step(106, [&] { found = FolderHasDbFiles(*this); });
+    std::string problem;
+    proc.step(106, [&] {
+        problem = FolderTablesProblem(*this);
+        found = problem.empty();
+    });
     if (found)
         proc.step(108, [&] { inform(kConnectionSuccessful); });
     else
-        proc.step(110, [&] { inform(kCouldNotConnect); });
+        proc.step(110, [&] { inform(std::string(kCouldNotConnect) + "\r\n\r\n" + ReasonLine(problem)); });
     proc.step(112, [&] { busy.reset(); });
 }
 
