@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,6 +19,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -92,6 +94,27 @@ int main(int argc, char **argv)
                     "peak RSS %.1f MB (%.1f MB before) = %.2fx the text (%.2fx counting from before)\n",
                     lines, textBytes / 1048576.0, appended, shown, rss, rssBefore,
                     rss / (textBytes / 1048576.0), (rss - rssBefore) / (textBytes / 1048576.0));
+
+        // Scrolling: 200 jumps across the list, each painted at once (the time
+        // counts the scroll and the paint), then the same at the far right.
+        auto paintFrames = [&](const char *what) {
+            QScrollBar *bar = list->verticalScrollBar();
+            double total = 0, worst = 0;
+            const int frames = 200;
+            for (int f = 0; f < frames; ++f) {
+                const auto t = Clock::now();
+                bar->setValue(static_cast<int>(static_cast<long long>(bar->maximum()) * f / (frames - 1)));
+                list->viewport()->repaint();
+                const double ms = seconds(t) * 1e3;
+                total += ms;
+                worst = std::max(worst, ms);
+            }
+            std::printf("    %s: %d frames, %.2f ms a frame on average, %.2f ms the slowest\n", what, frames,
+                        total / frames, worst);
+        };
+        paintFrames("scrolling down");
+        list->horizontalScrollBar()->setValue(list->horizontalScrollBar()->maximum());
+        paintFrames("scrolling down at the far right");
 
         // (b) Find and Replace over every line, each of which matches.
         const auto replaceStart = Clock::now();

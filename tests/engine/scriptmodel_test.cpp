@@ -84,6 +84,48 @@ TEST(ScriptModel, OnlyALineTheServerAcceptedUneditedIsExecuted)
     EXPECT_FALSE(model.isExecuted(0)) << "a new list has run nowhere";
 }
 
+TEST(ScriptModel, ARowShowsTheFirstLineWithinTheLimitAndTracksTheLongest)
+{
+    ScriptModel model;
+    auto shown = [&](int row) { return model.data(model.index(row, 0), Qt::DisplayRole).toString(); };
+    const QString more = QString(QChar(0x2026));
+    const std::string limit(ScriptModel::kShownBytes - 1, 'x');
+    const std::vector<std::string> lines = {
+        "INSERT INTO `T` VALUES('one')",
+        "INSERT INTO `T`\r\nVALUES(1)",
+        "\nVALUES(1)",
+        "a\xE2\x80\xA8" "b",                   // U+2028, a line separator to Qt
+        "\xE2\x82\xAC 5",                      // U+20AC shares the lead byte only
+        limit + "\xC3\xBC" + "tail",            // ü straddles the limit
+        "VALUES('" + std::string(9000, 'y') + "')",
+    };
+    for (const std::string &line : lines)
+        model.append(line);
+    EXPECT_EQ(shown(0), "INSERT INTO `T` VALUES('one')");
+    EXPECT_EQ(shown(1), "INSERT INTO `T`" + more);
+    EXPECT_EQ(shown(2), more);
+    EXPECT_EQ(shown(3), "a" + more);
+    EXPECT_EQ(shown(4), QString::fromUtf8("\xE2\x82\xAC 5"));
+    EXPECT_EQ(shown(5), QString::fromStdString(limit) + more) << "cut before the character, not inside it";
+    EXPECT_EQ(shown(6).size(), ScriptModel::kShownBytes + 1);
+    for (size_t row = 0; row < lines.size(); ++row) {
+        EXPECT_EQ(model.line(static_cast<int>(row)), lines[row]);
+        EXPECT_EQ(model.data(model.index(static_cast<int>(row), 0), Qt::EditRole).toString(),
+                  QString::fromStdString(lines[row]));
+    }
+
+    // Only the shown text counts; edits move the longest both ways.
+    EXPECT_EQ(model.longestShownLine(), 6);
+    model.setLine(6, "short");
+    EXPECT_EQ(model.longestShownLine(), 5);
+    model.setLine(0, std::string(ScriptModel::kShownBytes, 'z'));
+    EXPECT_EQ(model.longestShownLine(), 0);
+    model.setLine(0, "first\nthen " + std::string(9000, 'z'));
+    EXPECT_EQ(model.longestShownLine(), 5);
+    model.clear();
+    EXPECT_EQ(model.longestShownLine(), -1);
+}
+
 TEST(ScriptModel, AMillionAppendsStayCheap)
 {
     ScriptModel model;

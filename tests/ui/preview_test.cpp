@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 
@@ -68,12 +69,85 @@ TEST_F(PreviewTest, TheWindowLooksAsItShould)
     Form2 &w = open();
     EXPECT_EQ(w.windowTitle(), "SQL Preview - Tabulon");
     EXPECT_EQ(list()->model()->headerData(0, Qt::Horizontal).toString(), "SQL Preview");
-    EXPECT_EQ(list()->header()->sectionSize(0), 7000 / 15);
     EXPECT_EQ(list()->toolTip(),
               "Click item to edit it. Move | line to right and out of window to reveal full names.");
     EXPECT_TRUE(list()->uniformRowHeights());
     EXPECT_EQ(child<QProgressBar>("ProgressBar1")->text(), "Progress Bar");
     EXPECT_EQ(child<QAbstractButton>("PushButton8")->text(), "Email Error Message To Korvanto");
+}
+
+// ---- the list's rows -----------------------------------------------------------
+
+// The column is fitted on the next turn of the event loop, the scroll bars
+// one turn later.
+void settle()
+{
+    for (int turn = 0; turn < 3; ++turn)
+        QApplication::processEvents();
+}
+
+TEST_F(PreviewTest, TheColumnFillsTheListAndScrollsSidewaysForALongLine)
+{
+    lines(3);
+    open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    QHeaderView *header = list()->header();
+    QScrollBar *sideways = list()->horizontalScrollBar();
+    EXPECT_EQ(header->sectionSize(0), list()->viewport()->width());
+    EXPECT_FALSE(sideways->isVisible());
+
+    // Added while the window is open, as Find and Replace or a run could.
+    state.scriptList.append("INSERT INTO `t` VALUES(4, '" + std::string(400, 'w') + "')");
+    settle();
+    const QModelIndex longRow = state.scriptList.index(3, 0);
+    EXPECT_GT(header->sectionSize(0), list()->viewport()->width());
+    EXPECT_GE(header->sectionSize(0), list()->sizeHintForIndex(longRow).width()) << "no ellipsis";
+    EXPECT_TRUE(sideways->isVisible());
+    sideways->setValue(sideways->maximum());
+    EXPECT_EQ(header->sectionViewportPosition(0) + header->sectionSize(0), list()->viewport()->width())
+        << "scrolled to the line's end";
+
+    // The longest line made short again: the column shrinks back.
+    state.scriptList.setLine(3, "INSERT INTO `t` VALUES(4)");
+    settle();
+    EXPECT_EQ(header->sectionSize(0), list()->viewport()->width());
+    EXPECT_FALSE(sideways->isVisible());
+
+    // A wider window widens the column with it.
+    window->resize(window->width() + 200, window->height());
+    settle();
+    EXPECT_EQ(header->sectionSize(0), list()->viewport()->width());
+}
+
+TEST_F(PreviewTest, AMultiLineLineShowsItsFirstLineInOneRowAndStaysWhole)
+{
+    lines(3);
+    ScriptedConnection &fake = useFake();
+    open();
+    const QModelIndex second = state.scriptList.index(1, 0);
+    const int oneLine = list()->visualRect(second).height();
+    const std::string whole = "INSERT INTO `t`\r\nVALUES\n(2)";
+    state.scriptList.setLine(1, whole);
+    settle();
+    EXPECT_EQ(second.data().toString(), QString::fromUtf8("INSERT INTO `t`\u2026"));
+    EXPECT_EQ(list()->sizeHintForIndex(second).height(), list()->sizeHintForIndex(second.siblingAtRow(0)).height());
+    EXPECT_EQ(list()->visualRect(second).height(), oneLine);
+    EXPECT_EQ(list()->visualRect(second.siblingAtRow(2)).height(), oneLine);
+
+    QString edited;
+    whenModal([&](QWidget *d) {
+        edited = child<QPlainTextEdit>("Text1", d)->toPlainText();
+        click("PushButton1", d);
+    });
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualRect(second).center());
+    EXPECT_EQ(edited, "INSERT INTO `t`\nVALUES\n(2)") << "Edit Line shows it whole";
+
+    click("PushButton2");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              QString::fromStdString("INSERT INTO `t` VALUES(1)\r\n" + whole + "\r\nINSERT INTO `t` VALUES(3)\r\n"));
+    click("PushButton1");
+    ASSERT_EQ(fake.executed.size(), 3u);
+    EXPECT_EQ(fake.executed[1], whole);
 }
 
 // ---- Execute SQL against the server --------------------------------------

@@ -11,9 +11,13 @@ namespace {
 
 constexpr int kAttempts = 1000;
 
+// The whole text where a list shows less of it (the script list's first
+// line of a multi-line statement).
 QString Cell(const QAbstractItemModel &model, int row, int column)
 {
-    return model.data(model.index(row, column), Qt::DisplayRole).toString();
+    const QModelIndex index = model.index(row, column);
+    const QVariant whole = model.data(index, Qt::EditRole);
+    return (whole.isValid() ? whole : model.data(index, Qt::DisplayRole)).toString();
 }
 
 bool IsTicked(const QAbstractItemModel &model, int row)

@@ -19,12 +19,14 @@
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace tabulon {
 namespace {
-
-constexpr int kColumnWidth = 7000 / 15;
 
 const char *const kCopied =
     "Results have been copied to the clipboard.\r\rClick a text area where you normally type "
@@ -125,8 +127,18 @@ Form2::Form2(RunState &state, QWidget *owner)
     list->setItemDelegate(new CheckAwareDelegate(m_checkToggled, list));
     list->setModel(&m_state.scriptList);
     list->header()->setStretchLastSection(false);
-    list->header()->resizeSection(0, kColumnWidth);
     list->header()->setToolTip(list->toolTip());
+    // The column is as wide as the list, or as its widest row so that long
+    // statements scroll instead of ending in an ellipsis. Rows on screen are
+    // measured as they come into view; of the others only the longest.
+    list->viewport()->installEventFilter(this);
+    const ScriptModel *script = &m_state.scriptList;
+    connect(script, &QAbstractItemModel::dataChanged, this, &Form2::fitColumnLater);
+    connect(script, &QAbstractItemModel::rowsInserted, this, &Form2::fitColumnLater);
+    connect(script, &QAbstractItemModel::rowsRemoved, this, &Form2::fitColumnLater);
+    connect(script, &QAbstractItemModel::modelReset, this, &Form2::fitColumnLater);
+    connect(list->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { fitColumn(true); });
+    fitColumn();
 
     connect(list, &QAbstractItemView::clicked, this, &Form2::ListView1_Click);
     connect(list, &QAbstractItemView::pressed, this, [this] { m_checkToggled = false; });
@@ -142,6 +154,53 @@ Form2::Form2(RunState &state, QWidget *owner)
 }
 
 Form2::~Form2() = default;
+
+bool Form2::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_ui->ListView1->viewport() && event->type() == QEvent::Resize)
+        fitColumn();
+    return QDialog::eventFilter(watched, event);
+}
+
+void Form2::fitColumnLater()
+{
+    // Find and Replace changes up to every line: fit once it lets events run.
+    if (std::exchange(m_fitPending, true))
+        return;
+    QTimer::singleShot(0, this, [this] {
+        m_fitPending = false;
+        fitColumn();
+    });
+}
+
+void Form2::fitColumn(bool growOnly)
+{
+    QTreeView *list = m_ui->ListView1;
+    QHeaderView *header = list->header();
+    const ScriptModel &script = m_state.scriptList;
+    int need = 0;
+    auto measure = [&](int row) {
+        need = std::max(need, list->sizeHintForIndex(script.index(row, 0)).width());
+    };
+    // The longest text in bytes need not be the widest on screen, hence the
+    // rows in view as well.
+    if (const int longest = script.longestShownLine(); longest >= 0) {
+        measure(longest);
+        const int x = header->sectionViewportPosition(0);
+        const QModelIndex top = list->indexAt(QPoint(x, 0));
+        if (top.isValid()) {
+            const QModelIndex bottom = list->indexAt(QPoint(x, list->viewport()->height() - 1));
+            const int last = bottom.isValid() ? bottom.row() : script.lineCount() - 1;
+            for (int row = top.row(); row <= last; ++row)
+                measure(row);
+        }
+    }
+    int width = std::max(need, list->viewport()->width());
+    if (growOnly)
+        width = std::max(width, header->sectionSize(0));
+    if (header->sectionSize(0) != width)
+        header->resizeSection(0, width);
+}
 
 bool Form2::rowByRow() const
 {

@@ -36,6 +36,9 @@ public:
 public slots:
     void reject() override; // the close box and Escape
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     enum class Leave { None, Back, Skip, Close };
 
@@ -51,6 +54,10 @@ private:
     void PushButton9_Click();
     void leave(Leave how);
     bool rowByRow() const;
+    // Sizes the statement column to the list's width or its widest row,
+    // whichever is more; growOnly keeps a wider column as it is.
+    void fitColumn(bool growOnly = false);
+    void fitColumnLater();
 
     // ScriptExecutionHost
     MessageHost &messages() override { return m_boxes; }
@@ -67,6 +74,7 @@ private:
     bool m_executing = false;
     Leave m_pendingLeave = Leave::None;
     bool m_checkToggled = false;
+    bool m_fitPending = false;
 };
 
 } // namespace tabulon
