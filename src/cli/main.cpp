@@ -3,6 +3,8 @@
 
 #include "common/mainhost.h"
 #include "engine/listroutines.h"
+#include "fs/filelister.h"
+#include "engine/runreport.h"
 #include "engine/tableconversion.h"
 #include "engine/tabledefinition.h"
 #include "source/paradox/paradoxconnection.h"
@@ -120,7 +122,9 @@ public:
     {
         m_table = table;
         m_failed = false;
+        m_rowsWritten = 0;
     }
+    int64_t rowsWritten() const { return m_rowsWritten; }
     bool tableFailed() const { return m_failed; }
 
     bool step(int, StepBody body) override
@@ -138,8 +142,10 @@ public:
         return false;
     }
 
-    void statement(const std::string &text, int, std::size_t rowPrefix, int64_t) override
+    void statement(const std::string &text, int, std::size_t rowPrefix, int64_t row) override
     {
+        if (row > 0)
+            ++m_rowsWritten;
         if (rowPrefix == 0 || m_batch <= 1) {
             endBatch();
             write(text);
@@ -193,6 +199,7 @@ private:
     std::string m_pending;
     std::size_t m_prefix = 0;
     std::size_t m_rows = 0;
+    int64_t m_rowsWritten = 0;
 };
 
 struct Options {
@@ -250,6 +257,11 @@ int Run(int argc, char **argv)
     if (!folderSeen || options.folder.empty())
         return Usage("no FOLDER given");
 
+    if (!IsFolder(options.folder)) {
+        std::fprintf(stderr, "tabulon-sql: folder %s does not exist or is not a folder\n", options.folder.c_str());
+        return 1;
+    }
+
     CliHost host(options.folder);
     std::vector<ParadoxTableFile> tables;
     try {
@@ -291,6 +303,8 @@ int Run(int argc, char **argv)
     // switches both the client and the session.
     out.buffer() += "\\C utf8mb4\n";
     ExportWork work(out, options.folder, options.batch);
+    RunReport report;
+    report.previewMode = true;
     for (std::size_t i = tables.size(); i-- > 0;) {
         const std::string &t = tables[i].name;
         if (!wanted(t))
@@ -298,11 +312,33 @@ int Run(int argc, char **argv)
         work.beginTable(t);
         if (options.drop)
             work.statement("DROP TABLE IF EXISTS " + QuoteName(t), 0, 0, 0);
-        ConvertTable(work, source.get(), t, nullptr, 100);
+        const ReadAccount read = ConvertTable(work, source.get(), t, nullptr, 100);
         work.endBatch();
         failed = failed || work.tableFailed();
+        TableReport &entry = report.tables.emplace_back();
+        entry.table = t;
+        entry.file = tables[i].path;
+        entry.outcome = TableReport::Outcome::Listed;
+        entry.expectedRows = read.expectedRows;
+        entry.rowsRead = read.rowsRead;
+        entry.rowsStored = work.rowsWritten();
+        entry.valuesNulled = read.nullValues;
     }
     source->close();
+    // What was written, table by table, so a short table stands out.
+    for (const TableReport &t : report.tables) {
+        std::string line = t.table + ": " + GroupedNumber(t.rowsStored) + (t.rowsStored == 1 ? " row" : " rows") + " written";
+        if (t.expectedRows >= 0 && t.expectedRows != t.rowsStored)
+            line += " (the table's header counts " + GroupedNumber(t.expectedRows) + ")";
+        if (t.valuesNulled > 0)
+            line += ", " + GroupedNumber(t.valuesNulled) + " unreadable values as NULL";
+        std::fprintf(stderr, "tabulon-sql: %s\n", line.c_str());
+    }
+    int64_t total = 0;
+    for (const TableReport &t : report.tables)
+        total += t.rowsStored;
+    std::fprintf(stderr, "tabulon-sql: total: %s %s, %s %s written\n", GroupedNumber(int64_t(report.tables.size())).c_str(),
+                 report.tables.size() == 1 ? "table" : "tables", GroupedNumber(total).c_str(), total == 1 ? "row" : "rows");
     for (std::size_t k = 0; k < options.tables.size(); ++k) {
         if (!wantedSeen[k]) {
             std::fprintf(stderr, "tabulon-sql: %s: no table named %s\n", options.folder.c_str(), options.tables[k].c_str());

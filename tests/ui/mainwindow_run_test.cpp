@@ -3,6 +3,9 @@
 #include "support/mariadbserver.h"
 #include "tools/paradoxwriter.h"
 
+#include <QFile>
+#include <QProgressBar>
+
 namespace tabulon::test {
 namespace {
 
@@ -64,6 +67,85 @@ TEST_F(MainWindowTest, StartConvertingCopiesTheFolderIntoMySql)
     // The run is over: its connection is closed, the window can run again.
     EXPECT_FALSE(window().runState().ConversionBusy);
     EXPECT_TRUE(!window().runState().mysql_conn || !window().runState().mysql_conn->isOpen());
+}
+
+// The "Done." box tells what happened: rows read, stored and refused per
+// table, the refused statements with the server's message, a declined
+// table, the server's own count; refused rows stop asking for clicks once
+// the user says so; the report can be saved.
+TEST_F(MainWindowTest, TheRunReportTellsWhatHappenedAndRefusalsCanBeSilenced)
+{
+    TestServer &server = TestServer::shared();
+    const std::string db = server.createDatabase("report");
+    server.exec(db, "CREATE TABLE `KEEP` (x INT)");
+    const QString folder = path("px");
+    QDir().mkpath(folder);
+    {
+        ParadoxWriter w((folder + "/people.db").toStdString(), {{"Id", 'I'}, {"Name", 'A', 20}});
+        for (int id = 1; id <= 6; ++id)
+            w.addRow({Value::integer(id), Value::text("n" + std::to_string(id))});
+        w.finish();
+    }
+    {
+        ParadoxWriter w((folder + "/keep.db").toStdString(), {{"Id", 'I'}});
+        w.addRow({Value::integer(1)});
+        w.finish();
+    }
+    store("ParadoxFolder", folder);
+    store("Server", "127.0.0.1");
+    store("Port", QString::number(server.port()));
+    store("User", QString::fromStdString(server.user()));
+    store("Password", QString::fromStdString(server.password()));
+    store("Database", QString::fromStdString(db));
+    store("Check1", "0");
+    open();
+
+    // Once PEOPLE exists (its first row moves the bar), every row but the
+    // first is refused.
+    bool triggered = false;
+    QObject::connect(window().findChild<QProgressBar *>("ProgressBar1"), &QProgressBar::valueChanged, [&](int) {
+        if (!triggered && server.scalar(db, "SELECT COUNT(*) FROM information_schema.TABLES WHERE "
+                                            "TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 'PEOPLE'") == "1") {
+            triggered = true;
+            server.exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON PEOPLE FOR EACH ROW "
+                            "IF NEW.Id > 1 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'no more people'; END IF");
+        }
+    });
+    int offers = 0, saves = 0;
+    std::optional<BoxRequest> done;
+    MessageBoxes::setResponder([&](const BoxRequest &r) {
+        boxes.push_back(r);
+        if (!r.checkBoxText.isEmpty()) {
+            ++offers;
+            *r.checkBoxTicked = true;
+        }
+        if (r.text == "Done.") {
+            done = r;
+            return saves++ == 0 ? QMessageBox::Save : QMessageBox::Ok;
+        }
+        return r.buttons & QMessageBox::Yes ? QMessageBox::No : QMessageBox::Ok;
+    });
+    const QString saved = path("report.txt");
+    window().setReportFileChooser([&](QWidget *, const QString &) { return saved; });
+    click("PushButton7");
+
+    // Rows 2 to 4 ask a click each; the fourth refusal offers the check box,
+    // ticked, and row 6 is told only in the report.
+    EXPECT_EQ(errors().size(), 4u);
+    EXPECT_EQ(offers, 1);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(saves, 2) << "Save Report keeps the box open";
+    const std::string summary = done->informativeText.toStdString();
+    EXPECT_EQ(summary, "2 tables: 6 rows read, 1 stored, 5 refused by the server. 1 table not overwritten.");
+    const std::string details = done->detailedText.toStdString();
+    EXPECT_NE(details.find("converted, verified"), std::string::npos) << details;
+    EXPECT_NE(details.find("not overwritten"), std::string::npos) << details;
+    EXPECT_NE(details.find("no more people"), std::string::npos) << details;
+    EXPECT_NE(details.find("INSERT INTO `PEOPLE` VALUES(6, 'n6')"), std::string::npos) << details;
+    QFile file(saved);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().toStdString(), summary + "\n\n" + details);
+    EXPECT_EQ(server.scalar(db, "SELECT COUNT(*) FROM PEOPLE"), "1");
 }
 
 } // namespace
