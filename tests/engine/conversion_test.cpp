@@ -869,8 +869,12 @@ TEST_F(Conversion, DamagedBlockIsToldWithCountsAndTheReadRowsArrive)
     EXPECT_EQ(inserts, 42);
     std::ifstream in(errors);
     const std::string stderrText((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_EQ(std::count(stderrText.begin(), stderrText.end(), '\n'), 1) << stderrText;
+    // One report, then the summary that shows the short table.
+    EXPECT_EQ(std::count(stderrText.begin(), stderrText.end(), '\n'), 3) << stderrText;
     EXPECT_NE(stderrText.find("its header counts 100 rows, but 42 were read"), std::string::npos) << stderrText;
+    EXPECT_NE(stderrText.find("tabulon-sql: ZEROED: 42 rows written (the table's header counts 100)\n"
+                              "tabulon-sql: total: 1 table, 42 rows written\n"),
+              std::string::npos) << stderrText;
 }
 
 // tabulon-sql writes what the per-file preview lists, each line ended by ";".
@@ -892,19 +896,27 @@ TEST_F(Conversion, ExportEqualsThePerFilePreview)
     }
 
     auto capture = [&](const std::string &args) {
-        return Capture(std::string(TABULON_SQL_PATH) + " " + args + " 2>&1");
+        return Capture(std::string(TABULON_SQL_PATH) + " " + args + " 2>/dev/null");
     };
     const std::string clientCommand = "\\C utf8mb4\n";
     const auto [out, status] = capture("'" + folder + "'");
     EXPECT_EQ(status, 0);
     EXPECT_EQ(out, clientCommand + expected);
 
+    // The summary goes to standard error; a missing folder is named.
+    EXPECT_EQ(Capture(std::string(TABULON_SQL_PATH) + " '" + folder + "' 2>&1 >/dev/null").first,
+              "tabulon-sql: E2: 2 rows written\ntabulon-sql: E1: 3 rows written\n"
+              "tabulon-sql: total: 2 tables, 5 rows written\n");
+    const auto [noFolder, noFolderStatus] = Capture(std::string(TABULON_SQL_PATH) + " '" + folder + "/nope' 2>&1");
+    EXPECT_EQ(WEXITSTATUS(noFolderStatus), 1);
+    EXPECT_EQ(noFolder, "tabulon-sql: folder " + folder + "/nope does not exist or is not a folder\n");
+
     const auto [batched, batchStatus] = capture("--drop --batch 2 --table e1 '" + folder + "'");
     EXPECT_EQ(batchStatus, 0);
     EXPECT_EQ(batched, clientCommand + "DROP TABLE IF EXISTS `E1`;\nCREATE TABLE `E1`(`Id` INT,`Label` TEXT);\n"
                        "INSERT INTO `E1` VALUES(1, 'row 1'),(2, 'row 2');\nINSERT INTO `E1` VALUES(3, 'row 3');\n");
 
-    const auto [missing, missingStatus] = capture("--table NOPE '" + folder + "'");
+    const auto [missing, missingStatus] = Capture(std::string(TABULON_SQL_PATH) + " --table NOPE '" + folder + "' 2>&1");
     EXPECT_NE(missingStatus, 0);
     EXPECT_NE(missing.find("NOPE"), std::string::npos);
 }
