@@ -1,0 +1,93 @@
+// Draws the main window's boxes at the end of a run, as the pictures in
+// docs/: the report after the bundled samples and the box for a wrong
+// password. Starts its own private MariaDB server.
+// Usage: run_shots DIR SAMPLES
+#include "common/programfolder.h"
+#include "support/mariadbserver.h"
+#include "ui/main/form1.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+
+using namespace tabulon;
+
+namespace {
+
+// Grabs the next message box once it is up (Yes to a question), with its
+// details shown, then closes it.
+void grabNextBox(const QString &file, bool details)
+{
+    QTimer::singleShot(50, [file, details] {
+        QMessageBox *box = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *b = qobject_cast<QMessageBox *>(w); b && b->isVisible())
+                box = b;
+        if (!box) {
+            grabNextBox(file, details);
+            return;
+        }
+        if (box->button(QMessageBox::Yes)) {
+            box->button(QMessageBox::Yes)->click();
+            grabNextBox(file, details);
+            return;
+        }
+        if (details)
+            for (QAbstractButton *b : box->buttons())
+                if (box->buttonRole(b) == QMessageBox::ActionRole)
+                    b->click();
+        QApplication::processEvents();
+        box->adjustSize();
+        QApplication::processEvents();
+        if (!box->grab().save(file))
+            std::fprintf(stderr, "run_shots: could not save %s\n", qPrintable(file));
+        box->button(QMessageBox::Ok)->click();
+    });
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setFont(QFont("Arial", 9));
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: run_shots DIR SAMPLES\n");
+        return 2;
+    }
+    const QString dir = QString::fromLocal8Bit(argv[1]);
+    QTemporaryDir config;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
+    auto server = test::TestServer::startPrivate();
+    const std::string db = server->createDatabase("samples");
+
+    Form1 window;
+    window.show();
+    auto set = [&](const char *name, const std::string &text) {
+        window.findChild<QLineEdit *>(name)->setText(QString::fromStdString(text));
+    };
+    set("Text1", argv[2]);
+    set("Text2", "127.0.0.1");
+    set("Text3", std::to_string(server->port()));
+    set("Text4", server->user());
+    set("Text5", server->password() + "-wrong");
+    set("Text6", db);
+    window.findChild<QAbstractButton *>("Check1")->setChecked(false);
+    auto start = window.findChild<QPushButton *>("PushButton7");
+
+    grabNextBox(dir + "/wrong-password.png", false);
+    start->click();
+    set("Text5", server->password());
+    grabNextBox(dir + "/run-report.png", true);
+    start->click();
+    return 0;
+}
