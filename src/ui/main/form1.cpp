@@ -9,10 +9,7 @@
 #include "common/guardedsteps.h"
 #include "common/programfolder.h"
 #include "engine/connectionfactory.h"
-#if __has_include("engine/conversionrun.h")
 #include "engine/conversionrun.h"
-#define TABULON_HAVE_CONVERSION_RUN 1
-#endif
 #include "source/paradoxsource.h"
 #include "target/mysqltarget.h"
 #include "ui/common/busypointer.h"
@@ -356,12 +353,7 @@ void Form1::startConvertingClick()
     if (m_testing)
         return;
     try {
-#ifdef TABULON_HAVE_CONVERSION_RUN
         ConvertTables(*this, m_state);
-#else
-        // CALL SITE: the conversion run is not part of this build yet.
-        inform("The conversion run is not part of this build.");
-#endif
     } catch (const Aborted &) {
         // The window is closing; the run's own clean-up has happened.
         if (m_state.mysql_conn)
