@@ -1,11 +1,8 @@
 #include "common/nametext.h"
 
 namespace tabulon {
-namespace {
 
-// The length of the UTF-8 character at `i` and its code point, or 0 when
-// the bytes there are no well-formed character.
-std::size_t NextChar(std::string_view s, std::size_t i, char32_t &cp)
+std::size_t NextUtf8Char(std::string_view s, std::size_t i, char32_t &cp)
 {
     const auto c = static_cast<unsigned char>(s[i]);
     std::size_t len;
@@ -39,6 +36,8 @@ std::size_t NextChar(std::string_view s, std::size_t i, char32_t &cp)
     return len;
 }
 
+namespace {
+
 bool IsControl(char32_t cp)
 {
     return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F);
@@ -50,7 +49,7 @@ bool IsUtf8(std::string_view text)
 {
     char32_t cp;
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t len = NextChar(text, i, cp);
+        const std::size_t len = NextUtf8Char(text, i, cp);
         if (len == 0)
             return false;
         i += len;
@@ -64,7 +63,7 @@ std::string PrintableName(std::string_view text)
     out.reserve(text.size());
     char32_t cp;
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t len = NextChar(text, i, cp);
+        const std::size_t len = NextUtf8Char(text, i, cp);
         if (len == 0) {
             out += "\xEF\xBF\xBD";
             ++i;

@@ -11,6 +11,10 @@ namespace tabulon {
 
 bool IsUtf8(std::string_view text);
 
+// The length of the UTF-8 character at `i` and its code point, or 0 when
+// the bytes there are no well-formed character.
+std::size_t NextUtf8Char(std::string_view s, std::size_t i, char32_t &cp);
+
 // `text` with every byte that is not part of a UTF-8 character replaced by
 // U+FFFD and every control character (C0, DEL, C1) by "_".
 std::string PrintableName(std::string_view text);

@@ -1,6 +1,7 @@
 #include "fs/filelister.h"
 
 #include "common/error.h"
+#include "common/nametext.h"
 
 #include <QList>
 #include <QString>
@@ -146,40 +147,10 @@ bool IsFolder(const std::string &path)
 
 bool HasUnsafeChars(const std::string &name)
 {
-    const auto *s = reinterpret_cast<const unsigned char *>(name.data());
-    const std::size_t size = name.size();
-    std::size_t i = 0;
-    while (i < size) {
-        const unsigned char c = s[i];
-        char32_t cp;
-        std::size_t len;
-        if (c < 0x80) {
-            cp = c;
-            len = 1;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            cp = c & 0x1F;
-            len = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            cp = c & 0x0F;
-            len = 3;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            cp = c & 0x07;
-            len = 4;
-        } else {
-            return true;
-        }
-        if (i + len > size)
-            return true;
-        for (std::size_t k = 1; k < len; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80)
-                return true;
-            cp = (cp << 6) | (s[i + k] & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return true;
-        if (cp < 32 || cp == '?' || (cp >= 127 && cp <= 159))
+    for (std::size_t i = 0; i < name.size();) {
+        char32_t cp = 0;
+        const std::size_t len = NextUtf8Char(name, i, cp);
+        if (len == 0 || cp < 32 || cp == '?' || (cp >= 127 && cp <= 159))
             return true;
         i += len;
     }
