@@ -478,6 +478,15 @@ TEST_F(Conversion, LostConnectionEndsTheRunAfterOneReport)
     // The table after it was never started.
     EXPECT_EQ(host.captions.size(), 3u);  // one table, its clearing, "Progress Bar"
     expectDone();
+    // The report says so: the first table cut short after the rows the
+    // server took, the other not reached.
+    ASSERT_EQ(host.report.tables.size(), 2u);
+    const TableReport &cut = host.report.tables[0];
+    EXPECT_EQ(cut.outcome, TableReport::Outcome::Incomplete);
+    EXPECT_EQ(cut.rowsStored, 9);
+    EXPECT_EQ(host.report.tables[1].outcome, TableReport::Outcome::NotReached);
+    EXPECT_NE(host.report.summary().find("1 table INCOMPLETE. 1 table not reached."), std::string::npos)
+        << host.report.summary();
 }
 
 TEST_F(Conversion, LostConnectionWhileBatchingAlsoEndsAfterOneReport)

@@ -81,6 +81,12 @@ public:
             onPreview();
     }
     bool rowByRow() const override { return rowByRowValue; }
+    void showRunReport(const RunReport &r) override
+    {
+        report = r;
+        inform("Done.", {});
+    }
+    RunReport report;  // the last run's
 
 private:
     std::vector<std::string> textsOf(Box::Kind kind) const
