@@ -74,6 +74,7 @@ public:
     }
 
     bool stopped() const override { return m_lost; }
+    ColumnTypes columnTypes() const override { return m_host.columnTypes(); }
     void setProgressCaption(const std::string &caption) override { m_host.setProgressCaption(caption); }
     void setProgress(double percent) override { m_host.setProgress(percent); }
 
