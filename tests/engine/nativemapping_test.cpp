@@ -2,6 +2,7 @@
 // primary keys, and the pass that keeps a column as text when one of its
 // values would not fit the native type.
 
+#include "engine/batchexecutor.h"
 #include "engine/nativescan.h"
 #include "engine/rowstatement.h"
 #include "engine/tabledefinition.h"
@@ -86,6 +87,9 @@ TEST_F(NativeTable, EveryTypeItsOwnColumnLiteralAndKey)
     builder.build(rows, text);
     EXPECT_EQ(text, "INSERT INTO `Every` VALUES(1, 'Zoë Ångström', '1994-03-14', '10:15:00.007', "
                     "'2001-02-03 04:05:06.789', -7, 70000, 0.1, 19.9955, 0, -12.34, 'it''s', X'0001', X'61620000')");
+    // The batching path joins such rows like any others.
+    BatchExecutor::SingleRowInsert insert;
+    EXPECT_TRUE(BatchExecutor::parseSingleRowInsert(text, insert));
 }
 
 TEST_F(NativeTable, TextModeIsTheOriginalMapping)

@@ -25,6 +25,7 @@ public:
     bool option1Value = true;
     bool option2Value = false;
     bool rowByRowValue = false;
+    ColumnTypes columnTypesValue = ColumnTypes::Text;
     std::deque<bool> answers;            // answers to askYesNo, in order
     bool defaultAnswer = true;
     std::vector<Box> boxes;
@@ -81,6 +82,7 @@ public:
             onPreview();
     }
     bool rowByRow() const override { return rowByRowValue; }
+    ColumnTypes columnTypes() const override { return columnTypesValue; }
 
 private:
     std::vector<std::string> textsOf(Box::Kind kind) const
