@@ -79,6 +79,12 @@ NativeScan ScanForNativeColumns(RecordSet &rows)
             const auto where = [row] { return " (row " + std::to_string(row) + ")"; };
             switch (value->kind()) {
             case Value::Kind::Text:
+                // MySQL compares "a" and "a " as one value: such a key
+                // could refuse a row as a duplicate.
+                if (field.key && scan.noKey.empty() && !value->str().empty() && value->str().back() == ' ')
+                    scan.noKey = "no primary key: a value of key field \"" + field.name +
+                                 "\" ends in a blank, which MySQL does not tell apart (row " +
+                                 std::to_string(row) + ")";
                 if (field.sourceType == 'A' && field.definedSize > 0 &&
                     characters(value->str()) > size_t(field.definedSize))
                     why = "a value of " + std::to_string(characters(value->str())) +

@@ -187,6 +187,10 @@ TEST(NativeKey, BlankKeyValueMeansNoPrimaryKey)
               std::string::npos)
         << def.createText;
 
+    MemoryRecordSet padded(fields, {{Value::text("a"), Value::integer(1)}, {Value::text("a "), Value::integer(2)}});
+    scan = ScanForNativeColumns(padded);
+    EXPECT_NE(scan.noKey.find("ends in a blank"), std::string::npos) << scan.noKey;
+
     std::vector<Field> counter = {{"N", AdoType::adInteger, 0, 0, 4, '+', true}};
     MemoryRecordSet zero(counter, {{Value::integer(0)}, {Value::integer(5)}});
     scan = ScanForNativeColumns(zero);
