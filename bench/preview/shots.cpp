@@ -2,6 +2,8 @@
 // the pictures in docs/. Usage: preview_shots DIR [SAMPLES]
 #include "common/programfolder.h"
 #include "engine/connectionfactory.h"
+#include "engine/datatypemodel.h"
+#include "engine/nativescan.h"
 #include "engine/rowstatement.h"
 #include "engine/runstate.h"
 #include "source/paradoxsource.h"
@@ -83,5 +85,18 @@ int main(int argc, char **argv)
 
     Form5 view(state.datatypeList, nullptr);
     grab(&view, dir + "/datatype-view.png");
+
+    // The same view after a run with native column types.
+    DatatypeModel native;
+    {
+        auto source = OpenConnection(ParadoxConnectionString(samples));
+        for (const char *table : {"ORDERS", "CUSTOMERS"}) {
+            const std::string select = std::string("SELECT * FROM `") + table + "`";
+            const NativeScan scan = ScanForNativeColumns(*source->openRecordSet(select));
+            BuildTableDefinition(table, source->openRecordSet(select)->fields(), &native, &scan);
+        }
+    }
+    Form5 nativeView(native, nullptr);
+    grab(&nativeView, dir + "/datatype-view-native.png");
     return 0;
 }

@@ -22,7 +22,7 @@ namespace tabulon {
 namespace {
 
 const char kUsage[] =
-    "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N] FOLDER\n"
+    "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N] [--types text|native] FOLDER\n"
     "\n"
     "Writes to standard output the SQL that converts the Paradox tables (*.db)\n"
     "of FOLDER and its sub-folders into MySQL tables: for each table a CREATE\n"
@@ -40,6 +40,11 @@ const char kUsage[] =
     "  --table NAME    convert only this table (repeatable; case is ignored)\n"
     "  --batch N       up to N rows per INSERT statement (default 1); a statement\n"
     "                  is also kept under 1 MiB, below the client's packet limit\n"
+    "  --types native  MySQL's own column types (DATE, TIME(3), DECIMAL, VARCHAR,\n"
+    "                  BOOLEAN ...) and primary keys for keyed tables; a column\n"
+    "                  with values such a type cannot hold stays text\n"
+    "  --types text    the original mapping: dates, times, money, logicals and\n"
+    "                  Alpha fields as TEXT, no keys (the default)\n"
     "  --help          show this text\n"
     "\n"
     "Errors name the table and the reason and go to standard error; the other\n"
@@ -126,6 +131,8 @@ public:
     }
     int64_t rowsWritten() const { return m_rowsWritten; }
     bool tableFailed() const { return m_failed; }
+    ColumnTypes columnTypes() const override { return types; }
+    ColumnTypes types = ColumnTypes::Text;
 
     bool step(int, StepBody body) override
     {
@@ -206,6 +213,7 @@ struct Options {
     bool drop = false;
     std::vector<std::string> tables;
     std::size_t batch = 1;
+    ColumnTypes types = ColumnTypes::Text;
     std::string folder;
 };
 
@@ -226,6 +234,16 @@ int Run(int argc, char **argv)
             return 0;
         } else if (arg == "--drop") {
             options.drop = true;
+        } else if (arg == "--types") {
+            if (i + 1 >= argc)
+                return Usage("--types needs a value: text or native");
+            const std::string value = argv[++i];
+            if (value == "text")
+                options.types = ColumnTypes::Text;
+            else if (value == "native")
+                options.types = ColumnTypes::Native;
+            else
+                return Usage(("--types takes text or native, not \"" + value + "\"").c_str());
         } else if (arg == "--table" || arg == "--batch") {
             if (i + 1 >= argc)
                 return Usage((arg + " needs a value").c_str());
@@ -305,6 +323,7 @@ int Run(int argc, char **argv)
     ExportWork work(out, options.folder, options.batch);
     RunReport report;
     report.previewMode = true;
+    work.types = options.types;
     for (std::size_t i = tables.size(); i-- > 0;) {
         const std::string &t = tables[i].name;
         if (!wanted(t))

@@ -20,6 +20,8 @@ struct Field {
     int precision = 0;     // 0: unknown
     int scale = 0;
     int definedSize = 0;   // bytes in the source record, where known
+    char sourceType = 0;   // the source's own type letter ('A', 'D', '$' ...); 0: not known
+    bool key = false;      // one of the fields of the table's primary key
 };
 
 } // namespace tabulon

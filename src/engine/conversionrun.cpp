@@ -77,6 +77,7 @@ public:
     }
 
     bool stopped() const override { return m_lost; }
+    ColumnTypes columnTypes() const override { return m_host.columnTypes(); }
     void setProgressCaption(const std::string &caption) override { m_host.setProgressCaption(caption); }
     void setProgress(double percent) override { m_host.setProgress(percent); }
 
@@ -282,7 +283,13 @@ void ConvertTables(RunHost &host, RunState &state)
                 proc.step(142, [&] { RemoveListEntry(state.List1, LowerCase(t)); });
             }
             if (!work.stopped()) {
+                const std::size_t firstLine = state.datatypeList.lines().size();
                 const ReadAccount read = ConvertTable(work, source.get(), t, &state.datatypeList, kTableFirstStep);
+                // Why a column or key is not what the mapping makes of it.
+                const auto &lines = state.datatypeList.lines();
+                for (std::size_t k = firstLine; k < lines.size(); ++k)
+                    if (!lines[k].note.empty())
+                        tableReport.notes.push_back(lines[k].field + ": " + lines[k].note);
                 tableReport.expectedRows = read.expectedRows;
                 tableReport.rowsRead = read.rowsRead;
                 tableReport.valuesNulled = read.nullValues;

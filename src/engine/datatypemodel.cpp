@@ -46,16 +46,20 @@ QVariant DatatypeModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
         return {};
+    const DatatypeLine &line = m_lines[static_cast<size_t>(index.row())];
     if (role == Qt::ToolTipRole)
-        return QString::fromLatin1(kListToolTip);
+        return line.note.empty() ? QString::fromLatin1(kListToolTip) : QString::fromStdString(line.note);
     if (role != Qt::DisplayRole)
         return {};
-    const DatatypeLine &line = m_lines[static_cast<size_t>(index.row())];
     switch (index.column()) {
     case 0: return QString::fromStdString(line.table);
     case 1: return QString::fromStdString(line.field);
     case 2: return QString::fromStdString(line.keyword);
-    default: return QString::fromStdString(line.mysqlType);
+    default:
+        // Why the type is not the one the mapping gives stands beside it.
+        if (!line.note.empty())
+            return QString::fromStdString(line.mysqlType + " \u2014 " + line.note);
+        return QString::fromStdString(line.mysqlType);
     }
 }
 

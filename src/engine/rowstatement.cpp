@@ -2,6 +2,7 @@
 
 #include "common/eventpump.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tabulon {
@@ -156,7 +157,59 @@ std::vector<bool> numericFrom(const TableDefinition &def)
     return numeric;
 }
 
+void append3(std::string &out, int v)
+{
+    out.push_back(static_cast<char>('0' + v / 100 % 10));
+    append2(out, v);
+}
+
+void appendClock(std::string &out, int32_t msOfDay)
+{
+    const int s = msOfDay / 1000;
+    append2(out, s / 3600);
+    out.push_back(':');
+    append2(out, s / 60 % 60);
+    out.push_back(':');
+    append2(out, s % 60);
+    out.push_back('.');
+    append3(out, msOfDay % 1000);
+}
+
 } // namespace
+
+bool NativeDateFits(DateTime dt, NativeLiteral form)
+{
+    if (form == NativeLiteral::Time)
+        return dt.days == 0 && dt.msOfDay >= 0 && dt.msOfDay < 86'400'000;
+    if (dt.msOfDay < 0 || dt.msOfDay >= 86'400'000 || (form == NativeLiteral::Date && dt.msOfDay != 0))
+        return false;
+    int y, m, d;
+    dt.toCivil(y, m, d);
+    return y >= 1000 && y <= 9999;
+}
+
+bool AppendNativeDateLiteral(std::string &out, DateTime dt, NativeLiteral form)
+{
+    if (!NativeDateFits(dt, form))
+        return false;
+    out.push_back('\'');
+    if (form != NativeLiteral::Time) {
+        int y, m, d;
+        dt.toCivil(y, m, d);
+        append2(out, y / 100);
+        append2(out, y % 100);
+        out.push_back('-');
+        append2(out, m);
+        out.push_back('-');
+        append2(out, d);
+        if (form == NativeLiteral::DateTime)
+            out.push_back(' ');
+    }
+    if (form != NativeLiteral::Date)
+        appendClock(out, dt.msOfDay);
+    out += "', ";
+    return true;
+}
 
 void AppendLiteral(std::string &out, const Value &value, bool numericColumn, bool tableHasNumeric,
                    bool binaryColumn)
@@ -222,9 +275,24 @@ void AppendLiteral(std::string &out, const Value &value, bool numericColumn, boo
 }
 
 RowStatement::RowStatement(const std::string &table, const TableDefinition &definition)
-    : m_numeric(numericFrom(definition)), m_binary(definition.binary),
-      m_anyNumeric(!definition.NumericColumns.empty())
+    : m_anyNumeric(!definition.NumericColumns.empty())
 {
+    const std::vector<bool> numeric = numericFrom(definition);
+    const size_t count = std::max({numeric.size(), definition.binary.size(), definition.temporal.size()});
+    m_style.resize(count, Style::Text);
+    for (size_t k = 0; k < count; ++k) {
+        const NativeLiteral temporal = k < definition.temporal.size() ? definition.temporal[k] : NativeLiteral::None;
+        if (temporal == NativeLiteral::Date)
+            m_style[k] = Style::Date;
+        else if (temporal == NativeLiteral::Time)
+            m_style[k] = Style::Time;
+        else if (temporal == NativeLiteral::DateTime)
+            m_style[k] = Style::DateTime;
+        else if (k < numeric.size() && numeric[k])
+            m_style[k] = Style::Numeric;
+        else if (k < definition.binary.size() && definition.binary[k])
+            m_style[k] = Style::Binary;
+    }
     m_prefix = "INSERT INTO ";
     AppendQuotedName(m_prefix, table);
     m_prefix += " VALUES(";
@@ -236,9 +304,24 @@ void RowStatement::build(RecordSet &rows, std::string &out)
     const size_t count = rows.fields().size();
     for (size_t k = 0; k < count; ++k) {
         EventPump::yield();
-        const bool numeric = k < m_numeric.size() && m_numeric[k];
-        const bool binary = k < m_binary.size() && m_binary[k];
-        AppendLiteral(out, rows.value(static_cast<int>(k)), numeric, m_anyNumeric, binary);
+        const Style style = k < m_style.size() ? m_style[k] : Style::Text;
+        const Value &value = rows.value(static_cast<int>(k));
+        switch (style) {
+        case Style::Date:
+        case Style::Time:
+        case Style::DateTime:
+            if (value.kind() == Value::Kind::DateTime &&
+                AppendNativeDateLiteral(out, value.dateTime(),
+                                        style == Style::Date ? NativeLiteral::Date
+                                        : style == Style::Time ? NativeLiteral::Time
+                                                               : NativeLiteral::DateTime))
+                break;
+            AppendLiteral(out, value, false, m_anyNumeric, false);
+            break;
+        default:
+            AppendLiteral(out, value, style == Style::Numeric, m_anyNumeric, style == Style::Binary);
+            break;
+        }
     }
     if (out.size() > m_prefix.size())
         out.resize(out.size() - 2);

@@ -21,9 +21,9 @@ public:
     const std::string &prefix() const { return m_prefix; }
 
 private:
+    enum class Style : uint8_t { Text, Numeric, Binary, Date, Time, DateTime };
     std::string m_prefix;
-    std::vector<bool> m_numeric;
-    std::vector<bool> m_binary;
+    std::vector<Style> m_style;
     bool m_anyNumeric;
 };
 
@@ -33,5 +33,12 @@ private:
 // themselves; anywhere else they are their hexadecimal text in quotes.
 void AppendLiteral(std::string &out, const Value &value, bool numericColumn, bool tableHasNumeric,
                    bool binaryColumn = false);
+
+// Whether a date or time fits the native column that `form` writes: years
+// 1000 to 9999, a time within one day, a date without a time of day.
+bool NativeDateFits(DateTime dt, NativeLiteral form);
+// Appends 'YYYY-MM-DD', 'hh:mm:ss.fff' or 'YYYY-MM-DD hh:mm:ss.fff' and
+// true; false, with nothing appended, when the value does not fit.
+bool AppendNativeDateLiteral(std::string &out, DateTime dt, NativeLiteral form);
 
 } // namespace tabulon

@@ -2,6 +2,7 @@
 
 #include "common/mainhost.h"
 #include "engine/runreport.h"
+#include "engine/tabledefinition.h"
 
 #include <string>
 
@@ -22,6 +23,8 @@ public:
     virtual void tableListsChanged() {}
     // Setting "RowByRow" = "1": one statement per row, no batches.
     virtual bool rowByRow() const { return false; }
+    // Setting "ColumnTypes": the mapping the tables are created with.
+    virtual ColumnTypes columnTypes() const { return ColumnTypes::Text; }
     // The end of a run: "Done." with what became of every table.
     virtual void showRunReport(const RunReport &) { inform("Done."); }
     // The Application Error report of a refused row. With offerQuiet it

@@ -1,6 +1,7 @@
 #include "engine/tableconversion.h"
 
 #include "common/eventpump.h"
+#include "engine/nativescan.h"
 #include "engine/rowstatement.h"
 
 #include <algorithm>
@@ -67,7 +68,13 @@ ReadAccount ConvertTable(TableWork &work, Connection *source, const std::string 
         return {};
 
     TableDefinition definition;
-    if (work.step(s + 4, [&] { definition = BuildTableDefinition(table, rows->fields(), datatypes); })) {
+    if (work.step(s + 4, [&] {
+            // Native columns are chosen after a pass of their own over the values.
+            std::optional<NativeScan> native;
+            if (work.columnTypes() == ColumnTypes::Native)
+                native = ScanForNativeColumns(*source->openRecordSet("SELECT * FROM " + QuoteName(table)));
+            definition = BuildTableDefinition(table, rows->fields(), datatypes, native ? &*native : nullptr);
+        })) {
         work.step(s + 6, [&] { work.statement(definition.createText, s + 6, 0, 0); });
         bool rowsEnded = true;
         if (!work.stopped() && work.decide(s + 8, [&] { return !rows->eof() && !rows->bof(); })) {

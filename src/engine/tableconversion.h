@@ -55,6 +55,8 @@ public:
     // True once no further statement can succeed (the target connection is
     // gone): the table ends early.
     virtual bool stopped() const { return false; }
+    // The column mapping the tables are created with.
+    virtual ColumnTypes columnTypes() const { return ColumnTypes::Text; }
 
     virtual void setProgressCaption(const std::string &) {}
     virtual void setProgress(double) {}

@@ -2,6 +2,7 @@
 
 #include "data/field.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@ struct DatatypeLine {
     std::string field;
     std::string keyword;   // the keyword that chose the mapping, or "OTHER TYPES"
     std::string mysqlType; // the type written into the create text
+    std::string note = {}; // why a column or key is not what the mapping would make it
 };
 
 class DatatypeSink {
@@ -21,11 +23,28 @@ public:
     virtual void addDatatypeLine(DatatypeLine line) = 0;
 };
 
+// Which mapping a run writes: the original one (every date, time, money
+// and logical value as text, no keys) or MySQL's own column types.
+enum class ColumnTypes { Text, Native };
+
+// How a native date or time column takes its values.
+enum class NativeLiteral : uint8_t { None, Date, Time, DateTime };
+
+// What a pass over a table's values found before its native columns are
+// chosen: values a native column could not hold, and whether the key can
+// become a primary key.
+struct NativeScan {
+    std::vector<std::string> fallback;  // per field: why it keeps the text form; empty: native
+    std::string noKey;                  // why a keyed table gets no primary key
+    bool keyCanContinue = true;         // every key value > 0: an autoincrement key may continue
+};
+
 struct TableDefinition {
     std::string createText;
     std::string NumericColumns;  // "0, 3, " for numeric fields at 0 and 3
     std::vector<bool> numeric;   // per field, the same facts for fast lookup
     std::vector<bool> binary;    // per field: a LONGBLOB column, whose bytes go as X'...'
+    std::vector<NativeLiteral> temporal;  // per field in native mode; empty in text mode
 };
 
 // `name` in backticks, a backtick inside doubled.
@@ -43,8 +62,14 @@ struct ColumnType {
 };
 ColumnType MapColumnType(const Field &field);
 
-// Yields to the event queue once per field.
+// The field type in words ("Date", "Money"); nullptr for an unknown letter.
+const char *SourceTypeWords(char sourceType);
+
+// Yields to the event queue once per field. With `native`, the fields get
+// MySQL's own column types and a keyed table its primary key; a field the
+// scan found values in that its native type cannot hold keeps the text
+// form (without, the original mapping).
 TableDefinition BuildTableDefinition(const std::string &table, const std::vector<Field> &fields,
-                                     DatatypeSink *sink);
+                                     DatatypeSink *sink, const NativeScan *native = nullptr);
 
 } // namespace tabulon

@@ -928,6 +928,26 @@ TEST_F(Conversion, ExportEqualsThePerFilePreview)
     const auto [missing, missingStatus] = Capture(std::string(TABULON_SQL_PATH) + " --table NOPE '" + folder + "' 2>&1");
     EXPECT_NE(missingStatus, 0);
     EXPECT_NE(missing.find("NOPE"), std::string::npos);
+
+    // Native column types: the same statements as the window's run with
+    // the switch on.
+    host.columnTypesValue = ColumnTypes::Native;
+    ConvertTables(host, state);
+    std::string native;
+    for (int i = 0; i < state.scriptList.lineCount(); ++i) {
+        const std::string &line = state.scriptList.line(i);
+        native += line + (line.back() == ';' ? "\n" : ";\n");
+    }
+    EXPECT_NE(native.find("CREATE TABLE `E2`(`Note` LONGTEXT,`When` DATETIME(3)) DEFAULT CHARSET=utf8mb4;"),
+              std::string::npos)
+        << native;
+    EXPECT_NE(native.find("'2020-02-29 13:00:01.000'"), std::string::npos);
+    const auto [nativeOut, nativeStatus] = capture("--types native '" + folder + "'");
+    EXPECT_EQ(nativeStatus, 0);
+    EXPECT_EQ(nativeOut, clientCommand + native);
+    const auto [wrong, wrongStatus] = Capture(std::string(TABULON_SQL_PATH) + " --types numeric '" + folder + "' 2>&1");
+    EXPECT_TRUE(WIFEXITED(wrongStatus) && WEXITSTATUS(wrongStatus) == 2) << wrongStatus;
+    EXPECT_NE(wrong.find("--types takes text or native"), std::string::npos) << wrong;
 }
 
 // The fixture's two AREACODE.DB (areas/ and db/), linked in place: two

@@ -25,6 +25,7 @@ public:
     bool option1Value = true;
     bool option2Value = false;
     bool rowByRowValue = false;
+    ColumnTypes columnTypesValue = ColumnTypes::Text;
     std::deque<bool> answers;            // answers to askYesNo, in order
     bool defaultAnswer = true;
     std::vector<Box> boxes;
@@ -87,6 +88,7 @@ public:
         inform("Done.", {});
     }
     RunReport report;  // the last run's
+    ColumnTypes columnTypes() const override { return columnTypesValue; }
 
 private:
     std::vector<std::string> textsOf(Box::Kind kind) const

@@ -113,6 +113,23 @@ TEST_F(MainWindowTest, StoredSwitchesAreRestored)
     EXPECT_TRUE(boxes.empty());
 }
 
+// "Native MySQL column types": off by default, stored the moment it
+// changes, restored at the next start, and what the run is told.
+TEST_F(MainWindowTest, NativeColumnTypesSwitchIsStoredAndRestored)
+{
+    open();
+    EXPECT_FALSE(child<QCheckBox>("CheckNative")->isChecked());
+    EXPECT_EQ(window().columnTypes(), ColumnTypes::Text);
+    click("CheckNative");
+    EXPECT_EQ(stored("ColumnTypes"), "Native");
+    EXPECT_EQ(window().columnTypes(), ColumnTypes::Native);
+    reopen();
+    EXPECT_TRUE(child<QCheckBox>("CheckNative")->isChecked());
+    click("CheckNative");
+    EXPECT_EQ(stored("ColumnTypes"), "Text");
+    EXPECT_TRUE(boxes.empty());
+}
+
 TEST_F(MainWindowTest, ClickingTheSelectedOptionStoresBothKeys)
 {
     open();

@@ -66,6 +66,30 @@ const char *typeName(uint8_t type)
     }
 }
 
+char typeLetter(uint8_t type)
+{
+    switch (type) {
+    case Alpha: return 'A';
+    case Date: return 'D';
+    case Short: return 'S';
+    case Long: return 'I';
+    case Money: return '$';
+    case Number: return 'N';
+    case Logical: return 'L';
+    case Memo: return 'M';
+    case Blob: return 'B';
+    case FormattedMemo: return 'F';
+    case Ole: return 'O';
+    case Graphic: return 'G';
+    case Time: return 'T';
+    case Timestamp: return '@';
+    case AutoIncrement: return '+';
+    case Bcd: return '#';
+    case Bytes: return 'Y';
+    default: return 0;
+    }
+}
+
 int adoType(uint8_t type)
 {
     using namespace AdoType;
@@ -157,6 +181,9 @@ void ParadoxTable::readHeader()
     m_recordCount = le32(fixed + 6);
     m_firstBlock = le16(fixed + 0x0E);
     const int fieldCount = int16_t(le16(fixed + 0x21));
+    // A count past the fields cannot be a key; such a table is read unkeyed.
+    const int keyFields = m_keyed ? int16_t(le16(fixed + 0x23)) : 0;
+    m_keyFields = keyFields >= 0 && keyFields <= fieldCount ? keyFields : 0;
 
     if (m_recordSize <= 0 || m_recordSize > m_blockSize - 6)
         damaged("its record size " + std::to_string(m_recordSize) + " does not fit its " +
@@ -236,6 +263,8 @@ std::vector<Field> ParadoxTable::adoFields() const
         a.name = f.name;
         a.type = adoType(f.type);
         a.definedSize = f.size;
+        a.sourceType = typeLetter(f.type);
+        a.key = out.size() < size_t(m_keyFields);
         if (f.type == Bcd) {
             a.precision = 32;
             a.scale = f.decimals;

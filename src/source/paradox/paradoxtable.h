@@ -47,6 +47,8 @@ public:
     int version() const { return m_version; }
     int codePage() const;
     bool isKeyed() const { return m_keyed; }
+    // The first keyFieldCount() fields form the key of a keyed table.
+    int keyFieldCount() const { return m_keyFields; }
     bool isEncrypted() const { return m_key != 0; }
     int blockSize() const { return m_blockSize; }
     int recordSize() const { return m_recordSize; }
@@ -78,6 +80,7 @@ private:
     ReadOnlyFile m_file;
     int m_version = 0;
     bool m_keyed = false;
+    int m_keyFields = 0;
     uint32_t m_key = 0;
     int m_recordSize = 0;
     int m_headerSize = 0;

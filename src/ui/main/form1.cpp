@@ -24,6 +24,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QSaveFile>
+#include <QSignalBlocker>
 #include <QTimer>
 
 #include <algorithm>
@@ -103,6 +104,7 @@ Form1::Form1(QWidget *parent)
     connect(m_ui->PushButton6, &QPushButton::clicked, this, [this] { command([this] { mySqlTestClick(); }); });
     connect(m_ui->PushButton7, &QPushButton::clicked, this, [this] { command([this] { startConvertingClick(); }); });
     connect(m_ui->Check1, &QCheckBox::stateChanged, this, [this] { check1Click(); });
+    connect(m_ui->CheckNative, &QCheckBox::toggled, this, [this] { nativeClick(); });
     // Clicked, not toggled: a click on the option already selected stores too.
     for (QRadioButton *option : {m_ui->Option1, m_ui->Option2})
         connect(option, &QRadioButton::clicked, this, [this] { optionClick(); });
@@ -173,7 +175,11 @@ void Form1::formLoad()
         m_ui->Check1->setChecked(value == 1);
     });
     proc.step(132, [&] { m_ui->Option1->setChecked(m_settings.boolean(settings::Option1)); });
-    proc.step(134, [&] { m_ui->Option2->setChecked(m_settings.boolean(settings::Option2)); });
+    proc.step(134, [&] {
+        m_ui->Option2->setChecked(m_settings.boolean(settings::Option2));
+        const QSignalBlocker quiet(m_ui->CheckNative);
+        m_ui->CheckNative->setChecked(m_settings.text(settings::ColumnTypes) == "Native");
+    });
     for (int n = 1; n <= 6; ++n)
         proc.step(134 + 2 * n, [&] { setFieldText(n, m_settings.text(settings::FieldSetting(n))); });
     proc.step(148, [&] { check1Click(); });
@@ -249,6 +255,16 @@ void Form1::optionClick()
         m_settings.setBoolean(settings::Option1, m_ui->Option1->isChecked());
         m_settings.setBoolean(settings::Option2, m_ui->Option2->isChecked());
     } catch (const std::exception &) {
+    }
+}
+
+void Form1::nativeClick()
+{
+    try {
+        m_settings.setText(settings::ColumnTypes, m_ui->CheckNative->isChecked() ? "Native" : "Text");
+    } catch (const std::exception &e) {
+        inform(std::string(e.what()) + "\r\nThe choice of column types will not be remembered the next time "
+                                       "Tabulon starts.");
     }
 }
 
@@ -448,6 +464,11 @@ bool Form1::reportRefusedRow(const std::string &text, bool offerQuiet)
     }
     m_boxes.show(request);
     return ticked;
+}
+
+ColumnTypes Form1::columnTypes() const
+{
+    return m_ui->CheckNative->isChecked() ? ColumnTypes::Native : ColumnTypes::Text;
 }
 
 bool Form1::rowByRow() const

@@ -56,6 +56,7 @@ public:
     void showPreview() override;
     void tableListsChanged() override;
     bool rowByRow() const override;
+    ColumnTypes columnTypes() const override;
     void showRunReport(const RunReport &report) override;
     bool reportRefusedRow(const std::string &text, bool offerQuiet) override;
 
@@ -77,6 +78,7 @@ private:
     void startConvertingClick();   // PushButton7
     void check1Click();
     void optionClick();
+    void nativeClick();
     void fieldChanged(int n);
 
     QLineEdit *field(int n) const;
