@@ -139,7 +139,7 @@ void BatchExecutor::execute(const std::string &statement, uint64_t tag)
     }
     readPacketLimit();
     const std::string_view tuple = std::string_view(statement).substr(insert.tupleStart);
-    if (!m_tags.empty() && (m_tags.size() >= kMaxRows || m_batch.size() + 1 + tuple.size() > m_limit)) {
+    if (!m_tags.empty() && (m_tags.size() >= m_rowLimit || m_batch.size() + 1 + tuple.size() > m_limit)) {
         flush();
         if (m_stopped)
             return;
@@ -176,43 +176,78 @@ void BatchExecutor::sendBatch()
     m_batch.clear();
     m_tuples.clear();
     m_tags.clear();
-    const size_t prefixLength = m_prefixLength;
+    m_sendingPrefix = m_prefixLength;
 
-    if (m_sendingTags.size() == 1) {
+    const size_t rows = m_sendingTags.size();
+    if (rows == 1) {
         // One row: the batch text is that row's statement.
         sendAlone(m_sending, m_sendingTags.front());
         return;
     }
-    try {
-        m_connection.execute(m_sending);
-        for (const uint64_t tag : m_sendingTags)
-            accepted(tag);
-        return;
-    } catch (const DbError &error) {
-        if (error.connectionLost()) {
-            fail(m_sendingTags.front(), error);
-            return;
-        }
-    }
-    // The table is transactional, so the refused batch stored nothing: each
-    // row again on its own gives exactly the rows and failures of row by row.
-    for (size_t i = 0; i < m_sendingTags.size() && !m_stopped; ++i) {
-        const auto [offset, length] = m_sendingTuples[i];
-        m_single.assign(m_sending, 0, prefixLength);
-        m_single.append(m_sending, offset, length);
-        sendAlone(m_single, m_sendingTags[i]);
-    }
+    bool refused = false;
+    sendRange(0, rows, true, refused);
+    // After a refusal the next batches start small, so that rows refused
+    // close together cost few statements; each accepted batch doubles the
+    // size again.
+    if (refused)
+        m_rowLimit = std::max(kMinRowsAfterRefusal, m_rowLimit / 4);
+    else
+        m_rowLimit = std::min(kMaxRows, m_rowLimit * 2);
 }
 
-void BatchExecutor::sendAlone(const std::string &statement, uint64_t tag)
+void BatchExecutor::sendRange(size_t first, size_t end, bool whole, bool &refused)
+{
+    if (m_stopped)
+        return;
+    if (end - first == 1) {
+        const auto [offset, length] = m_sendingTuples[first];
+        m_single.assign(m_sending, 0, m_sendingPrefix);
+        m_single.append(m_sending, offset, length);
+        if (!sendAlone(m_single, m_sendingTags[first]))
+            refused = true;
+        return;
+    }
+    try {
+        if (whole) {
+            m_connection.execute(m_sending);
+        } else {
+            const size_t from = m_sendingTuples[first].first;
+            const size_t to = m_sendingTuples[end - 1].first + m_sendingTuples[end - 1].second;
+            m_single.assign(m_sending, 0, m_sendingPrefix);
+            m_single.append(m_sending, from, to - from);
+            m_connection.execute(m_single);
+        }
+    } catch (const DbError &error) {
+        if (error.connectionLost()) {
+            fail(m_sendingTags[first], error);
+            return;
+        }
+        // The table is transactional, so the refused statement stored
+        // nothing. Its halves again, in order, down to the single rows the
+        // server refuses: the rows stored and the failures seen are those
+        // of row by row, at about two statements per halving.
+        refused = true;
+        const size_t middle = first + (end - first) / 2;
+        sendRange(first, middle, false, refused);
+        sendRange(middle, end, false, refused);
+        return;
+    }
+    // Every row of an accepted statement is stored, also after a handler
+    // said stop on one of them.
+    for (size_t i = first; i < end; ++i)
+        accepted(m_sendingTags[i]);
+}
+
+bool BatchExecutor::sendAlone(const std::string &statement, uint64_t tag)
 {
     try {
         m_connection.execute(statement);
     } catch (const DbError &error) {
         fail(tag, error);
-        return;
+        return false;
     }
     accepted(tag);
+    return true;
 }
 
 void BatchExecutor::fail(uint64_t tag, const DbError &error)

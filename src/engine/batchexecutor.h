@@ -15,8 +15,11 @@ namespace tabulon {
 
 // Sends statements in their original order. Consecutive single-row inserts
 // into the same transactional table ("INSERT INTO `t` VALUES(...)") go to the
-// server as one multi-row INSERT; a refused batch is re-sent row by row, so
-// the rows stored and the failures seen are those of row-by-row execution.
+// server as one multi-row INSERT. A refused batch is sent again in halves,
+// in order, narrowing only the halves the server refuses down to the single
+// rows it refuses: the rows stored, the failures and the accepted statements
+// seen are those of row-by-row execution, and one refused row in n costs
+// about 2·log2(n) statements more.
 // A batch stays below the connection's max_allowed_packet; a row over it
 // alone is refused by the connection (StatementTooLarge) and reported like
 // any refused row.
@@ -55,11 +58,13 @@ public:
     static bool parseSingleRowInsert(std::string_view statement, SingleRowInsert &out);
 
     static constexpr size_t kMaxRows = 1000;
+    static constexpr size_t kMinRowsAfterRefusal = 16;
     static constexpr size_t kMaxBytes = 1 << 20;
 
 private:
-    void sendAlone(const std::string &statement, uint64_t tag);
+    bool sendAlone(const std::string &statement, uint64_t tag);
     void sendBatch();
+    void sendRange(size_t first, size_t end, bool whole, bool &refused);
     void fail(uint64_t tag, const DbError &error);
     void accepted(uint64_t tag);
     void stop();
@@ -73,6 +78,7 @@ private:
     AcceptHandler m_onAccept;
     bool m_stopped = false;
 
+    size_t m_rowLimit = kMaxRows;
     bool m_limitKnown = false;
     size_t m_limit = kMaxBytes;
 
@@ -95,6 +101,7 @@ private:
     std::string m_sending;
     std::vector<std::pair<size_t, size_t>> m_sendingTuples;
     std::vector<uint64_t> m_sendingTags;
+    size_t m_sendingPrefix = 0;
     std::string m_single;
 };
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <map>
 #include <set>
@@ -103,7 +104,7 @@ TEST_F(BatchTest, MergesConsecutiveRowsAndKeepsOrder)
     EXPECT_EQ(conn.queries.size(), 3u);  // a, b, b again after UPDATE
 }
 
-TEST_F(BatchTest, RefusedBatchIsResentRowByRowWithTags)
+TEST_F(BatchTest, RefusedBatchIsHalvedDownToTheRefusedRows)
 {
     conn.refuse = [](const std::string &s) {
         return s.find("),(") != std::string::npos || s.find("VALUES(2)") != std::string::npos ||
@@ -114,10 +115,68 @@ TEST_F(BatchTest, RefusedBatchIsResentRowByRowWithTags)
         ex.execute(ins("a", std::to_string(i)), 100 + i);
     ex.flush();
     EXPECT_EQ(conn.executed, (std::vector<std::string>{"INSERT INTO `a` VALUES(1),(2),(3),(4),(5)",
-                                                       ins("a", "1"), ins("a", "2"), ins("a", "3"),
+                                                       "INSERT INTO `a` VALUES(1),(2)", ins("a", "1"),
+                                                       ins("a", "2"), "INSERT INTO `a` VALUES(3),(4),(5)",
+                                                       ins("a", "3"), "INSERT INTO `a` VALUES(4),(5)",
                                                        ins("a", "4"), ins("a", "5")}));
     EXPECT_EQ(failures, (std::vector<Failure>{{102, "Duplicate entry"}, {104, "Duplicate entry"}}));
     EXPECT_FALSE(ex.stopped());
+}
+
+// A refused row first, in the middle and last of one large batch: only the
+// halves holding one are sent again, and the rows, reports and accepted
+// tags are those of row by row, in order.
+TEST_F(BatchTest, RefusedRowsAnywhereInALargeBatchCostAFewStatementsEach)
+{
+    const size_t n = BatchExecutor::kMaxRows;
+    const std::set<std::string> bad = {"(0)", "(" + std::to_string(n / 2) + ")", "(" + std::to_string(n - 1) + ")"};
+    std::set<std::string> stored;
+    conn.refuse = [&](const std::string &s) {
+        const size_t values = s.find(" VALUES") + 7;
+        std::vector<std::string> tuples;
+        for (size_t i = values; i < s.size();) {
+            const size_t close = s.find(')', i);
+            tuples.push_back(s.substr(i, close + 1 - i));
+            i = close + 2;
+        }
+        for (const std::string &t : tuples)
+            if (bad.count(t))
+                return true;
+        for (const std::string &t : tuples)
+            EXPECT_TRUE(stored.insert(t).second) << t;  // never stored twice
+        return false;
+    };
+    std::vector<uint64_t> accepted;
+    auto ex = make();
+    ex.setAcceptHandler([&](uint64_t tag) {
+        accepted.push_back(tag);
+        return true;
+    });
+    for (size_t i = 0; i < n; ++i)
+        ex.execute(ins("a", std::to_string(i)), i);
+    ex.flush();
+    EXPECT_EQ(failures, (std::vector<Failure>{{0, "Duplicate entry"}, {n / 2, "Duplicate entry"},
+                                              {n - 1, "Duplicate entry"}}));
+    std::vector<uint64_t> expected;
+    for (size_t i = 0; i < n; ++i)
+        if (i != 0 && i != n / 2 && i != n - 1)
+            expected.push_back(i);
+    EXPECT_EQ(accepted, expected);
+    EXPECT_EQ(stored.size(), n - 3);
+    // About two statements per halving for each refused row, not one per row.
+    const double perRow = 2 * std::ceil(std::log2(double(n)));
+    EXPECT_LE(conn.executed.size(), size_t(1 + 3 * perRow));
+
+    // The next batch starts smaller and grows back while it is accepted.
+    conn.executed.clear();
+    for (size_t i = 0; i < 4 * n; ++i)
+        ex.execute(ins("a", std::to_string(n + i)), n + i);
+    ex.flush();
+    ASSERT_GT(conn.executed.size(), 2u);
+    const auto tuplesIn = [](const std::string &s) { return std::count(s.begin(), s.end(), '('); };
+    EXPECT_LT(tuplesIn(conn.executed[0]), tuplesIn(conn.executed[1]));
+    EXPECT_EQ(tuplesIn(conn.executed[conn.executed.size() - 2]), long(n));
+    EXPECT_EQ(accepted.size(), 5 * n - 3);
 }
 
 TEST_F(BatchTest, HandlerSaysStop)
@@ -131,7 +190,8 @@ TEST_F(BatchTest, HandlerSaysStop)
     ex.execute("DROP TABLE `a`", 9);  // sends the batch, which stops at row 2
     ex.execute(ins("a", "5"), 10);
     ex.flush();
-    EXPECT_EQ(conn.executed, (std::vector<std::string>{"INSERT INTO `a` VALUES(1),(2),(3),(4)", ins("a", "1"),
+    EXPECT_EQ(conn.executed, (std::vector<std::string>{"INSERT INTO `a` VALUES(1),(2),(3),(4)",
+                                                       "INSERT INTO `a` VALUES(1),(2)", ins("a", "1"),
                                                        ins("a", "2")}));
     EXPECT_EQ(failures, (std::vector<Failure>{{2, "Duplicate entry"}}));
     EXPECT_TRUE(ex.stopped());
