@@ -184,58 +184,64 @@ void BatchExecutor::sendBatch()
         sendAlone(m_sending, m_sendingTags.front());
         return;
     }
-    bool refused = false;
-    sendRange(0, rows, true, refused);
+    m_refused = false;
+    sendRange(0, rows, false);
     // After a refusal the next batches start small, so that rows refused
     // close together cost few statements; each accepted batch doubles the
     // size again.
-    if (refused)
+    if (m_refused)
         m_rowLimit = std::max(kMinRowsAfterRefusal, m_rowLimit / 4);
     else
         m_rowLimit = std::min(kMaxRows, m_rowLimit * 2);
 }
 
-void BatchExecutor::sendRange(size_t first, size_t end, bool whole, bool &refused)
+bool BatchExecutor::sendRange(size_t first, size_t end, bool knownRefused)
 {
     if (m_stopped)
-        return;
+        return false;
     if (end - first == 1) {
         const auto [offset, length] = m_sendingTuples[first];
         m_single.assign(m_sending, 0, m_sendingPrefix);
         m_single.append(m_sending, offset, length);
-        if (!sendAlone(m_single, m_sendingTags[first]))
-            refused = true;
-        return;
+        if (sendAlone(m_single, m_sendingTags[first]))
+            return true;
+        m_refused = true;
+        return false;
     }
-    try {
-        if (whole) {
-            m_connection.execute(m_sending);
-        } else {
-            const size_t from = m_sendingTuples[first].first;
-            const size_t to = m_sendingTuples[end - 1].first + m_sendingTuples[end - 1].second;
-            m_single.assign(m_sending, 0, m_sendingPrefix);
-            m_single.append(m_sending, from, to - from);
-            m_connection.execute(m_single);
+    if (!knownRefused) {
+        try {
+            if (first == 0 && end == m_sendingTags.size()) {
+                m_connection.execute(m_sending);
+            } else {
+                const size_t from = m_sendingTuples[first].first;
+                const size_t to = m_sendingTuples[end - 1].first + m_sendingTuples[end - 1].second;
+                m_single.assign(m_sending, 0, m_sendingPrefix);
+                m_single.append(m_sending, from, to - from);
+                m_connection.execute(m_single);
+            }
+            // Every row of an accepted statement is stored, also after a
+            // handler said stop on one of them.
+            for (size_t i = first; i < end; ++i)
+                accepted(m_sendingTags[i]);
+            return true;
+        } catch (const DbError &error) {
+            if (error.connectionLost()) {
+                fail(m_sendingTags[first], error);
+                return false;
+            }
         }
-    } catch (const DbError &error) {
-        if (error.connectionLost()) {
-            fail(m_sendingTags[first], error);
-            return;
-        }
-        // The table is transactional, so the refused statement stored
-        // nothing. Its halves again, in order, down to the single rows the
-        // server refuses: the rows stored and the failures seen are those
-        // of row by row, at about two statements per halving.
-        refused = true;
-        const size_t middle = first + (end - first) / 2;
-        sendRange(first, middle, false, refused);
-        sendRange(middle, end, false, refused);
-        return;
     }
-    // Every row of an accepted statement is stored, also after a handler
-    // said stop on one of them.
-    for (size_t i = first; i < end; ++i)
-        accepted(m_sendingTags[i]);
+    // The table is transactional, so the refused statement stored nothing.
+    // Its halves again, in order, down to the single rows the server
+    // refuses: the rows stored and the failures seen are those of row by
+    // row. When the first half is accepted whole, the second is split at
+    // once rather than sent whole to be refused again; that only ever
+    // costs smaller statements, never a row's outcome.
+    m_refused = true;
+    const size_t middle = first + (end - first) / 2;
+    const bool firstWhole = sendRange(first, middle, false);
+    sendRange(middle, end, firstWhole);
+    return false;
 }
 
 bool BatchExecutor::sendAlone(const std::string &statement, uint64_t tag)
@@ -319,7 +325,7 @@ void BatchExecutor::readPacketLimit()
     // Not known: the smallest limit servers commonly have.
     int64_t packet = m_connection.maxAllowedPacket();
     if (packet < 1024)
-        packet = kMaxBytes;
+        packet = kUnknownPacket;
     // Leave room for the packet header and the server's own accounting. A
     // row that alone is over the packet limit goes alone, and the
     // connection refuses it without sending it.

@@ -117,8 +117,8 @@ TEST_F(BatchTest, RefusedBatchIsHalvedDownToTheRefusedRows)
     EXPECT_EQ(conn.executed, (std::vector<std::string>{"INSERT INTO `a` VALUES(1),(2),(3),(4),(5)",
                                                        "INSERT INTO `a` VALUES(1),(2)", ins("a", "1"),
                                                        ins("a", "2"), "INSERT INTO `a` VALUES(3),(4),(5)",
-                                                       ins("a", "3"), "INSERT INTO `a` VALUES(4),(5)",
-                                                       ins("a", "4"), ins("a", "5")}));
+                                                       ins("a", "3"), ins("a", "4"), ins("a", "5")}));
+    // (3) alone accepted, so (4),(5) is split without being sent whole.
     EXPECT_EQ(failures, (std::vector<Failure>{{102, "Duplicate entry"}, {104, "Duplicate entry"}}));
     EXPECT_FALSE(ex.stopped());
 }
@@ -268,12 +268,26 @@ TEST_F(BatchTest, LostConnectionOnAStatementAlone)
 TEST_F(BatchTest, RowLimitAndPacketLimitSplit)
 {
     auto ex = make();
-    for (uint64_t i = 0; i < 2500; ++i)
-        ex.execute(ins("a", "1"), i);
+    const long n = BatchExecutor::kMaxRows;
+    for (long i = 0; i < n * 5 / 2; ++i)
+        ex.execute(ins("a", "1"), uint64_t(i));
     ex.flush();
     ASSERT_EQ(conn.executed.size(), 3u);
-    EXPECT_EQ(std::count(conn.executed[0].begin(), conn.executed[0].end(), '('), 1000);
-    EXPECT_EQ(std::count(conn.executed[2].begin(), conn.executed[2].end(), '('), 500);
+    EXPECT_EQ(std::count(conn.executed[0].begin(), conn.executed[0].end(), '('), n);
+    EXPECT_EQ(std::count(conn.executed[2].begin(), conn.executed[2].end(), '('), n / 2);
+
+    // A large packet: bytes, not rows, end a batch of wide rows, at the cap.
+    FakeConnection large;
+    large.engines = {{"a", "InnoDB"}};
+    large.packet = int64_t(1) << 30;
+    BatchExecutor ex3(large, false, {});
+    const std::string wide = "'" + std::string(4000, 'w') + "'";
+    for (long i = 0; i < 6000; ++i)
+        ex3.execute(ins("a", wide), uint64_t(i));
+    ex3.flush();
+    ASSERT_EQ(large.executed.size(), 2u);
+    EXPECT_LE(large.executed[0].size(), BatchExecutor::kMaxBytes);
+    EXPECT_GT(large.executed[0].size(), BatchExecutor::kMaxBytes - 5000);
 
     // A small max_allowed_packet: every batch stays below it, with room left.
     FakeConnection small;
