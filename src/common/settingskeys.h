@@ -36,6 +36,9 @@ inline constexpr BooleanSetting Option2{"Option2", false};
 inline constexpr TextSetting LastFolderDot{"LastFolderDot", ""};
 // "1": one statement per row in direct mode instead of multi-row batches.
 inline constexpr NumberSetting RowByRow{"RowByRow", 0};
+// The MySQL protocol's compression: "0" never, "1" always; anything else
+// (the default) for a server not reached over a loopback address.
+inline constexpr TextSetting Compression{"Compression", ""};
 
 // The key behind entry field Text1..Text6.
 const TextSetting &FieldSetting(int n);
