@@ -917,6 +917,11 @@ TEST_F(Conversion, ExportEqualsThePerFilePreview)
     EXPECT_EQ(batched, clientCommand + "DROP TABLE IF EXISTS `E1`;\nCREATE TABLE `E1`(`Id` INT,`Label` TEXT);\n"
                        "INSERT INTO `E1` VALUES(1, 'row 1'),(2, 'row 2');\nINSERT INTO `E1` VALUES(3, 'row 3');\n");
 
+    const auto [most, mostStatus] = capture("--batch max --table e1 '" + folder + "'");
+    EXPECT_EQ(mostStatus, 0);
+    EXPECT_EQ(most, clientCommand + "CREATE TABLE `E1`(`Id` INT,`Label` TEXT);\n"
+                    "INSERT INTO `E1` VALUES(1, 'row 1'),(2, 'row 2'),(3, 'row 3');\n");
+
     const auto [missing, missingStatus] = capture("--table NOPE '" + folder + "'");
     EXPECT_NE(missingStatus, 0);
     EXPECT_NE(missing.find("NOPE"), std::string::npos);
