@@ -72,6 +72,9 @@ public:
     // The server's max_allowed_packet in bytes; 0 when there is no such
     // limit or it is not known.
     virtual int64_t maxAllowedPacket() const { return 0; }
+    // The protocol compresses statements: a large one costs time to
+    // compress before it leaves, with nothing else going on.
+    virtual bool compressed() const { return false; }
 };
 
 } // namespace tabulon

@@ -330,6 +330,10 @@ void BatchExecutor::readPacketLimit()
     // row that alone is over the packet limit goes alone, and the
     // connection refuses it without sending it.
     m_limit = std::min<size_t>(kMaxBytes, static_cast<size_t>(packet - packet / 16));
+    // The connector compresses a statement in one piece, between two turns
+    // of the event loop.
+    if (m_connection.compressed())
+        m_limit = std::min(m_limit, kMaxCompressedBytes);
 }
 
 void BatchExecutor::forgetTables()

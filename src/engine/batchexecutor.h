@@ -66,6 +66,8 @@ public:
     // the server does not say.
     static constexpr size_t kMaxBytes = 16 << 20;
     static constexpr size_t kUnknownPacket = 1 << 20;
+    // About 25 ms of compressing here.
+    static constexpr size_t kMaxCompressedBytes = 512 << 10;
 
 private:
     bool sendAlone(const std::string &statement, uint64_t tag);

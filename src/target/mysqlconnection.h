@@ -42,7 +42,7 @@ public:
     // The server's id of this session (CONNECTION_ID()).
     unsigned long threadId() const;
     // The protocol compresses what goes over this session.
-    bool compressed() const { return m_compressed; }
+    bool compressed() const override { return m_compressed; }
     // Whether a session to this host compresses, for ConnectionOptions::
     // compression: only 1, or -1 with a host that is not a loopback address.
     static bool compresses(const std::string &host, int compression);
