@@ -62,6 +62,8 @@ public:
     // a far server's round trip is a small part of each batch.
     static constexpr size_t kMaxRows = 10000;
     static constexpr size_t kMinRowsAfterRefusal = 16;
+    // Pieces of a refused range tried in one round trip.
+    static constexpr size_t kPieces = 16;
     // The server's max_allowed_packet less a margin, up to this; 1 MiB when
     // the server does not say.
     static constexpr size_t kMaxBytes = 16 << 20;
@@ -73,6 +75,9 @@ private:
     bool sendAlone(const std::string &statement, uint64_t tag);
     void sendBatch();
     bool sendRange(size_t first, size_t end, bool knownRefused);
+    bool sendPieces(size_t first, size_t end);
+    enum class Compound { Ran, Unknown, Stopped };
+    Compound sendCompound(size_t pieces, const std::function<size_t(size_t)> &bound, size_t &done);
     void fail(uint64_t tag, const DbError &error);
     void accepted(uint64_t tag);
     void stop();
@@ -111,6 +116,11 @@ private:
     std::vector<uint64_t> m_sendingTags;
     size_t m_sendingPrefix = 0;
     bool m_refused = false;
+    // Compound statements locate refused rows until the server says it
+    // does not know them.
+    bool m_piecesUsable = true;
+    uint64_t m_compoundCount = 0;
+    std::string m_compound;
     std::string m_single;
 };
 
