@@ -3,6 +3,8 @@
 // and a generated 100,000-row, 8-column table. Compared with the mariadb
 // client loading `tabulon-sql --batch 500` through the same proxy, and on
 // loopback with the client's LOAD DATA LOCAL INFILE of the same rows.
+//   bench_farserver [ROWS]   FARSERVER_VERBOSE=1: each run's time, longest
+//   event-loop gap, reports and statements on standard error.
 
 #include "common/eventpump.h"
 #include "common/settingskeys.h"
