@@ -1,6 +1,7 @@
 #include "engine/batchexecutor.h"
 
 #include <algorithm>
+#include <charconv>
 #include <functional>
 
 namespace tabulon {
@@ -317,12 +318,17 @@ BatchExecutor::Compound BatchExecutor::sendCompound(size_t pieces,
     c.append("SELECT tabulon_done_; END");
 
     const uint64_t firstTag = m_sendingTags[bound(0)];
+    const auto count = [](const std::string &text, size_t &out) {
+        const auto r = std::from_chars(text.data(), text.data() + text.size(), out);
+        return r.ec == std::errc() && r.ptr == text.data() + text.size();
+    };
+    DbError unclear("The server did not say how many pieces of a batch it stored.");
     try {
         auto result = m_connection.openRecordSet(c);
-        if (!result || result->eof())
-            return Compound::Unknown;
-        done = std::min<size_t>(std::stoul(result->value(0).toText()), pieces);
-        return Compound::Ran;
+        if (result && !result->eof() && count(result->value(0).toText(), done)) {
+            done = std::min(done, pieces);
+            return Compound::Ran;
+        }
     } catch (const DbError &error) {
         if (error.connectionLost()) {
             fail(firstTag, error);
@@ -335,25 +341,26 @@ BatchExecutor::Compound BatchExecutor::sendCompound(size_t pieces,
                 m_piecesUsable = false;
             return Compound::Unknown;
         }
-        // Ended by something the handler does not catch: the session says
-        // how far it got.
-        try {
-            auto result = m_connection.openRecordSet("SELECT @tabulon_done_");
-            const std::string seen = result && !result->eof() ? result->value(0).toText() : std::string();
-            done = seen.compare(0, mark.size(), mark) == 0 ? std::stoul(seen.substr(mark.size())) : 0;
+        unclear = error;
+    }
+    // Ended by something the handler does not catch: the session says how
+    // far it got.
+    try {
+        auto result = m_connection.openRecordSet("SELECT @tabulon_done_");
+        const std::string seen = result && !result->eof() ? result->value(0).toText() : std::string();
+        done = 0;
+        if (seen.compare(0, mark.size(), mark) != 0 || count(seen.substr(mark.size()), done)) {
             done = std::min(done, pieces);
             return Compound::Ran;
-        } catch (const DbError &again) {
-            fail(firstTag, again.connectionLost() ? again : error);
-        } catch (const std::exception &) {
-            fail(firstTag, error);
         }
-        stop();
-        return Compound::Stopped;
-    } catch (const std::exception &) {
-        m_piecesUsable = false;
-        return Compound::Unknown;
+        fail(firstTag, unclear);
+    } catch (const DbError &again) {
+        fail(firstTag, again.connectionLost() ? again : unclear);
     }
+    // Not knowing which rows are stored, sending any again could store
+    // them twice.
+    stop();
+    return Compound::Stopped;
 }
 
 bool BatchExecutor::sendAlone(const std::string &statement, uint64_t tag)

@@ -25,6 +25,8 @@ public:
     bool compound = false;       // knows MariaDB's compound statements
     int compounds = 0;
     int trips = 0;               // statements and compounds sent
+    int interruptAfter = -1;     // a compound ends unseen after so many pieces
+    std::string session;         // @tabulon_done_
 
     void execute(const std::string &statement) override
     {
@@ -50,14 +52,22 @@ public:
             for (size_t at = source.find("INSERT INTO"); at != std::string::npos;
                  at = source.find("INSERT INTO", at + 1)) {
                 const std::string insert = source.substr(at, source.find("; SET tabulon_done_", at) - at);
+                if (done == interruptAfter) {
+                    interruptAfter = -1;
+                    throw DbError("Query execution was interrupted", 1317);
+                }
                 executed.push_back(insert);
                 if (refuse(insert))
                     break;
                 ++done;
+                const size_t mark = source.find("@tabulon_done_ = '", at) + 18;
+                session = source.substr(mark, source.find('\'', mark) - mark);
             }
             return std::make_unique<test::MemoryRecordSet>(
                 f, std::vector<std::vector<Value>>{{Value::text(std::to_string(done))}});
         }
+        if (source == "SELECT @tabulon_done_")
+            return std::make_unique<test::MemoryRecordSet>(f, std::vector<std::vector<Value>>{{Value::text(session)}});
         const std::string marker = "TABLE_NAME = '";
         const auto at = source.find(marker);
         if (at == std::string::npos)
@@ -237,6 +247,37 @@ TEST_F(BatchTest, CompoundStatementsFindRefusedRowsInFewRoundTrips)
     // narrowing, the row alone and the rest.
     EXPECT_LE(conn.trips, 1 + 4 * 6);
     EXPECT_GT(conn.compounds, 0);
+}
+
+// A compound ended by something its handler does not see (a killed query):
+// the session tells how many pieces were stored, and none is sent twice.
+TEST_F(BatchTest, InterruptedCompoundResumesAfterWhatItStored)
+{
+    conn.compound = true;
+    conn.interruptAfter = 2;
+    std::multiset<std::string> stored;
+    conn.refuse = [&](const std::string &s) {
+        if (s.find("(7)") != std::string::npos)
+            return true;
+        for (size_t i = s.find('('); i != std::string::npos; i = s.find('(', i + 1))
+            stored.insert(s.substr(i, s.find(')', i) + 1 - i));
+        return false;
+    };
+    std::vector<uint64_t> accepted;
+    auto ex = make();
+    ex.setAcceptHandler([&](uint64_t tag) {
+        accepted.push_back(tag);
+        return true;
+    });
+    for (uint64_t i = 0; i < 40; ++i)
+        ex.execute(ins("a", std::to_string(i)), i);
+    ex.flush();
+    EXPECT_EQ(failures, (std::vector<Failure>{{7, "Duplicate entry"}}));
+    EXPECT_EQ(stored.size(), 39u);
+    EXPECT_EQ(std::set<std::string>(stored.begin(), stored.end()).size(), 39u);
+    ASSERT_EQ(accepted.size(), 39u);
+    EXPECT_TRUE(std::is_sorted(accepted.begin(), accepted.end()));
+    EXPECT_FALSE(ex.stopped());
 }
 
 TEST_F(BatchTest, HandlerSaysStop)
