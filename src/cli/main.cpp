@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -45,6 +46,9 @@ const char kUsage[] =
     "                  with values such a type cannot hold stays text\n"
     "  --types text    the original mapping: dates, times, money, logicals and\n"
     "                  Alpha fields as TEXT, no keys (the default)\n"
+    "  --batch max     as many rows per INSERT as fit in 15 MiB, for a server and\n"
+    "                  client with the default 16 MiB max_allowed_packet (fewest\n"
+    "                  round trips to a far server)\n"
     "  --help          show this text\n"
     "\n"
     "Errors name the table and the reason and go to standard error; the other\n"
@@ -54,6 +58,9 @@ const char kUsage[] =
     "table failed or was read only in part, 2 for a usage error.\n";
 
 constexpr std::size_t kBatchBytes = std::size_t(1) << 20;
+// --batch max: the default max_allowed_packet (16 MiB) less the margin the
+// direct mode keeps too.
+constexpr std::size_t kMaxBatchBytes = (std::size_t(16) << 20) - (std::size_t(1) << 20);
 constexpr std::size_t kOutputBuffer = std::size_t(1) << 20;
 
 // The main window's fields as the folder routines read them; their reports
@@ -118,8 +125,8 @@ private:
 // when asked; failures to standard error.
 class ExportWork : public TableWork {
 public:
-    ExportWork(Output &out, const std::string &folder, std::size_t batch)
-        : m_out(out), m_folder(folder), m_batch(batch)
+    ExportWork(Output &out, const std::string &folder, std::size_t batch, std::size_t batchBytes)
+        : m_out(out), m_folder(folder), m_batch(batch), m_batchBytes(batchBytes)
     {
     }
 
@@ -160,7 +167,7 @@ public:
         }
         const bool fits = m_rows > 0 && m_rows < m_batch && m_prefix == rowPrefix &&
                           m_pending.compare(0, rowPrefix, text, 0, rowPrefix) == 0 &&
-                          m_pending.size() + text.size() - rowPrefix + 1 <= kBatchBytes;
+                          m_pending.size() + text.size() - rowPrefix + 1 <= m_batchBytes;
         if (!fits) {
             endBatch();
             m_pending.assign(text);
@@ -201,6 +208,7 @@ private:
     Output &m_out;
     const std::string &m_folder;
     std::size_t m_batch;
+    std::size_t m_batchBytes;
     std::string m_table;
     bool m_failed = false;
     std::string m_pending;
@@ -214,6 +222,7 @@ struct Options {
     std::vector<std::string> tables;
     std::size_t batch = 1;
     ColumnTypes types = ColumnTypes::Text;
+    std::size_t batchBytes = kBatchBytes;
     std::string folder;
 };
 
@@ -250,12 +259,15 @@ int Run(int argc, char **argv)
             const std::string value = argv[++i];
             if (arg == "--table") {
                 options.tables.push_back(value);
+            } else if (value == "max") {
+                options.batch = SIZE_MAX;
+                options.batchBytes = kMaxBatchBytes;
             } else {
                 char *end = nullptr;
                 errno = 0;
                 const unsigned long long n = std::strtoull(value.c_str(), &end, 10);
                 if (value.empty() || *end != '\0' || errno != 0 || n == 0 || value[0] == '-')
-                    return Usage(("--batch needs a whole number of rows of at least 1, not \"" + value + "\"").c_str());
+                    return Usage(("--batch needs a whole number of rows of at least 1 or \"max\", not \"" + value + "\"").c_str());
                 options.batch = static_cast<std::size_t>(n);
             }
         } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
@@ -320,7 +332,7 @@ int Run(int argc, char **argv)
     // a name or a text can end a statement. The client's own command
     // switches both the client and the session.
     out.buffer() += "\\C utf8mb4\n";
-    ExportWork work(out, options.folder, options.batch);
+    ExportWork work(out, options.folder, options.batch, options.batchBytes);
     RunReport report;
     report.previewMode = true;
     work.types = options.types;

@@ -39,6 +39,9 @@ inline constexpr NumberSetting RowByRow{"RowByRow", 0};
 // "Native": MySQL's own column types and primary keys; "Text": the original
 // mapping. Anything else reads as "Text".
 inline constexpr TextSetting ColumnTypes{"ColumnTypes", "Text"};
+// The MySQL protocol's compression: "0" never, "1" always; anything else
+// (the default) for a server not reached over a loopback address.
+inline constexpr TextSetting Compression{"Compression", ""};
 
 // The key behind entry field Text1..Text6.
 const TextSetting &FieldSetting(int n);

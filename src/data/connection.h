@@ -15,6 +15,9 @@ struct ConnectionOptions {
     int cursorLocation = 0;      // 2 server-side, 3 client-side, 0 default
     int commandTimeout = 30;
     int connectionTimeout = 15;
+    // The protocol's compression: -1 the setting "Compression" decides
+    // (absent: only for a server not on this machine), 0 off, 1 on.
+    int compression = -1;
 };
 
 // A failure reported by a driver or server.
@@ -69,6 +72,9 @@ public:
     // The server's max_allowed_packet in bytes; 0 when there is no such
     // limit or it is not known.
     virtual int64_t maxAllowedPacket() const { return 0; }
+    // The protocol compresses statements: a large one costs time to
+    // compress before it leaves, with nothing else going on.
+    virtual bool compressed() const { return false; }
 };
 
 } // namespace tabulon

@@ -15,8 +15,12 @@ namespace tabulon {
 
 // Sends statements in their original order. Consecutive single-row inserts
 // into the same transactional table ("INSERT INTO `t` VALUES(...)") go to the
-// server as one multi-row INSERT; a refused batch is re-sent row by row, so
-// the rows stored and the failures seen are those of row-by-row execution.
+// server as one multi-row INSERT. A refused batch is narrowed, in order, to
+// the single rows the server refuses, which go alone: on MariaDB by compound
+// statements that say which of 16 pieces is refused (about six round trips
+// for one refused row in 10,000), elsewhere by halves (about 1.5·log2(n)).
+// The rows stored, the failures and the accepted statements seen are those
+// of row-by-row execution.
 // A batch stays below the connection's max_allowed_packet; a row over it
 // alone is refused by the connection (StatementTooLarge) and reported like
 // any refused row.
@@ -57,12 +61,27 @@ public:
     };
     static bool parseSingleRowInsert(std::string_view statement, SingleRowInsert &out);
 
-    static constexpr size_t kMaxRows = 1000;
-    static constexpr size_t kMaxBytes = 1 << 20;
+    // About 150 ms of server work for rows of eight plain columns on
+    // loopback, so the window's progress moves several times a second while
+    // a far server's round trip is a small part of each batch.
+    static constexpr size_t kMaxRows = 10000;
+    static constexpr size_t kMinRowsAfterRefusal = 16;
+    // Pieces of a refused range tried in one round trip.
+    static constexpr size_t kPieces = 16;
+    // The server's max_allowed_packet less a margin, up to this; 1 MiB when
+    // the server does not say.
+    static constexpr size_t kMaxBytes = 16 << 20;
+    static constexpr size_t kUnknownPacket = 1 << 20;
+    // About 25 ms of compressing here.
+    static constexpr size_t kMaxCompressedBytes = 512 << 10;
 
 private:
-    void sendAlone(const std::string &statement, uint64_t tag);
+    bool sendAlone(const std::string &statement, uint64_t tag);
     void sendBatch();
+    bool sendRange(size_t first, size_t end, bool knownRefused);
+    bool sendPieces(size_t first, size_t end);
+    enum class Compound { Ran, Unknown, Stopped };
+    Compound sendCompound(size_t pieces, const std::function<size_t(size_t)> &bound, size_t &done);
     void fail(uint64_t tag, const DbError &error);
     void accepted(uint64_t tag);
     void stop();
@@ -77,6 +96,7 @@ private:
     const std::string *m_failedStatement = nullptr;
     bool m_stopped = false;
 
+    size_t m_rowLimit = kMaxRows;
     bool m_limitKnown = false;
     size_t m_limit = kMaxBytes;
 
@@ -99,6 +119,13 @@ private:
     std::string m_sending;
     std::vector<std::pair<size_t, size_t>> m_sendingTuples;
     std::vector<uint64_t> m_sendingTags;
+    size_t m_sendingPrefix = 0;
+    bool m_refused = false;
+    // Compound statements locate refused rows until the server says it
+    // does not know them.
+    bool m_piecesUsable = true;
+    uint64_t m_compoundCount = 0;
+    std::string m_compound;
     std::string m_single;
 };
 

@@ -41,6 +41,11 @@ public:
     int64_t maxAllowedPacket() const override { return m_maxAllowedPacket; }
     // The server's id of this session (CONNECTION_ID()).
     unsigned long threadId() const;
+    // The protocol compresses what goes over this session.
+    bool compressed() const override { return m_compressed; }
+    // Whether a session to this host compresses, for ConnectionOptions::
+    // compression: only 1, or -1 with a host that is not a loopback address.
+    static bool compresses(const std::string &host, int compression);
 
 private:
     MySqlConnection();
@@ -61,6 +66,7 @@ private:
 
     st_mysql *m_mysql = nullptr;
     int64_t m_maxAllowedPacket = 0;
+    bool m_compressed = false;
     bool m_busy = false;
     bool m_closeRequested = false;
     bool m_closing = false;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <map>
 #include <set>
@@ -21,10 +22,16 @@ public:
     bool loseConnection = false;
     std::map<std::string, std::string> engines;  // table name -> engine; absent: not found
     int64_t packet = 16777216;   // 0: not known
+    bool compound = false;       // knows MariaDB's compound statements
+    int compounds = 0;
+    int trips = 0;               // statements and compounds sent
+    int interruptAfter = -1;     // a compound ends unseen after so many pieces
+    std::string session;         // @tabulon_done_
 
     void execute(const std::string &statement) override
     {
         executed.push_back(statement);
+        ++trips;
         if (loseConnection)
             throw DbError("Lost connection to server during query", 2013, true);
         if (refuse(statement))
@@ -34,6 +41,33 @@ public:
     {
         queries.push_back(source);
         const std::vector<Field> f = {Field{"v", AdoType::adVarWChar}};
+        if (source.rfind("BEGIN NOT ATOMIC", 0) == 0) {
+            // A server without compound statements refuses them unread; one
+            // with them runs the inserts in order up to the first refused.
+            if (!compound)
+                throw DbError("You have an error in your SQL syntax", 1064);
+            ++compounds;
+            ++trips;
+            int done = 0;
+            for (size_t at = source.find("INSERT INTO"); at != std::string::npos;
+                 at = source.find("INSERT INTO", at + 1)) {
+                const std::string insert = source.substr(at, source.find("; SET tabulon_done_", at) - at);
+                if (done == interruptAfter) {
+                    interruptAfter = -1;
+                    throw DbError("Query execution was interrupted", 1317);
+                }
+                executed.push_back(insert);
+                if (refuse(insert))
+                    break;
+                ++done;
+                const size_t mark = source.find("@tabulon_done_ = '", at) + 18;
+                session = source.substr(mark, source.find('\'', mark) - mark);
+            }
+            return std::make_unique<test::MemoryRecordSet>(
+                f, std::vector<std::vector<Value>>{{Value::text(std::to_string(done))}});
+        }
+        if (source == "SELECT @tabulon_done_")
+            return std::make_unique<test::MemoryRecordSet>(f, std::vector<std::vector<Value>>{{Value::text(session)}});
         const std::string marker = "TABLE_NAME = '";
         const auto at = source.find(marker);
         if (at == std::string::npos)
@@ -103,7 +137,7 @@ TEST_F(BatchTest, MergesConsecutiveRowsAndKeepsOrder)
     EXPECT_EQ(conn.queries.size(), 3u);  // a, b, b again after UPDATE
 }
 
-TEST_F(BatchTest, RefusedBatchIsResentRowByRowWithTags)
+TEST_F(BatchTest, RefusedBatchIsHalvedDownToTheRefusedRows)
 {
     conn.refuse = [](const std::string &s) {
         return s.find("),(") != std::string::npos || s.find("VALUES(2)") != std::string::npos ||
@@ -114,9 +148,135 @@ TEST_F(BatchTest, RefusedBatchIsResentRowByRowWithTags)
         ex.execute(ins("a", std::to_string(i)), 100 + i);
     ex.flush();
     EXPECT_EQ(conn.executed, (std::vector<std::string>{"INSERT INTO `a` VALUES(1),(2),(3),(4),(5)",
-                                                       ins("a", "1"), ins("a", "2"), ins("a", "3"),
-                                                       ins("a", "4"), ins("a", "5")}));
+                                                       "INSERT INTO `a` VALUES(1),(2)", ins("a", "1"),
+                                                       ins("a", "2"), "INSERT INTO `a` VALUES(3),(4),(5)",
+                                                       ins("a", "3"), ins("a", "4"), ins("a", "5")}));
+    // (3) alone accepted, so (4),(5) is split without being sent whole.
     EXPECT_EQ(failures, (std::vector<Failure>{{102, "Duplicate entry"}, {104, "Duplicate entry"}}));
+    EXPECT_FALSE(ex.stopped());
+}
+
+// A refused row first, in the middle and last of one large batch: only the
+// halves holding one are sent again, and the rows, reports and accepted
+// tags are those of row by row, in order.
+TEST_F(BatchTest, RefusedRowsAnywhereInALargeBatchCostAFewStatementsEach)
+{
+    const size_t n = BatchExecutor::kMaxRows;
+    const std::set<std::string> bad = {"(0)", "(" + std::to_string(n / 2) + ")", "(" + std::to_string(n - 1) + ")"};
+    std::set<std::string> stored;
+    conn.refuse = [&](const std::string &s) {
+        const size_t values = s.find(" VALUES") + 7;
+        std::vector<std::string> tuples;
+        for (size_t i = values; i < s.size();) {
+            const size_t close = s.find(')', i);
+            tuples.push_back(s.substr(i, close + 1 - i));
+            i = close + 2;
+        }
+        for (const std::string &t : tuples)
+            if (bad.count(t))
+                return true;
+        for (const std::string &t : tuples)
+            EXPECT_TRUE(stored.insert(t).second) << t;  // never stored twice
+        return false;
+    };
+    std::vector<uint64_t> accepted;
+    auto ex = make();
+    ex.setAcceptHandler([&](uint64_t tag) {
+        accepted.push_back(tag);
+        return true;
+    });
+    for (size_t i = 0; i < n; ++i)
+        ex.execute(ins("a", std::to_string(i)), i);
+    ex.flush();
+    EXPECT_EQ(failures, (std::vector<Failure>{{0, "Duplicate entry"}, {n / 2, "Duplicate entry"},
+                                              {n - 1, "Duplicate entry"}}));
+    std::vector<uint64_t> expected;
+    for (size_t i = 0; i < n; ++i)
+        if (i != 0 && i != n / 2 && i != n - 1)
+            expected.push_back(i);
+    EXPECT_EQ(accepted, expected);
+    EXPECT_EQ(stored.size(), n - 3);
+    // About two statements per halving for each refused row, not one per row.
+    const double perRow = 2 * std::ceil(std::log2(double(n)));
+    EXPECT_LE(conn.executed.size(), size_t(1 + 3 * perRow));
+    EXPECT_EQ(conn.queries.size(), 2u);  // the engine, and one compound the server did not know
+
+    // The next batch starts smaller and grows back while it is accepted.
+    conn.executed.clear();
+    for (size_t i = 0; i < 4 * n; ++i)
+        ex.execute(ins("a", std::to_string(n + i)), n + i);
+    ex.flush();
+    ASSERT_GT(conn.executed.size(), 2u);
+    const auto tuplesIn = [](const std::string &s) { return std::count(s.begin(), s.end(), '('); };
+    EXPECT_LT(tuplesIn(conn.executed[0]), tuplesIn(conn.executed[1]));
+    EXPECT_EQ(tuplesIn(conn.executed[conn.executed.size() - 2]), long(n));
+    EXPECT_EQ(accepted.size(), 5 * n - 3);
+}
+
+// A server with compound statements: each refused row costs a few round
+// trips whatever the batch size, with the same outcome as row by row.
+TEST_F(BatchTest, CompoundStatementsFindRefusedRowsInFewRoundTrips)
+{
+    conn.compound = true;
+    const size_t n = BatchExecutor::kMaxRows;
+    const std::set<std::string> bad = {"(0)", "(" + std::to_string(n / 2) + ")", "(" + std::to_string(n / 2 + 1) + ")",
+                                       "(" + std::to_string(n - 1) + ")"};
+    conn.refuse = [&](const std::string &s) {
+        for (const std::string &t : bad)
+            if (s.find(t) != std::string::npos)
+                return true;
+        return false;
+    };
+    std::vector<uint64_t> accepted;
+    auto ex = make();
+    ex.setAcceptHandler([&](uint64_t tag) {
+        accepted.push_back(tag);
+        return true;
+    });
+    for (size_t i = 0; i < n; ++i)
+        ex.execute(ins("a", std::to_string(i)), i);
+    ex.flush();
+    EXPECT_EQ(failures, (std::vector<Failure>{{0, "Duplicate entry"}, {n / 2, "Duplicate entry"},
+                                              {n / 2 + 1, "Duplicate entry"}, {n - 1, "Duplicate entry"}}));
+    ASSERT_EQ(accepted.size(), n - 4);
+    for (size_t i = 0, k = 0; i < n; ++i)
+        if (!bad.count("(" + std::to_string(i) + ")")) {
+            EXPECT_EQ(accepted[k++], i);
+        }
+    // One batch, then per refused row a compound for each 16-fold
+    // narrowing, the row alone and the rest.
+    EXPECT_LE(conn.trips, 1 + 4 * 6);
+    EXPECT_GT(conn.compounds, 0);
+}
+
+// A compound ended by something its handler does not see (a killed query):
+// the session tells how many pieces were stored, and none is sent twice.
+TEST_F(BatchTest, InterruptedCompoundResumesAfterWhatItStored)
+{
+    conn.compound = true;
+    conn.interruptAfter = 2;
+    std::multiset<std::string> stored;
+    conn.refuse = [&](const std::string &s) {
+        if (s.find("(7)") != std::string::npos)
+            return true;
+        for (size_t i = s.find('('); i != std::string::npos; i = s.find('(', i + 1))
+            stored.insert(s.substr(i, s.find(')', i) + 1 - i));
+        return false;
+    };
+    std::vector<uint64_t> accepted;
+    auto ex = make();
+    ex.setAcceptHandler([&](uint64_t tag) {
+        accepted.push_back(tag);
+        return true;
+    });
+    for (uint64_t i = 0; i < 40; ++i)
+        ex.execute(ins("a", std::to_string(i)), i);
+    ex.flush();
+    EXPECT_EQ(failures, (std::vector<Failure>{{7, "Duplicate entry"}}));
+    EXPECT_EQ(stored.size(), 39u);
+    EXPECT_EQ(std::set<std::string>(stored.begin(), stored.end()).size(), 39u);
+    ASSERT_EQ(accepted.size(), 39u);
+    EXPECT_TRUE(std::is_sorted(accepted.begin(), accepted.end()));
     EXPECT_FALSE(ex.stopped());
 }
 
@@ -131,7 +291,8 @@ TEST_F(BatchTest, HandlerSaysStop)
     ex.execute("DROP TABLE `a`", 9);  // sends the batch, which stops at row 2
     ex.execute(ins("a", "5"), 10);
     ex.flush();
-    EXPECT_EQ(conn.executed, (std::vector<std::string>{"INSERT INTO `a` VALUES(1),(2),(3),(4)", ins("a", "1"),
+    EXPECT_EQ(conn.executed, (std::vector<std::string>{"INSERT INTO `a` VALUES(1),(2),(3),(4)",
+                                                       "INSERT INTO `a` VALUES(1),(2)", ins("a", "1"),
                                                        ins("a", "2")}));
     EXPECT_EQ(failures, (std::vector<Failure>{{2, "Duplicate entry"}}));
     EXPECT_TRUE(ex.stopped());
@@ -208,12 +369,26 @@ TEST_F(BatchTest, LostConnectionOnAStatementAlone)
 TEST_F(BatchTest, RowLimitAndPacketLimitSplit)
 {
     auto ex = make();
-    for (uint64_t i = 0; i < 2500; ++i)
-        ex.execute(ins("a", "1"), i);
+    const long n = BatchExecutor::kMaxRows;
+    for (long i = 0; i < n * 5 / 2; ++i)
+        ex.execute(ins("a", "1"), uint64_t(i));
     ex.flush();
     ASSERT_EQ(conn.executed.size(), 3u);
-    EXPECT_EQ(std::count(conn.executed[0].begin(), conn.executed[0].end(), '('), 1000);
-    EXPECT_EQ(std::count(conn.executed[2].begin(), conn.executed[2].end(), '('), 500);
+    EXPECT_EQ(std::count(conn.executed[0].begin(), conn.executed[0].end(), '('), n);
+    EXPECT_EQ(std::count(conn.executed[2].begin(), conn.executed[2].end(), '('), n / 2);
+
+    // A large packet: bytes, not rows, end a batch of wide rows, at the cap.
+    FakeConnection large;
+    large.engines = {{"a", "InnoDB"}};
+    large.packet = int64_t(1) << 30;
+    BatchExecutor ex3(large, false, {});
+    const std::string wide = "'" + std::string(4000, 'w') + "'";
+    for (long i = 0; i < 6000; ++i)
+        ex3.execute(ins("a", wide), uint64_t(i));
+    ex3.flush();
+    ASSERT_EQ(large.executed.size(), 2u);
+    EXPECT_LE(large.executed[0].size(), BatchExecutor::kMaxBytes);
+    EXPECT_GT(large.executed[0].size(), BatchExecutor::kMaxBytes - 5000);
 
     // A small max_allowed_packet: every batch stays below it, with room left.
     FakeConnection small;

@@ -4,6 +4,7 @@
 #include "engine/conversionrun.h"
 
 #include "common/eventpump.h"
+#include "engine/batchexecutor.h"
 #include "engine/connectionfactory.h"
 #include "engine/scriptexecution.h"
 #include "support/fakehost.h"
@@ -657,7 +658,7 @@ protected:
         h.onRow = [&](int r) {
             if (r == 1)
                 server->exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON WIDE FOR EACH ROW BEGIN "
-                                 "DECLARE msg VARCHAR(64); IF NEW.Id % 97 = 5 THEN "
+                                 "DECLARE msg VARCHAR(64); IF " + refusedIf + " THEN "
                                  "SET msg = CONCAT('refused ', NEW.Id); "
                                  "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = msg; END IF; END");
         };
@@ -667,6 +668,7 @@ protected:
         out.table = query("SELECT Id, Label, MD5(Pad) FROM WIDE ORDER BY Id");
         return out;
     }
+    std::string refusedIf = "NEW.Id % 97 = 5";
     void writeWide(int rows)
     {
         ParadoxWriter w(folder + "/Wide.db", {{"Id", 'I'}, {"Label", 'A', 20}, {"Pad", 'M', 10}});
@@ -690,6 +692,21 @@ protected:
 };
 
 TEST_F(RefusedRows, BatchedAndRowByRowAgree) { expectSame(2500); }
+
+TEST_F(RefusedRows, FirstMiddleAndLastRowOfOneBatchAgree)
+{
+    const int rows = static_cast<int>(BatchExecutor::kMaxRows);
+    refusedIf = "NEW.Id IN (1, " + std::to_string(rows / 2) + ", " + std::to_string(rows) + ")";
+    writeWide(rows);
+    const Outcome batched = run(false);
+    const Outcome single = run(true);
+    EXPECT_EQ(batched.errors, single.errors);
+    EXPECT_EQ(batched.table, single.table);
+    ASSERT_EQ(single.errors.size(), 3u);
+    EXPECT_NE(single.errors[0].find("refused 1"), std::string::npos) << single.errors[0];
+    EXPECT_NE(single.errors[2].find("refused " + std::to_string(rows)), std::string::npos) << single.errors[2];
+    EXPECT_EQ(static_cast<int>(single.table.size()), rows - 3);
+}
 
 TEST_F(RefusedRows, NonTransactionalTargetAgrees)
 {
@@ -924,6 +941,11 @@ TEST_F(Conversion, ExportEqualsThePerFilePreview)
     EXPECT_EQ(batchStatus, 0);
     EXPECT_EQ(batched, clientCommand + "DROP TABLE IF EXISTS `E1`;\nCREATE TABLE `E1`(`Id` INT,`Label` TEXT);\n"
                        "INSERT INTO `E1` VALUES(1, 'row 1'),(2, 'row 2');\nINSERT INTO `E1` VALUES(3, 'row 3');\n");
+
+    const auto [most, mostStatus] = capture("--batch max --table e1 '" + folder + "'");
+    EXPECT_EQ(mostStatus, 0);
+    EXPECT_EQ(most, clientCommand + "CREATE TABLE `E1`(`Id` INT,`Label` TEXT);\n"
+                    "INSERT INTO `E1` VALUES(1, 'row 1'),(2, 'row 2'),(3, 'row 3');\n");
 
     const auto [missing, missingStatus] = Capture(std::string(TABULON_SQL_PATH) + " --table NOPE '" + folder + "' 2>&1");
     EXPECT_NE(missingStatus, 0);

@@ -157,6 +157,45 @@ TEST_F(MySqlConnectionTest, LocalhostMeansTcpAndTheSessionIsPrepared)
     EXPECT_EQ(rs->value(2).str(), "tabulon@127.0.0.1");
 }
 
+// Compressed only when asked or when the server is not on this machine; a
+// compressed session carries a statement of several packets intact.
+TEST_F(MySqlConnectionTest, CompressionForFarServersOrWhenAsked)
+{
+    EXPECT_FALSE(MySqlConnection::compresses("127.0.0.1", -1));
+    EXPECT_FALSE(MySqlConnection::compresses("127.1.2.3", -1));
+    EXPECT_FALSE(MySqlConnection::compresses(" LocalHost ", -1));
+    EXPECT_FALSE(MySqlConnection::compresses("::1", -1));
+    EXPECT_TRUE(MySqlConnection::compresses("db.example.com", -1));
+    EXPECT_TRUE(MySqlConnection::compresses("127.example.com", -1));
+    EXPECT_TRUE(MySqlConnection::compresses("10.0.0.5", -1));
+    EXPECT_FALSE(MySqlConnection::compresses("db.example.com", 0));
+    EXPECT_TRUE(MySqlConnection::compresses("127.0.0.1", 1));
+
+    auto status = [](MySqlConnection &c) {
+        auto rs = c.openRecordSet("SHOW SESSION STATUS LIKE 'Compression'");
+        return rs->eof() ? std::string() : rs->value(1).str();
+    };
+    auto plain = open();
+    EXPECT_FALSE(plain->compressed());
+    EXPECT_EQ(status(*plain), "OFF");
+
+    ConnectionOptions options;
+    options.compression = 1;
+    auto c = open(options);
+    EXPECT_TRUE(c->compressed());
+    EXPECT_EQ(status(*c), "ON");
+    c->execute("CREATE TABLE t (id INT, v LONGTEXT)");
+    std::string text;
+    for (int i = 0; text.size() < (size_t(3) << 20); ++i)
+        text += std::to_string(i * 7919 % 100003) + ",";
+    c->execute("INSERT INTO t VALUES (1, '" + text + "'), (2, 'x')");
+    EXPECT_EQ(server().scalar(db, "SELECT MD5(v) FROM t WHERE id = 1"),
+              server().scalar(db, "SELECT MD5('" + text + "')"));
+    auto rs = c->openRecordSet("SELECT v FROM t ORDER BY id");
+    ASSERT_FALSE(rs->eof());
+    EXPECT_EQ(rs->value(0).str(), text);
+}
+
 TEST_F(MySqlConnectionTest, RefusedStatementsCarryNumberAndSqlState)
 {
     auto c = open();
