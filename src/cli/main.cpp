@@ -20,7 +20,7 @@ namespace tabulon {
 namespace {
 
 const char kUsage[] =
-    "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N] FOLDER\n"
+    "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N] [--codepage CP]... FOLDER\n"
     "\n"
     "Writes to standard output the SQL that converts the Paradox tables (*.db)\n"
     "of FOLDER and its sub-folders into MySQL tables: for each table a CREATE\n"
@@ -38,13 +38,21 @@ const char kUsage[] =
     "  --table NAME    convert only this table (repeatable; case is ignored)\n"
     "  --batch N       up to N rows per INSERT statement (default 1); a statement\n"
     "                  is also kept under 1 MiB, below the client's packet limit\n"
+    "  --codepage auto|N\n"
+    "                  read the text of every table that is not plain ASCII in\n"
+    "                  code page N (437, 850, 852, 865, 866, 1250-1254, 1257, 932,\n"
+    "                  936, 949, 950); auto (the default) keeps the code page a\n"
+    "                  table's header names unless its text plainly is in another\n"
+    "  --codepage TABLE=auto|N\n"
+    "                  the same for one table (repeatable; beats the global one)\n"
     "  --help          show this text\n"
     "\n"
     "Errors name the table and the reason and go to standard error; the other\n"
     "tables are still written. A table read only in part (damaged data blocks,\n"
     "memo values given as NULL) is written as far as it could be read, and\n"
     "standard error says what was lost. The exit status is 1 when any\n"
-    "table failed or was read only in part, 2 for a usage error.\n";
+    "table failed or was read only in part, 2 for a usage error. A table read\n"
+    "in another code page than its header names is told on standard error.\n";
 
 constexpr std::size_t kBatchBytes = std::size_t(1) << 20;
 constexpr std::size_t kOutputBuffer = std::size_t(1) << 20;
@@ -200,6 +208,7 @@ struct Options {
     std::vector<std::string> tables;
     std::size_t batch = 1;
     std::string folder;
+    CodePageChoice codePages;
 };
 
 int Usage(const char *problem)
@@ -219,6 +228,22 @@ int Run(int argc, char **argv)
             return 0;
         } else if (arg == "--drop") {
             options.drop = true;
+        } else if (arg == "--codepage") {
+            if (i + 1 >= argc)
+                return Usage("--codepage needs a value");
+            const std::string value = argv[++i];
+            const std::size_t eq = value.rfind('=');
+            try {
+                if (eq == std::string::npos) {
+                    options.codePages.all = ParseCodePageChoice(value);
+                } else {
+                    if (eq == 0)
+                        return Usage(("--codepage " + value + " names no table before \"=\"").c_str());
+                    options.codePages.tables[value.substr(0, eq)] = ParseCodePageChoice(value.substr(eq + 1));
+                }
+            } catch (const std::exception &e) {
+                return Usage(("--codepage: " + std::string(e.what())).c_str());
+            }
         } else if (arg == "--table" || arg == "--batch") {
             if (i + 1 >= argc)
                 return Usage((arg + " needs a value").c_str());
@@ -277,7 +302,7 @@ int Run(int argc, char **argv)
 
     std::unique_ptr<Connection> source;
     try {
-        source = OpenParadoxConnection(ParadoxConnectionString(options.folder), {3, 30, 15}, tables);
+        source = OpenParadoxConnection(ParadoxConnectionString(options.folder), {3, 30, 15}, tables, options.codePages);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "tabulon-sql: %s: cannot open the folder: %s\n", options.folder.c_str(), e.what());
         return 1;
@@ -298,7 +323,10 @@ int Run(int argc, char **argv)
         work.beginTable(t);
         if (options.drop)
             work.statement("DROP TABLE IF EXISTS " + QuoteName(t), 0, 0, 0);
-        ConvertTable(work, source.get(), t, nullptr, 100);
+        const ReadAccount read = ConvertTable(work, source.get(), t, nullptr, 100);
+        if (read.codePageOverridden())
+            std::fprintf(stderr, "tabulon-sql: %s: code page %d read for table %s; its header names %d\n",
+                         options.folder.c_str(), read.codePage, t.c_str(), read.headerCodePage);
         work.endBatch();
         failed = failed || work.tableFailed();
     }

@@ -36,6 +36,8 @@ inline constexpr BooleanSetting Option2{"Option2", false};
 inline constexpr TextSetting LastFolderDot{"LastFolderDot", ""};
 // "1": one statement per row in direct mode instead of multi-row batches.
 inline constexpr NumberSetting RowByRow{"RowByRow", 0};
+// "Auto" or the number of the code page every table's text is read in.
+inline constexpr TextSetting CodePage{"CodePage", "Auto"};
 
 // The key behind entry field Text1..Text6.
 const TextSetting &FieldSetting(int n);

@@ -168,8 +168,10 @@ void ConvertTables(RunHost &host, RunState &state)
     // The source reads each table from the file its entry was listed with,
     // without walking the folder again.
     proc.step(122, [&] {
+        CodePageChoice codePages;
+        codePages.all = ParseCodePageChoice(host.codePage());
         source = OpenParadoxConnection(ParadoxConnectionString(host.fieldText(1)), {3, 30, 15},
-                                       SourceTables(state.List2, state.List2Files));
+                                       SourceTables(state.List2, state.List2Files), codePages);
     });
     proc.step(124, [&] { connectionsOpen = true; });
     proc.step(126, [&] { state.mysql_conn = OpenConnection(MySqlConnectionString(host), {2, 5000, 5000}); });

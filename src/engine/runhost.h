@@ -22,6 +22,8 @@ public:
     virtual void tableListsChanged() {}
     // Setting "RowByRow" = "1": one statement per row, no batches.
     virtual bool rowByRow() const { return false; }
+    // The code page choice beside the folder: "Auto" or a number.
+    virtual std::string codePage() const { return "Auto"; }
     // The end of a run: "Done." with what became of every table.
     virtual void showRunReport(const RunReport &) { inform("Done."); }
     // The Application Error report of a refused row. With offerQuiet it

@@ -56,6 +56,7 @@ public:
     void showPreview() override;
     void tableListsChanged() override;
     bool rowByRow() const override;
+    std::string codePage() const override;
     void showRunReport(const RunReport &report) override;
     bool reportRefusedRow(const std::string &text, bool offerQuiet) override;
 
@@ -76,6 +77,7 @@ private:
     void mySqlTestClick();         // PushButton6
     void startConvertingClick();   // PushButton7
     void check1Click();
+    void codePageChanged();
     void optionClick();
     void fieldChanged(int n);
 
