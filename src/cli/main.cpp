@@ -300,6 +300,18 @@ int Run(int argc, char **argv)
         return hit;
     };
 
+    // A misspelt table would silently be read in the detected code page.
+    for (const auto &[name, number] : options.codePages.tables) {
+        bool found = false;
+        for (const ParadoxTableFile &t : tables)
+            found = found || LowerCase(t.name) == LowerCase(name);
+        if (!found) {
+            std::fprintf(stderr, "tabulon-sql: %s: --codepage names no table named %s\n", options.folder.c_str(),
+                         name.c_str());
+            return 1;
+        }
+    }
+
     std::unique_ptr<Connection> source;
     try {
         source = OpenParadoxConnection(ParadoxConnectionString(options.folder), {3, 30, 15}, tables, options.codePages);

@@ -1166,6 +1166,11 @@ TEST_F(Conversion, ExportCodePageChoices)
         EXPECT_NE(out.find("INSERT INTO `WE` VALUES('Cafщ');"), std::string::npos) << out;
     }
     {
+        const auto [out, status, err] = run("--codepage nope=1251");
+        EXPECT_EQ(status >> 8, 1);
+        EXPECT_NE(err.find("--codepage names no table named nope"), std::string::npos) << err;
+    }
+    {
         const auto [out, status, err] = run("--codepage 65001");
         EXPECT_EQ(status >> 8, 2);
         EXPECT_NE(err.find("\"65001\" is not a code page Paradox writes"), std::string::npos) << err;

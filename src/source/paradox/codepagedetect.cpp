@@ -56,14 +56,16 @@ bool isGreekTonos(char32_t c)
     }
 }
 
-// Marks that stand inside words of real text.
-bool isInnerMark(char32_t c) { return c == 0x2019 || c == 0xB7 || c == 0xAD || c == 0x2010 || c == 0x2011; }
+// Marks that stand inside words of real text: dashes, quotes, the
+// apostrophe, the middle dot, the soft hyphen.
+bool isInnerMark(char32_t c) { return (c >= 0x2010 && c <= 0x201F) || c == 0xB7 || c == 0xAD; }
 
 bool oddWord(const std::vector<char32_t> &w)
 {
     bool asciiLetter = false;
     bool seen[5] = {};
     int latinRun = 0;
+    bool smallInRun = false;
     int tonos = 0;
     size_t firstLetter = w.size(), lastLetter = 0;
     for (size_t i = 0; i < w.size(); ++i) {
@@ -84,6 +86,7 @@ bool oddWord(const std::vector<char32_t> &w)
             if (c >= 0x80 && i > firstLetter && i < lastLetter && !QChar::isMark(c) && !isInnerMark(c))
                 return true;
             latinRun = 0;
+            smallInRun = false;
             continue;
         }
         const Alphabet a = alphabetOf(c);
@@ -91,8 +94,12 @@ bool oddWord(const std::vector<char32_t> &w)
             asciiLetter = true;
         else
             seen[int(a)] = true;
-        latinRun = a == Alphabet::Latin && c >= 0x80 ? latinRun + 1 : 0;
-        if (latinRun >= 3)
+        // Accented capitals may run ("ÆØÅ"); three accented letters with a
+        // small one among them no Western word has.
+        const bool accented = a == Alphabet::Latin && c >= 0x80;
+        latinRun = accented ? latinRun + 1 : 0;
+        smallInRun = accented && (smallInRun || QChar::isLower(c));
+        if (latinRun >= 3 && smallInRun)
             return true;
         if (isGreekTonos(c) && ++tonos > 1)
             return true;

@@ -122,6 +122,8 @@ Form1::Form1(QWidget *parent)
 
     InstallHoverPointerRule(this);
     formLoad();
+    // Only a change the user makes is stored, not the one the start makes.
+    connect(m_ui->Combo1, &QComboBox::currentIndexChanged, this, [this] { codePageChanged(); });
 }
 
 Form1::~Form1()
@@ -188,10 +190,10 @@ void Form1::formLoad()
     proc.step(148, [&] { check1Click(); });
     // A stored value no list entry has reads as Auto, and stays stored
     // until the user picks another.
-    const int index = m_ui->Combo1->findText(QString::fromStdString(m_settings.text(settings::CodePage)).trimmed(),
-                                             Qt::MatchFixedString);
-    m_ui->Combo1->setCurrentIndex(std::max(index, 0));
-    connect(m_ui->Combo1, &QComboBox::currentIndexChanged, this, [this] { codePageChanged(); });
+    proc.step(150, [&] {
+        const QString stored = QString::fromStdString(m_settings.text(settings::CodePage)).trimmed();
+        m_ui->Combo1->setCurrentIndex(std::max(m_ui->Combo1->findText(stored, Qt::MatchFixedString), 0));
+    });
 }
 
 void Form1::codePageChanged()
