@@ -2,6 +2,8 @@
 // is in, and only those.
 #include "paradoxtestsupport.h"
 
+#include "source/paradox/codepage.h"
+#include "source/paradox/codepagedetect.h"
 #include "source/paradox/paradoxconnection.h"
 #include "source/paradox/paradoxrecordset.h"
 #include "support/fixtures.h"
@@ -69,6 +71,47 @@ TEST(CodePage, MisdeclaredTablesReadInTheirOwnAndTheRestStay)
             rs.moveNext();
         }
     }
+}
+
+// Text in each code page Paradox writes: declared right it never moves;
+// declared wrong it reads in its own (or one that reads it alike).
+TEST(CodePage, DetectionAcrossCodePages)
+{
+    struct Case {
+        const char *text;
+        int codePage;
+        std::vector<int> misdeclared; // headers it is detected under
+    };
+    const Case cases[] = {
+        {"Größere Straße, Müller & Söhne, Köln, Übersee, Äpfel", 1252, {437, 866, 1251, 1253, 936}},
+        {"Ça coûte cher, l’été à Noël, crème brûlée, où est-ce?", 1252, {866, 1251, 950}},
+        // Declared 1252 it still reads as a Western text with a few odd words.
+        {"Příliš žluťoučký kůň úpěl ďábelské ódy", 1250, {1251, 866}},
+        {"Zażółć gęślą jaźń, Łódź, Kraków, Wrocław, Gdańsk", 852, {}},
+        {"Çağrı İstanbul’da, Şişli, Göztepe, Üsküdar", 1254, {}},
+        {"Lietuvių kalba, Šiauliai, Klaipėda, Panevėžys", 1257, {}},
+        {"Αθήνα, Θεσσαλονίκη, Πάτρα, Ηράκλειο, Λάρισα, Βόλος", 1253, {1252, 1251, 437}},
+        {"Съешь же ещё этих мягких французских булок, да выпей чаю", 1251, {1252, 1250, 936, 949, 437}},
+        {"Съешь же ещё этих мягких французских булок, да выпей чаю", 866, {437, 1251, 1252}},
+        {"Søren Kierkegaard, Bjørn, Tromsø, Ærø", 865, {}},
+        {"中文测试，北京市朝阳区，上海浦东新区", 936, {1252, 1251}},
+        {"日本語のテキスト、東京都千代田区", 932, {}},
+        {"中文測試，台北市信義區", 950, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.codePage) + " " + c.text);
+        std::string bytes;
+        ASSERT_TRUE(paradox::CodePage::forNumber(c.codePage).encode(c.text, bytes));
+        for (int header : ChoosableCodePages()) {
+            const int detected = paradox::DetectCodePage(bytes, header);
+            if (header == c.codePage) {
+                EXPECT_EQ(detected, header);
+            } else if (std::count(c.misdeclared.begin(), c.misdeclared.end(), header)) {
+                EXPECT_EQ(detected, c.codePage) << "declared " << header;
+            }
+        }
+    }
+    EXPECT_EQ(paradox::DetectCodePage("plain ASCII", 936), 936);
 }
 
 // A chosen code page applies to every table whose text is not plain ASCII;

@@ -90,6 +90,10 @@ bool oddWord(const std::vector<char32_t> &w)
             continue;
         }
         const Alphabet a = alphabetOf(c);
+        // An ideograph between two Latin letters is two Western bytes read
+        // as one East Asian character.
+        if (a == Alphabet::Other && i > 0 && i + 1 < w.size() && w[i - 1] < 0x80 && w[i + 1] < 0x80)
+            return true;
         if (c < 0x80)
             asciiLetter = true;
         else
@@ -134,7 +138,9 @@ Score score(std::string_view sample, int number)
         beyondAscii = false;
     };
     for (char32_t c : text) {
-        const bool inWord = c < 0x80 ? ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') : !QChar::isSpace(c);
+        // East Asian text has no blanks: its punctuation ends words.
+        const bool cjkPunctuation = (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF00 && c <= 0xFF65 && !QChar::isLetterOrNumber(c));
+        const bool inWord = c < 0x80 ? ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') : !QChar::isSpace(c) && !cjkPunctuation;
         if (!inWord) {
             endWord();
             continue;
