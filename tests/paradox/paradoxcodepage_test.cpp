@@ -48,7 +48,9 @@ TEST(CodePage, MisdeclaredTablesReadInTheirOwnAndTheRestStay)
     };
     const Case cases[] = {
         {"russian", "Имя", {"Внешний мир", "Иван Петров", "Москва, улица Ленина", "Ёлка"}, 1251, 1252, 1251},
-        {"western", "Name", {"Café crème", "Müller", "José Núñez", "Ångström", "été à Paris", "Zoë", "Paris—London", "l’été", "25°C"},
+        {"western",
+         "Name",
+         {"Café crème", "Müller", "José Núñez", "Ångström", "été à Paris", "Zoë", "Paris—London", "l’été", "25°C"},
          1252, 1252, 1252},
         {"shortru", "Name", {"Лев"}, 1251, 1252, 1251},
         {"shortwest", "Name", {"Zoë"}, 1252, 1252, 1252},

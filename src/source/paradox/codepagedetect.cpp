@@ -139,7 +139,8 @@ Score score(std::string_view sample, int number)
     };
     for (char32_t c : text) {
         // East Asian text has no blanks: its punctuation ends words.
-        const bool cjkPunctuation = (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF00 && c <= 0xFF65 && !QChar::isLetterOrNumber(c));
+        const bool cjkPunctuation =
+            (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF00 && c <= 0xFF65 && !QChar::isLetterOrNumber(c));
         const bool inWord = c < 0x80 ? ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') : !QChar::isSpace(c) && !cjkPunctuation;
         if (!inWord) {
             endWord();

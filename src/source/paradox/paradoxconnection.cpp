@@ -200,7 +200,8 @@ int CodePageChoice::forTable(const std::string &table) const
 
 const std::vector<int> &ChoosableCodePages()
 {
-    static const std::vector<int> pages{437, 850, 852, 865, 866, 1250, 1251, 1252, 1253, 1254, 1257, 932, 936, 949, 950};
+    static const std::vector<int> pages{437,  850,  852,  865,  866, 1250, 1251, 1252,
+                                        1253, 1254, 1257, 932, 936, 949,  950};
     return pages;
 }
 
