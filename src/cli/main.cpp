@@ -23,7 +23,8 @@ namespace tabulon {
 namespace {
 
 const char kUsage[] =
-    "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N] [--types text|native] FOLDER\n"
+    "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N|max] [--types text|native]\n"
+    "                   [--codepage CP]... FOLDER\n"
     "\n"
     "Writes to standard output the SQL that converts the Paradox tables (*.db)\n"
     "of FOLDER and its sub-folders into MySQL tables: for each table a CREATE\n"
@@ -49,13 +50,21 @@ const char kUsage[] =
     "  --batch max     as many rows per INSERT as fit in 15 MiB, for a server and\n"
     "                  client with the default 16 MiB max_allowed_packet (fewest\n"
     "                  round trips to a far server)\n"
+    "  --codepage auto|N\n"
+    "                  read the text of every table that is not plain ASCII in\n"
+    "                  code page N (437, 850, 852, 865, 866, 1250-1254, 1257, 932,\n"
+    "                  936, 949, 950); auto (the default) keeps the code page a\n"
+    "                  table's header names unless its text plainly is in another\n"
+    "  --codepage TABLE=auto|N\n"
+    "                  the same for one table (repeatable; beats the global one)\n"
     "  --help          show this text\n"
     "\n"
     "Errors name the table and the reason and go to standard error; the other\n"
     "tables are still written. A table read only in part (damaged data blocks,\n"
     "memo values given as NULL) is written as far as it could be read, and\n"
     "standard error says what was lost. The exit status is 1 when any\n"
-    "table failed or was read only in part, 2 for a usage error.\n";
+    "table failed or was read only in part, 2 for a usage error. A table read\n"
+    "in another code page than its header names is told on standard error.\n";
 
 constexpr std::size_t kBatchBytes = std::size_t(1) << 20;
 // --batch max: the default max_allowed_packet (16 MiB) less the margin the
@@ -224,6 +233,7 @@ struct Options {
     ColumnTypes types = ColumnTypes::Text;
     std::size_t batchBytes = kBatchBytes;
     std::string folder;
+    CodePageChoice codePages;
 };
 
 int Usage(const char *problem)
@@ -253,6 +263,22 @@ int Run(int argc, char **argv)
                 options.types = ColumnTypes::Native;
             else
                 return Usage(("--types takes text or native, not \"" + value + "\"").c_str());
+        } else if (arg == "--codepage") {
+            if (i + 1 >= argc)
+                return Usage("--codepage needs a value");
+            const std::string value = argv[++i];
+            const std::size_t eq = value.rfind('=');
+            try {
+                if (eq == std::string::npos) {
+                    options.codePages.all = ParseCodePageChoice(value);
+                } else {
+                    if (eq == 0)
+                        return Usage(("--codepage " + value + " names no table before \"=\"").c_str());
+                    options.codePages.tables[value.substr(0, eq)] = ParseCodePageChoice(value.substr(eq + 1));
+                }
+            } catch (const std::exception &e) {
+                return Usage(("--codepage: " + std::string(e.what())).c_str());
+            }
         } else if (arg == "--table" || arg == "--batch") {
             if (i + 1 >= argc)
                 return Usage((arg + " needs a value").c_str());
@@ -317,9 +343,21 @@ int Run(int argc, char **argv)
         return hit;
     };
 
+    // A misspelt table would silently be read in the detected code page.
+    for (const auto &[name, number] : options.codePages.tables) {
+        bool found = false;
+        for (const ParadoxTableFile &t : tables)
+            found = found || LowerCase(t.name) == LowerCase(name);
+        if (!found) {
+            std::fprintf(stderr, "tabulon-sql: %s: --codepage names no table named %s\n", options.folder.c_str(),
+                         name.c_str());
+            return 1;
+        }
+    }
+
     std::unique_ptr<Connection> source;
     try {
-        source = OpenParadoxConnection(ParadoxConnectionString(options.folder), {3, 30, 15}, tables);
+        source = OpenParadoxConnection(ParadoxConnectionString(options.folder), {3, 30, 15}, tables, options.codePages);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "tabulon-sql: %s: cannot open the folder: %s\n", options.folder.c_str(), e.what());
         return 1;
@@ -344,6 +382,9 @@ int Run(int argc, char **argv)
         if (options.drop)
             work.statement("DROP TABLE IF EXISTS " + QuoteName(t), 0, 0, 0);
         const ReadAccount read = ConvertTable(work, source.get(), t, nullptr, 100);
+        if (read.codePageOverridden())
+            std::fprintf(stderr, "tabulon-sql: %s: code page %d read for table %s; its header names %d\n",
+                         options.folder.c_str(), read.codePage, t.c_str(), read.headerCodePage);
         work.endBatch();
         failed = failed || work.tableFailed();
         TableReport &entry = report.tables.emplace_back();

@@ -42,6 +42,8 @@ inline constexpr TextSetting ColumnTypes{"ColumnTypes", "Text"};
 // The MySQL protocol's compression: "0" never, "1" always; anything else
 // (the default) for a server not reached over a loopback address.
 inline constexpr TextSetting Compression{"Compression", ""};
+// "Auto" or the number of the code page every table's text is read in.
+inline constexpr TextSetting CodePage{"CodePage", "Auto"};
 
 // The key behind entry field Text1..Text6.
 const TextSetting &FieldSetting(int n);

@@ -21,6 +21,10 @@ struct ReadAccount {
     int64_t nullValues = 0;       // values that could not be read and were given as NULL
     std::string nullFile;         // the file those values are kept in
     std::string nullFault;        // why the first of them could not be read
+    int headerCodePage = 0;       // the code page the source's header names (Paradox: 437 when none); 0: no such thing
+    int codePage = 0;             // the code page its text was read in (detected or chosen)
+
+    bool codePageOverridden() const { return codePage != headerCodePage; }
 
     bool rowsDiffer() const { return expectedRows >= 0 && rowsRead != expectedRows; }
     bool damaged() const { return damagedBlocks > 0 || rowsDiffer(); }

@@ -232,8 +232,10 @@ void ConvertTables(RunHost &host, RunState &state)
     // The source reads each table from the file its entry was listed with,
     // without walking the folder again.
     proc.step(122, [&] {
+        CodePageChoice codePages;
+        codePages.all = ParseCodePageChoice(host.codePage());
         source = OpenParadoxConnection(ParadoxConnectionString(host.fieldText(1)), {3, 30, 15},
-                                       SourceTables(state.List2, state.List2Files));
+                                       SourceTables(state.List2, state.List2Files), codePages);
     });
     proc.step(124, [&] { connectionsOpen = true; });
     if (!targetLost)
@@ -297,6 +299,9 @@ void ConvertTables(RunHost &host, RunState &state)
                     tableReport.notes.push_back(NullValuesText(t, read));
                 if (read.damaged())
                     tableReport.notes.push_back(DamagedRowsText(t, read));
+                if (read.codePageOverridden())
+                    tableReport.notes.push_back("Text read in code page " + std::to_string(read.codePage)
+                                                + "; the table's header names " + std::to_string(read.headerCodePage) + ".");
             }
             // Queued rows go before the caption clears; their failures carry the row step.
             proc.step(kTableFirstStep + 18, [&] { work.flush(); });

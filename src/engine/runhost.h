@@ -25,6 +25,8 @@ public:
     virtual bool rowByRow() const { return false; }
     // Setting "ColumnTypes": the mapping the tables are created with.
     virtual ColumnTypes columnTypes() const { return ColumnTypes::Text; }
+    // The code page choice beside the folder: "Auto" or a number.
+    virtual std::string codePage() const { return "Auto"; }
     // The end of a run: "Done." with what became of every table.
     virtual void showRunReport(const RunReport &) { inform("Done."); }
     // The Application Error report of a refused row. With offerQuiet it

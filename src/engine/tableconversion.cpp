@@ -66,6 +66,16 @@ ReadAccount ConvertTable(TableWork &work, Connection *source, const std::string 
     });
     if (!opened || !rows)
         return {};
+    if (const ReadAccount &read = rows->account(); read.codePageOverridden()) {
+        // Said before the rows go, so that a wrong choice is seen in time.
+        const std::string used = "code page " + std::to_string(read.codePage) + ", not the " +
+                                 std::to_string(read.headerCodePage) + " its header names";
+        work.step(s, [&] {
+            work.setProgressCaption("Please wait.. Processing table " + table + " (text in " + used + ")");
+        });
+        if (datatypes)
+            work.step(s + 2, [&] { datatypes->addDatatypeLine({table, "(text)", "CODE PAGE", used}); });
+    }
 
     TableDefinition definition;
     if (work.step(s + 4, [&] {

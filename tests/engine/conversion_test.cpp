@@ -27,6 +27,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include <sys/wait.h>
 
@@ -1151,6 +1152,96 @@ TEST_F(Conversion, ExportOfEachFixtureSetWritesEveryRecordOnce)
             EXPECT_EQ(inserts[t.name], ParadoxRecordSet(t.path).recordCount()) << t.name;
         }
         EXPECT_EQ(status == 0, failed.empty());
+    }
+}
+
+} // namespace
+
+namespace {
+
+// A table of one Alpha field whose text is in code page `written` while its
+// header names `declared`.
+void WriteMisdeclared(const std::string &path, const std::vector<std::string> &texts, int written, int declared)
+{
+    {
+        ParadoxWriter w(path, {{"Name", 'A', 40}}, written);
+        for (const std::string &t : texts)
+            w.addRow({Value::text(t)});
+        w.finish();
+    }
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(0x6A);
+    const char bytes[2] = {char(declared & 0xFF), char(declared >> 8)};
+    f.write(bytes, 2);
+}
+
+// A table read in another code page than its header names says so in the
+// datatype view and on the progress caption, before its rows go.
+TEST_F(Conversion, DetectedCodePageIsToldInTheDatatypeViewAndCaption)
+{
+    WriteMisdeclared(folder + "/ru.db", {"Внешний мир", "Иван Петров"}, 1251, 1252);
+    writeSimple("plain", 1);
+    host.check1Value = 1;
+    ConvertTables(host, state);
+    EXPECT_TRUE(host.errors().empty());
+    bool line = false;
+    for (const DatatypeLine &l : state.datatypeList.lines())
+        line = line || (l.table == "RU" && l.keyword == "CODE PAGE" &&
+                        l.mysqlType == "code page 1251, not the 1252 its header names");
+    EXPECT_TRUE(line);
+    EXPECT_EQ(state.datatypeList.rowCount(), 4);
+    EXPECT_NE(std::find(host.captions.begin(), host.captions.end(),
+                        "Please wait.. Processing table RU (text in code page 1251, not the 1252 its header names)"),
+              host.captions.end());
+    bool russian = false;
+    for (int i = 0; i < state.scriptList.lineCount(); ++i)
+        russian = russian || state.scriptList.line(i) == "INSERT INTO `RU` VALUES('Внешний мир')";
+    EXPECT_TRUE(russian);
+}
+
+// tabulon-sql: detection by default and told on standard error; a code page
+// for every table; one for a table, which beats the one for all.
+TEST_F(Conversion, ExportCodePageChoices)
+{
+    WriteMisdeclared(folder + "/ru.db", {"Мир"}, 1251, 1252);
+    WriteMisdeclared(folder + "/we.db", {"Café"}, 1252, 1252);
+    const std::string sql = std::string(TABULON_SQL_PATH) + " ";
+    const std::string errors = folder + "/errors.txt";
+    auto run = [&](const std::string &args) {
+        auto result = Capture(sql + args + " " + ShellQuoted(folder) + " 2>" + ShellQuoted(errors));
+        std::ifstream in(errors);
+        return std::make_tuple(result.first, result.second, std::string(std::istreambuf_iterator<char>(in), {}));
+    };
+    {
+        const auto [out, status, err] = run("");
+        EXPECT_EQ(status, 0);
+        EXPECT_NE(out.find("INSERT INTO `RU` VALUES('Мир');"), std::string::npos) << out;
+        EXPECT_NE(out.find("INSERT INTO `WE` VALUES('Café');"), std::string::npos) << out;
+        EXPECT_EQ(err.rfind("tabulon-sql: " + folder + ": code page 1251 read for table RU; its header names 1252\n", 0), 0u)
+            << err;
+    }
+    {
+        const auto [out, status, err] = run("--codepage 1251");
+        EXPECT_EQ(status, 0);
+        EXPECT_NE(out.find("INSERT INTO `RU` VALUES('Мир');"), std::string::npos) << out;
+        EXPECT_NE(out.find("INSERT INTO `WE` VALUES('Cafй');"), std::string::npos) << out;
+        EXPECT_NE(err.find("code page 1251 read for table WE; its header names 1252"), std::string::npos) << err;
+    }
+    {
+        const auto [out, status, err] = run("--codepage ru=1251 --codepage 866");
+        EXPECT_EQ(status, 0);
+        EXPECT_NE(out.find("INSERT INTO `RU` VALUES('Мир');"), std::string::npos) << out;
+        EXPECT_NE(out.find("INSERT INTO `WE` VALUES('Cafщ');"), std::string::npos) << out;
+    }
+    {
+        const auto [out, status, err] = run("--codepage nope=1251");
+        EXPECT_EQ(status >> 8, 1);
+        EXPECT_NE(err.find("--codepage names no table named nope"), std::string::npos) << err;
+    }
+    {
+        const auto [out, status, err] = run("--codepage 65001");
+        EXPECT_EQ(status >> 8, 2);
+        EXPECT_NE(err.find("\"65001\" is not a code page Paradox writes"), std::string::npos) << err;
     }
 }
 

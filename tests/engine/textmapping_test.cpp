@@ -28,7 +28,9 @@ std::string TextDigest(const std::filesystem::path &file)
 {
     QCryptographicHash hash(QCryptographicHash::Sha256);
     try {
-        ParadoxRecordSet rows(file.string());
+        // The header's code page, as before detection existed: the mapping
+        // is what is compared here.
+        ParadoxRecordSet rows(file.string(), ParadoxRecordSet::kHeaderCodePage);
         const std::string table = file.stem().string();
         const TableDefinition def = BuildTableDefinition(table, rows.fields(), nullptr);
         hash.addData(QByteArrayView(def.createText.data(), qsizetype(def.createText.size())));

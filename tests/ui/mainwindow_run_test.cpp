@@ -3,6 +3,7 @@
 #include "support/mariadbserver.h"
 #include "tools/paradoxwriter.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QProgressBar>
 
@@ -146,6 +147,48 @@ TEST_F(MainWindowTest, TheRunReportTellsWhatHappenedAndRefusalsCanBeSilenced)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll().toStdString(), summary + "\n\n" + details);
     EXPECT_EQ(server.scalar(db, "SELECT COUNT(*) FROM PEOPLE"), "1");
+}
+
+// The code page beside the folder is stored the moment it changes, comes
+// back at the next start, and the run reads every table's text in it.
+TEST_F(MainWindowTest, ChosenCodePageIsStoredAndUsedByTheRun)
+{
+    TestServer &server = TestServer::shared();
+    const std::string db = server.createDatabase("cp");
+    const QString folder = path("px");
+    QDir().mkpath(folder);
+    {
+        ParadoxWriter w((folder + "/people.db").toStdString(), {{"Name", 'A', 30}}, 1252);
+        w.addRow({Value::text("Café")});
+        w.finish();
+    }
+    store("ParadoxFolder", folder);
+    store("Server", "127.0.0.1");
+    store("Port", QString::number(server.port()));
+    store("User", QString::fromStdString(server.user()));
+    store("Password", QString::fromStdString(server.password()));
+    store("Database", QString::fromStdString(db));
+    store("Check1", "0");
+    open();
+    auto *combo = child<QComboBox>("Combo1");
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(combo->currentText(), "Auto");
+    EXPECT_EQ(stored("CodePage"), std::nullopt);
+    combo->setCurrentIndex(combo->findText("1251"));
+    EXPECT_EQ(stored("CodePage"), "1251");
+    reopen();
+    combo = child<QComboBox>("Combo1");
+    EXPECT_EQ(combo->currentText(), "1251");
+
+    click("PushButton7");
+    EXPECT_TRUE(errors().empty()) << (errors().empty() ? "" : errors()[0]);
+    const auto rows = server.query(db, "SELECT Name FROM PEOPLE");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][0], "Cafй");
+
+    store("CodePage", "65001");
+    reopen();
+    EXPECT_EQ(child<QComboBox>("Combo1")->currentText(), "Auto");
 }
 
 } // namespace

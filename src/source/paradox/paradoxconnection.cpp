@@ -1,5 +1,6 @@
 #include "source/paradox/paradoxconnection.h"
 
+#include "common/error.h"
 #include "common/messagehost.h"
 #include "fs/filelister.h"
 #include "source/paradox/paradoxrecordset.h"
@@ -45,7 +46,8 @@ public:
 
 class ParadoxConnection : public Connection {
 public:
-    ParadoxConnection(std::string folder, std::vector<ParadoxTableFile> tables) : m_folder(std::move(folder))
+    ParadoxConnection(std::string folder, std::vector<ParadoxTableFile> tables, CodePageChoice codePages)
+        : m_folder(std::move(folder)), m_codePages(std::move(codePages))
     {
         for (ParadoxTableFile &t : tables) {
             m_byFoldedName.emplace(caseFolded(t.name), t.path);
@@ -69,7 +71,7 @@ public:
             throw DbError("The Paradox table \"" + table + "\" was not found in \"" + m_folder +
                           "\" or its sub-folders. Check that its .db file is there.");
         try {
-            return std::make_unique<ParadoxRecordSet>(path);
+            return std::make_unique<ParadoxRecordSet>(path, m_codePages.forTable(table));
         } catch (const DbError &) {
             throw;
         } catch (const Error &e) {
@@ -91,6 +93,7 @@ private:
     }
 
     std::string m_folder;
+    CodePageChoice m_codePages;
     std::unordered_map<std::string, std::string> m_byName;
     std::unordered_map<std::string, std::string> m_byFoldedName;
     bool m_open = true;
@@ -186,7 +189,38 @@ std::string ParadoxTableFromQuery(const std::string &source)
     return name;
 }
 
-std::unique_ptr<Connection> OpenParadoxConnection(const std::string &connectionString, const ConnectionOptions &)
+int CodePageChoice::forTable(const std::string &table) const
+{
+    const std::string folded = caseFolded(table);
+    for (const auto &[name, number] : tables)
+        if (caseFolded(name) == folded)
+            return number;
+    return all;
+}
+
+const std::vector<int> &ChoosableCodePages()
+{
+    static const std::vector<int> pages{437,  850,  852,  865,  866, 1250, 1251, 1252,
+                                        1253, 1254, 1257, 932, 936, 949,  950};
+    return pages;
+}
+
+int ParseCodePageChoice(const std::string &text)
+{
+    const std::string t = lower(trimmed(text));
+    if (t == "auto" || t.empty())
+        return 0;
+    for (int number : ChoosableCodePages())
+        if (t == std::to_string(number))
+            return number;
+    std::string list;
+    for (int number : ChoosableCodePages())
+        list += (list.empty() ? "" : ", ") + std::to_string(number);
+    throw Error("\"" + text + "\" is not a code page Paradox writes. Choose auto or one of " + list + ".");
+}
+
+std::unique_ptr<Connection> OpenParadoxConnection(const std::string &connectionString, const ConnectionOptions &,
+                                                  const CodePageChoice &codePages)
 {
     std::string folder = ParadoxFolder(connectionString);
     SilentHost host;
@@ -196,13 +230,14 @@ std::unique_ptr<Connection> OpenParadoxConnection(const std::string &connectionS
     } catch (const Error &e) {
         throw DbError("Cannot open the Paradox folder \"" + folder + "\": " + e.what());
     }
-    return std::make_unique<ParadoxConnection>(std::move(folder), std::move(tables));
+    return std::make_unique<ParadoxConnection>(std::move(folder), std::move(tables), codePages);
 }
 
 std::unique_ptr<Connection> OpenParadoxConnection(const std::string &connectionString, const ConnectionOptions &,
-                                                  std::vector<ParadoxTableFile> tables)
+                                                  std::vector<ParadoxTableFile> tables,
+                                                  const CodePageChoice &codePages)
 {
-    return std::make_unique<ParadoxConnection>(ParadoxFolder(connectionString), std::move(tables));
+    return std::make_unique<ParadoxConnection>(ParadoxFolder(connectionString), std::move(tables), codePages);
 }
 
 } // namespace tabulon

@@ -2,14 +2,41 @@
 
 #include "common/error.h"
 #include "common/nametext.h"
+#include "source/paradox/codepagedetect.h"
 
 #include <algorithm>
 
 namespace tabulon {
 
-ParadoxRecordSet::ParadoxRecordSet(const std::string &path)
-    : m_table(std::make_unique<paradox::ParadoxTable>(path)), m_fields(m_table->adoFields()),
-      m_values(m_fields.size()), m_decoded(m_fields.size(), 0)
+namespace {
+
+// The code page the table's text is read in. The sample comes from a table
+// of its own, so the rows are then read from the start.
+int ChosenCodePage(const std::string &path, int header, int choice)
+{
+    if (choice == ParadoxRecordSet::kHeaderCodePage)
+        return header;
+    constexpr size_t kScanLimit = size_t(16) << 20;
+    const std::string sample = paradox::ParadoxTable(path).textSample(paradox::kCodePageSampleBytes, kScanLimit);
+    if (sample.empty())
+        return header;
+    return choice ? choice : paradox::DetectCodePage(sample, header);
+}
+
+std::unique_ptr<paradox::ParadoxTable> OpenTable(const std::string &path, int choice)
+{
+    auto table = std::make_unique<paradox::ParadoxTable>(path);
+    const int header = table->codePage();
+    if (const int chosen = ChosenCodePage(path, header, choice); chosen != header)
+        table->useCodePage(chosen);
+    return table;
+}
+
+} // namespace
+
+ParadoxRecordSet::ParadoxRecordSet(const std::string &path, int codePage)
+    : m_table(OpenTable(path, codePage)), m_fields(m_table->adoFields()), m_values(m_fields.size()),
+      m_decoded(m_fields.size(), 0)
 {
     // A name goes into SQL text and onto one line of the preview.
     for (Field &f : m_fields)

@@ -13,8 +13,13 @@ namespace tabulon {
 // decoded when asked for, into one Value per field reused for every row.
 class ParadoxRecordSet : public RecordSet {
 public:
-    // Opens the table file; throws Error when it cannot be read.
-    explicit ParadoxRecordSet(const std::string &path);
+    static constexpr int kHeaderCodePage = -1;
+    // Opens the table file; throws Error when it cannot be read. Its text is
+    // read in code page `codePage` when that is not 0 and the text is not
+    // plain ASCII; with 0 in the one its bytes read naturally in, which is
+    // the header's whenever that is plausible; with kHeaderCodePage in the
+    // header's, unlooked at. account() tells which.
+    explicit ParadoxRecordSet(const std::string &path, int codePage = 0);
 
     const std::vector<Field> &fields() const override { return m_fields; }
     bool eof() const override { return m_eof; }

@@ -140,6 +140,67 @@ ParadoxTable::~ParadoxTable() = default;
 
 int ParadoxTable::codePage() const { return m_codePage->number(); }
 
+void ParadoxTable::useCodePage(int number)
+{
+    m_codePage = &CodePage::forNumber(number);
+    m_account.codePage = m_codePage->number();
+    for (size_t i = 0; i < m_fields.size() && i < m_rawNames.size(); ++i) {
+        const std::string &raw = m_rawNames[i];
+        m_fields[i].name.clear();
+        m_codePage->decode(reinterpret_cast<const unsigned char *>(raw.data()), raw.size(), m_fields[i].name);
+    }
+}
+
+std::string ParadoxTable::textSample(size_t limit, size_t scanLimit)
+{
+    std::string sample;
+    auto take = [&](const unsigned char *p, size_t n) {
+        for (size_t i = 0; i < n; ++i) {
+            if (p[i] >= 0x80) {
+                sample.append(reinterpret_cast<const char *>(p), std::min(n, limit - std::min(limit, sample.size())));
+                sample.push_back('\n');
+                return;
+            }
+        }
+    };
+    for (const std::string &raw : m_rawNames)
+        take(reinterpret_cast<const unsigned char *>(raw.data()), raw.size());
+    bool anyText = false;
+    for (const ParadoxField &f : m_fields)
+        anyText = anyText || f.type == Alpha || f.type == Memo;
+    size_t scanned = 0;
+    while (anyText && sample.size() < limit && scanned < scanLimit && next()) {
+        for (const ParadoxField &f : m_fields) {
+            const unsigned char *p = m_record + f.offset;
+            if (f.type == Alpha) {
+                const auto *end = static_cast<const unsigned char *>(std::memchr(p, 0, size_t(f.size)));
+                const size_t n = end ? size_t(end - p) : size_t(f.size);
+                take(p, n);
+                scanned += n;
+            } else if (f.type == Memo) {
+                const size_t leader = size_t(f.size - 10);
+                const uint32_t length = le32(p + leader + 4);
+                if (length == 0)
+                    continue;
+                if (length <= leader) {
+                    take(p, length);
+                } else {
+                    // What cannot be read here is told when the rows are read.
+                    try {
+                        if (!m_blobs.read(p + leader, m_blobData, nullptr))
+                            continue;
+                    } catch (const Error &) {
+                        continue;
+                    }
+                    take(reinterpret_cast<const unsigned char *>(m_blobData.data()), m_blobData.size());
+                }
+                scanned += length;
+            }
+        }
+    }
+    return sample;
+}
+
 void ParadoxTable::damaged(const std::string &what) const
 {
     throw Error("The Paradox table \"" + path() + "\" cannot be read: " + what +
@@ -244,10 +305,11 @@ void ParadoxTable::readHeader()
         const auto *end = static_cast<const unsigned char *>(std::memchr(start, 0, size_t(m_headerSize - pos)));
         if (!end)
             damaged("its field names run past the end of its header");
-        m_fields[size_t(i)].name.clear();
-        m_codePage->decode(start, size_t(end - start), m_fields[size_t(i)].name);
+        m_rawNames.emplace_back(reinterpret_cast<const char *>(start), size_t(end - start));
         pos = end - h + 1;
     }
+    useCodePage(m_codePage->number());
+    m_account.headerCodePage = m_codePage->number();
 
     const uint64_t blocks = (fileSize - uint64_t(m_headerSize) + uint64_t(m_blockSize) - 1) / uint64_t(m_blockSize);
     m_blocksInFile = uint32_t(std::min<uint64_t>(blocks, 65535));

@@ -45,7 +45,16 @@ public:
     const std::string &path() const { return m_file.path(); }
     // 30, 35, 40, 50 or 70.
     int version() const { return m_version; }
+    // The code page text and field names are read in; the header's until
+    // useCodePage().
     int codePage() const;
+    int headerCodePage() const { return m_account.headerCodePage; }
+    void useCodePage(int number);
+    // From the current position on (a fresh table reads them all): the raw
+    // bytes of Alpha and Memo values and field names that hold a byte above
+    // 127, each ended by '\n', until `limit` bytes are collected or
+    // `scanLimit` bytes of text were looked at.
+    std::string textSample(size_t limit, size_t scanLimit);
     bool isKeyed() const { return m_keyed; }
     // The first keyFieldCount() fields form the key of a keyed table.
     int keyFieldCount() const { return m_keyFields; }
@@ -90,6 +99,7 @@ private:
     uint32_t m_blocksInFile = 0;
     const CodePage *m_codePage = nullptr;
     std::vector<ParadoxField> m_fields;
+    std::vector<std::string> m_rawNames;
 
     std::vector<unsigned char> m_block;
     std::vector<bool> m_visited;

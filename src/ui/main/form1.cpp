@@ -10,12 +10,14 @@
 #include "common/programfolder.h"
 #include "engine/connectionfactory.h"
 #include "engine/conversionrun.h"
+#include "source/paradox/paradoxconnection.h"
 #include "source/paradoxsource.h"
 #include "target/mysqltarget.h"
 #include "ui/common/busypointer.h"
 #include "ui/common/windowlook.h"
 #include "ui/preview/form2.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -108,6 +110,10 @@ Form1::Form1(QWidget *parent)
     // Clicked, not toggled: a click on the option already selected stores too.
     for (QRadioButton *option : {m_ui->Option1, m_ui->Option2})
         connect(option, &QRadioButton::clicked, this, [this] { optionClick(); });
+    m_ui->Combo1->addItem(QStringLiteral("Auto"));
+    for (int number : ChoosableCodePages())
+        m_ui->Combo1->addItem(QString::number(number));
+    m_ui->Combo1->view()->setMinimumWidth(m_ui->Combo1->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 24);
     for (int n = 1; n <= 6; ++n) {
         connect(field(n), &QLineEdit::textChanged, this, [this, n] { fieldChanged(n); });
         field(n)->installEventFilter(this);
@@ -115,6 +121,8 @@ Form1::Form1(QWidget *parent)
 
     InstallHoverPointerRule(this);
     formLoad();
+    // Only a change the user makes is stored, not the one the start makes.
+    connect(m_ui->Combo1, &QComboBox::currentIndexChanged, this, [this] { codePageChanged(); });
 }
 
 Form1::~Form1()
@@ -183,7 +191,24 @@ void Form1::formLoad()
     for (int n = 1; n <= 6; ++n)
         proc.step(134 + 2 * n, [&] { setFieldText(n, m_settings.text(settings::FieldSetting(n))); });
     proc.step(148, [&] { check1Click(); });
+    // A stored value no list entry has reads as Auto, and stays stored
+    // until the user picks another.
+    proc.step(150, [&] {
+        const QString stored = QString::fromStdString(m_settings.text(settings::CodePage)).trimmed();
+        m_ui->Combo1->setCurrentIndex(std::max(m_ui->Combo1->findText(stored, Qt::MatchFixedString), 0));
+    });
 }
+
+void Form1::codePageChanged()
+{
+    try {
+        m_settings.setText(settings::CodePage, m_ui->Combo1->currentText().toStdString());
+    } catch (const std::exception &) {
+        // As the preview switch: the next start shows the stored value.
+    }
+}
+
+std::string Form1::codePage() const { return m_ui->Combo1->currentText().toStdString(); }
 
 void Form1::applySkinFile()
 {

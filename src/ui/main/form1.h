@@ -57,6 +57,7 @@ public:
     void tableListsChanged() override;
     bool rowByRow() const override;
     ColumnTypes columnTypes() const override;
+    std::string codePage() const override;
     void showRunReport(const RunReport &report) override;
     bool reportRefusedRow(const std::string &text, bool offerQuiet) override;
 
@@ -77,6 +78,7 @@ private:
     void mySqlTestClick();         // PushButton6
     void startConvertingClick();   // PushButton7
     void check1Click();
+    void codePageChanged();
     void optionClick();
     void nativeClick();
     void fieldChanged(int n);
