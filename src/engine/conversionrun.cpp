@@ -246,8 +246,7 @@ void ConvertTables(RunHost &host, RunState &state)
 
     RunReport report;
     report.previewMode = host.check1() == 1;
-    for (size_t i = state.List2.size(); i-- > 0;)
-    {
+    for (size_t i = state.List2.size(); i-- > 0;) {
         TableReport &entry = report.tables.emplace_back();
         entry.table = state.List2[i];
         if (i < state.List2Files.size())
