@@ -187,7 +187,7 @@ TEST_F(MySqlConnectionTest, CompressionForFarServersOrWhenAsked)
     c->execute("CREATE TABLE t (id INT, v LONGTEXT)");
     std::string text;
     for (int i = 0; text.size() < (size_t(3) << 20); ++i)
-        text += std::to_string(i * 7919 % 100003) + ",";
+        text += std::to_string(int64_t(i) * 7919 % 100003) + ",";
     c->execute("INSERT INTO t VALUES (1, '" + text + "'), (2, 'x')");
     EXPECT_EQ(server().scalar(db, "SELECT MD5(v) FROM t WHERE id = 1"),
               server().scalar(db, "SELECT MD5('" + text + "')"));
