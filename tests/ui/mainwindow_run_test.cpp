@@ -8,6 +8,19 @@
 #include <QProgressBar>
 
 namespace tabulon::test {
+
+// The settings of a direct-mode run from `folder` into `db` on `server`.
+void MainWindowTest::storeDirectRun(const QString &folder, const TestServer &server, const std::string &db)
+{
+    store("ParadoxFolder", folder);
+    store("Server", "127.0.0.1");
+    store("Port", QString::number(server.port()));
+    store("User", QString::fromStdString(server.user()));
+    store("Password", QString::fromStdString(server.password()));
+    store("Database", QString::fromStdString(db));
+    store("Check1", "0");
+}
+
 namespace {
 
 // The whole road: settings pointing at a server and a folder, one click on
@@ -34,13 +47,7 @@ TEST_F(MainWindowTest, StartConvertingCopiesTheFolderIntoMySql)
         w.finish();
     }
 
-    store("ParadoxFolder", folder);
-    store("Server", "127.0.0.1");
-    store("Port", QString::number(server.port()));
-    store("User", QString::fromStdString(server.user()));
-    store("Password", QString::fromStdString(server.password()));
-    store("Database", QString::fromStdString(db));
-    store("Check1", "0");
+    storeDirectRun(folder, server, db);
     open();
     ASSERT_TRUE(boxes.empty());
 
@@ -92,13 +99,7 @@ TEST_F(MainWindowTest, TheRunReportTellsWhatHappenedAndRefusalsCanBeSilenced)
         w.addRow({Value::integer(1)});
         w.finish();
     }
-    store("ParadoxFolder", folder);
-    store("Server", "127.0.0.1");
-    store("Port", QString::number(server.port()));
-    store("User", QString::fromStdString(server.user()));
-    store("Password", QString::fromStdString(server.password()));
-    store("Database", QString::fromStdString(db));
-    store("Check1", "0");
+    storeDirectRun(folder, server, db);
     open();
 
     // Once PEOPLE exists (its first row moves the bar), every row but the
@@ -162,13 +163,7 @@ TEST_F(MainWindowTest, ChosenCodePageIsStoredAndUsedByTheRun)
         w.addRow({Value::text("Café")});
         w.finish();
     }
-    store("ParadoxFolder", folder);
-    store("Server", "127.0.0.1");
-    store("Port", QString::number(server.port()));
-    store("User", QString::fromStdString(server.user()));
-    store("Password", QString::fromStdString(server.password()));
-    store("Database", QString::fromStdString(db));
-    store("Check1", "0");
+    storeDirectRun(folder, server, db);
     open();
     auto *combo = child<QComboBox>("Combo1");
     ASSERT_NE(combo, nullptr);

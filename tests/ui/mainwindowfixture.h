@@ -28,6 +28,8 @@
 
 namespace tabulon::test {
 
+class TestServer;
+
 // A real main window over a settings store, program folder and drive root
 // in a temporary folder; every message box is recorded and answered.
 class MainWindowTest : public ::testing::Test {
@@ -94,6 +96,7 @@ protected:
         return s;
     }
     static void store(const char *key, const QString &value) { raw()->setValue(key, value); }
+    static void storeDirectRun(const QString &folder, const TestServer &server, const std::string &db);
     static std::optional<QString> stored(const char *key)
     {
         const QVariant v = raw()->value(key);
