@@ -74,7 +74,7 @@ double RunClient(TestServer &server, const std::string &folder, const std::strin
           << "\npassword=\"" << server.password() << "\"\ndatabase=" << db << "\ndefault-character-set=utf8mb4\n";
     }
     const std::string command = "'" + cliPath + "' --batch " + std::to_string(batch) + " '" + folder +
-                                "' | mariadb --defaults-file='" + cnf + "'";
+                                "' 2>/dev/null | mariadb --defaults-file='" + cnf + "'";
     const auto start = Clock::now();
     const int status = std::system(command.c_str());
     const double s = Seconds(start);
@@ -100,7 +100,7 @@ int main(int argc, char **argv)
 
     {
         const auto start = Clock::now();
-        const std::string command = "'" + std::string(TABULON_SQL_PATH) + "' --batch 500 '" + folder + "' > /dev/null";
+        const std::string command = "'" + std::string(TABULON_SQL_PATH) + "' --batch 500 '" + folder + "' > /dev/null 2>&1";
         if (std::system(command.c_str()) != 0)
             std::fprintf(stderr, "tabulon-sql failed\n");
         std::printf("tabulon-sql --batch 500 > /dev/null (generation alone): %.3f s\n", Seconds(start));
