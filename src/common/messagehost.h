@@ -18,4 +18,13 @@ public:
     virtual void inform(const std::string &text, const std::string &title = {}) = 0;
 };
 
+// Shows nothing and answers No: for routines that only look, such as a
+// folder walk whose unreadable sub-folders are reported elsewhere.
+class SilentHost : public MessageHost {
+public:
+    void showApplicationError(const std::string &) override {}
+    bool askYesNo(const std::string &, const std::string &) override { return false; }
+    void inform(const std::string &, const std::string &) override {}
+};
+
 } // namespace tabulon

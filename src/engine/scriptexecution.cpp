@@ -71,26 +71,18 @@ int FirstLineToRun(const ScriptModel &script)
 std::string TooLargeText(const ScriptModel &script, int line, const StatementTooLarge &error)
 {
     const std::string &text = script.line(line - 1);
-    const std::string asLine = error.about("Line " + std::to_string(line)).what();
-    constexpr std::string_view kInsert = "INSERT INTO `";
-    constexpr std::string_view kValues = " VALUES";
-    if (text.compare(0, kInsert.size(), kInsert) != 0)
-        return asLine;
-    // The closing backtick; a doubled one stands for one inside the name.
-    size_t end = kInsert.size();
-    while (end < text.size() && (text[end] != '`' || (end + 1 < text.size() && text[end + 1] == '`')))
-        end += text[end] == '`' ? 2 : 1;
-    if (end >= text.size() || text.compare(end + 1, kValues.size(), kValues) != 0)
-        return asLine;
-    const std::string_view prefix(text.data(), end + 1 + kValues.size());
+    BatchExecutor::SingleRowInsert insert;
+    if (!BatchExecutor::parseSingleRowInsert(text, insert))
+        return error.about("Line " + std::to_string(line)).what();
+    const std::string_view prefix(text.data(), insert.tupleStart);
     int row = 1;
     while (line - row >= 1 && std::string_view(script.line(line - row - 1)).substr(0, prefix.size()) == prefix)
         ++row;
     std::string table;
-    for (size_t i = kInsert.size(); i < end; ++i) {
-        table.push_back(text[i]);
-        if (text[i] == '`')
-            ++i;
+    for (size_t i = 0; i < insert.quotedName.size(); ++i) {
+        table.push_back(insert.quotedName[i]);
+        if (insert.quotedName[i] == '`')
+            ++i;  // a doubled backtick stands for one
     }
     return error.about("Row " + std::to_string(row) + " of table " + table).what();
 }

@@ -140,12 +140,7 @@ std::string FolderTablesProblem(const MainHost &host)
             + ". Check that you may open it.";
     // Sub-folders that cannot be read are reported when the run lists the
     // tables; this check only looks.
-    class Quiet : public MessageHost {
-    public:
-        void showApplicationError(const std::string &) override {}
-        bool askYesNo(const std::string &, const std::string &) override { return false; }
-        void inform(const std::string &, const std::string &) override {}
-    } quiet;
+    SilentHost quiet;
     try {
         if (!FindParadoxTables(quiet, folder).empty())
             return {};

@@ -35,15 +35,6 @@ std::string caseFolded(const std::string &s)
     return QString::fromStdString(s).toCaseFolded().toStdString();
 }
 
-// The folder walk of a connection opened without a table list reports
-// nothing: a sub-folder that cannot be read just holds no table.
-class SilentHost : public MessageHost {
-public:
-    void showApplicationError(const std::string &) override {}
-    bool askYesNo(const std::string &, const std::string &) override { return false; }
-    void inform(const std::string &, const std::string &) override {}
-};
-
 class ParadoxConnection : public Connection {
 public:
     ParadoxConnection(std::string folder, std::vector<ParadoxTableFile> tables, CodePageChoice codePages)
