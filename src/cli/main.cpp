@@ -398,7 +398,9 @@ int Run(int argc, char **argv)
     }
     source->close();
     // What was written, table by table, so a short table stands out.
+    int64_t total = 0;
     for (const TableReport &t : report.tables) {
+        total += t.rowsStored;
         std::string line = t.table + ": " + GroupedNumber(t.rowsStored) + (t.rowsStored == 1 ? " row" : " rows") + " written";
         if (t.expectedRows >= 0 && t.expectedRows != t.rowsStored)
             line += " (the table's header counts " + GroupedNumber(t.expectedRows) + ")";
@@ -406,9 +408,6 @@ int Run(int argc, char **argv)
             line += ", " + GroupedNumber(t.valuesNulled) + " unreadable values as NULL";
         std::fprintf(stderr, "tabulon-sql: %s\n", line.c_str());
     }
-    int64_t total = 0;
-    for (const TableReport &t : report.tables)
-        total += t.rowsStored;
     std::fprintf(stderr, "tabulon-sql: total: %s %s, %s %s written\n", GroupedNumber(int64_t(report.tables.size())).c_str(),
                  report.tables.size() == 1 ? "table" : "tables", GroupedNumber(total).c_str(), total == 1 ? "row" : "rows");
     for (std::size_t k = 0; k < options.tables.size(); ++k) {
