@@ -44,12 +44,14 @@ void grabNextBox(const QString &file, bool details)
             for (QAbstractButton *b : box->buttons())
                 if (box->buttonRole(b) == QMessageBox::ActionRole)
                     b->click();
-        QApplication::processEvents();
-        box->adjustSize();
-        QApplication::processEvents();
-        if (!box->grab().save(file))
-            std::fprintf(stderr, "run_shots: could not save %s\n", qPrintable(file));
-        box->button(QMessageBox::Ok)->click();
+        // The box lays itself out anew once its details are shown.
+        QTimer::singleShot(300, box, [box, file] {
+            box->adjustSize();
+            QApplication::processEvents();
+            if (!box->grab().save(file))
+                std::fprintf(stderr, "run_shots: could not save %s\n", qPrintable(file));
+            box->button(QMessageBox::Ok)->click();
+        });
     });
 }
 

@@ -57,7 +57,7 @@ QMessageBox::StandardButton MessageBoxes::show(const BoxRequest &request)
         if (auto *details = box.findChild<QTextEdit *>()) {
             details->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
             details->setLineWrapMode(QTextEdit::NoWrap);
-            details->setMinimumSize(720, 220);
+            details->setMinimumSize(860, 200);
         }
     }
     if (!r.checkBoxText.isEmpty())
