@@ -132,7 +132,7 @@ private:
 
 // Statements of one table to the output, rows joined into multi-row inserts
 // when asked; failures to standard error.
-class ExportWork : public TableWork {
+class ExportWork : public TableWork, public StepReporter {
 public:
     ExportWork(Output &out, const std::string &folder, std::size_t batch, std::size_t batchBytes)
         : m_out(out), m_folder(folder), m_batch(batch), m_batchBytes(batchBytes)
@@ -150,20 +150,14 @@ public:
     ColumnTypes columnTypes() const override { return types; }
     ColumnTypes types = ColumnTypes::Text;
 
-    bool step(int, StepBody body) override
+    // A failing step: one line naming the table; the other tables go on.
+    void stepFailed(int, const std::string &description) override
     {
-        try {
-            body();
-            return true;
-        } catch (const Aborted &) {
-            throw;
-        } catch (const std::exception &e) {
-            fail(e.what());
-        } catch (...) {
-            fail("unknown error");
-        }
-        return false;
+        std::fprintf(stderr, "tabulon-sql: %s: table %s: %s\n", m_folder.c_str(), m_table.c_str(),
+                     description.c_str());
+        m_failed = true;
     }
+    const char *unknownError() const override { return "unknown error"; }
 
     void statement(const std::string &text, int, std::size_t rowPrefix, int64_t row) override
     {
@@ -208,12 +202,6 @@ public:
     }
 
 private:
-    void fail(const char *reason)
-    {
-        std::fprintf(stderr, "tabulon-sql: %s: table %s: %s\n", m_folder.c_str(), m_table.c_str(), reason);
-        m_failed = true;
-    }
-
     Output &m_out;
     const std::string &m_folder;
     std::size_t m_batch;
@@ -371,6 +359,7 @@ int Run(int argc, char **argv)
     // switches both the client and the session.
     out.buffer() += "\\C utf8mb4\n";
     ExportWork work(out, options.folder, options.batch, options.batchBytes);
+    GuardedProcedure proc(work);
     RunReport report;
     report.previewMode = true;
     work.types = options.types;
@@ -381,7 +370,7 @@ int Run(int argc, char **argv)
         work.beginTable(t);
         if (options.drop)
             work.statement("DROP TABLE IF EXISTS " + QuoteName(t), 0, 0, 0);
-        const ReadAccount read = ConvertTable(work, source.get(), t, nullptr, 100);
+        const ReadAccount read = ConvertTable(proc, work, source.get(), t, nullptr, 100);
         if (read.codePageOverridden())
             std::fprintf(stderr, "tabulon-sql: %s: code page %d read for table %s; its header names %d\n",
                          options.folder.c_str(), read.codePage, t.c_str(), read.headerCodePage);

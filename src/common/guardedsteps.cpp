@@ -17,9 +17,4 @@ std::string ApplicationErrorText(const std::string &description, ReportProject p
     return text;
 }
 
-void GuardedProcedure::report(int number, const std::string &description)
-{
-    m_host.showApplicationError(ApplicationErrorText(description, m_project, m_location, number));
-}
-
 } // namespace tabulon

@@ -36,8 +36,6 @@ public:
         m_report = report;
     }
 
-    bool step(int number, StepBody body) override { return m_proc.step(number, body); }
-
     void statement(const std::string &text, int step, std::size_t /*rowPrefix*/, int64_t row) override
     {
         if (m_host.check1() == 1) {
@@ -285,7 +283,7 @@ void ConvertTables(RunHost &host, RunState &state)
             }
             if (!work.stopped()) {
                 const std::size_t firstLine = state.datatypeList.lines().size();
-                const ReadAccount read = ConvertTable(work, source.get(), t, &state.datatypeList, kTableFirstStep);
+                const ReadAccount read = ConvertTable(proc, work, source.get(), t, &state.datatypeList, kTableFirstStep);
                 // Why a column or key is not what the mapping makes of it.
                 const auto &lines = state.datatypeList.lines();
                 for (std::size_t k = firstLine; k < lines.size(); ++k)

@@ -53,13 +53,13 @@ std::string DamagedRowsText(const std::string &table, const ReadAccount &a)
     return text;
 }
 
-ReadAccount ConvertTable(TableWork &work, Connection *source, const std::string &table,
-                         DatatypeSink *datatypes, int firstStep)
+ReadAccount ConvertTable(GuardedProcedure &proc, TableWork &work, Connection *source,
+                         const std::string &table, DatatypeSink *datatypes, int firstStep)
 {
     const int s = firstStep;
     std::unique_ptr<RecordSet> rows;
-    work.step(s, [&] { work.setProgressCaption("Please wait.. Processing table " + table); });
-    const bool opened = work.step(s + 2, [&] {
+    proc.step(s, [&] { work.setProgressCaption("Please wait.. Processing table " + table); });
+    const bool opened = proc.step(s + 2, [&] {
         if (!source)
             throw Error("The Paradox folder is not open, so table " + table + " cannot be read.");
         rows = source->openRecordSet("SELECT * FROM " + QuoteName(table));
@@ -70,49 +70,49 @@ ReadAccount ConvertTable(TableWork &work, Connection *source, const std::string 
         // Said before the rows go, so that a wrong choice is seen in time.
         const std::string used = "code page " + std::to_string(read.codePage) + ", not the " +
                                  std::to_string(read.headerCodePage) + " its header names";
-        work.step(s, [&] {
+        proc.step(s, [&] {
             work.setProgressCaption("Please wait.. Processing table " + table + " (text in " + used + ")");
         });
         if (datatypes)
-            work.step(s + 2, [&] { datatypes->addDatatypeLine({table, "(text)", "CODE PAGE", used}); });
+            proc.step(s + 2, [&] { datatypes->addDatatypeLine({table, "(text)", "CODE PAGE", used}); });
     }
 
     TableDefinition definition;
-    if (work.step(s + 4, [&] {
+    if (proc.step(s + 4, [&] {
             // Native columns are chosen after a pass of their own over the values.
             std::optional<NativeScan> native;
             if (work.columnTypes() == ColumnTypes::Native)
                 native = ScanForNativeColumns(*source->openRecordSet("SELECT * FROM " + QuoteName(table)));
             definition = BuildTableDefinition(table, rows->fields(), datatypes, native ? &*native : nullptr);
         })) {
-        work.step(s + 6, [&] { work.statement(definition.createText, s + 6, 0, 0); });
+        proc.step(s + 6, [&] { work.statement(definition.createText, s + 6, 0, 0); });
         bool rowsEnded = true;
-        if (!work.stopped() && work.decide(s + 8, [&] { return !rows->eof() && !rows->bof(); })) {
+        if (!work.stopped() && proc.decide(s + 8, [&] { return !rows->eof() && !rows->bof(); })) {
             int64_t total = 0;
             int64_t r = 0;
             std::optional<RowStatement> builder;
             std::size_t rowPrefix = 0;
-            work.step(s + 10, [&] {
+            proc.step(s + 10, [&] {
                 total = rows->recordCount();
                 builder.emplace(table, definition);
                 rowPrefix = SharedRowPrefix(*builder);
             });
             std::string text;
             do {
-                work.step(s + 12, [] { EventPump::yield(); });
-                work.step(s + 14, [&] {
+                proc.step(s + 12, [] { EventPump::yield(); });
+                proc.step(s + 14, [&] {
                     ++r;
                     // A count that undershoots the rows read must not push the bar past its end.
                     work.setProgress(std::min(100.0, double(r + 1) / double(total + 1) * 100.0));
                 });
-                const bool built = work.step(s + 16, [&] {
+                const bool built = proc.step(s + 16, [&] {
                     if (!builder)
                         throw Error("The row statements of table " + table + " cannot be built.");
                     builder->build(*rows, text);
                 });
                 if (built)
-                    work.step(s + 18, [&] { work.statement(text, s + 18, rowPrefix, r); });
-                if (work.stopped() || !work.step(s + 20, [&] { rows->moveNext(); })) {
+                    proc.step(s + 18, [&] { work.statement(text, s + 18, rowPrefix, r); });
+                if (work.stopped() || !proc.step(s + 20, [&] { rows->moveNext(); })) {
                     rowsEnded = false;
                     break;
                 }
@@ -122,12 +122,12 @@ ReadAccount ConvertTable(TableWork &work, Connection *source, const std::string 
         // be one whose only block was lost.
         const ReadAccount &read = rows->account();
         if (read.nullValues > 0 && !work.stopped())
-            work.step(s + 16, [&] { throw Error(NullValuesText(table, read)); });
+            proc.step(s + 16, [&] { throw Error(NullValuesText(table, read)); });
         if (read.damaged() && rowsEnded && !work.stopped())
-            work.step(s + 16, [&] { throw Error(DamagedRowsText(table, read)); });
+            proc.step(s + 16, [&] { throw Error(DamagedRowsText(table, read)); });
     }
     ReadAccount account = rows->account();
-    work.step(s + 22, [&] { rows->close(); });
+    proc.step(s + 22, [&] { rows->close(); });
     static_assert(kConvertTableSteps == 12);
     return account;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/guardedsteps.h"
 #include "data/connection.h"
 #include "engine/tabledefinition.h"
 
@@ -7,45 +8,15 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <type_traits>
 
 namespace tabulon {
 
-// A non-owning reference to a step's body: no allocation per row, unlike
-// std::function with a capturing lambda.
-class StepBody {
-public:
-    template <class F, class = std::enable_if_t<!std::is_same_v<std::decay_t<F>, StepBody>>>
-    StepBody(F &&f)  // NOLINT: implicit on purpose, lambdas are passed directly
-        : m_object(const_cast<void *>(static_cast<const void *>(&f))),
-          m_call([](void *o) { (*static_cast<std::remove_reference_t<F> *>(o))(); })
-    {
-    }
-    void operator()() const { m_call(m_object); }
-
-private:
-    void *m_object;
-    void (*m_call)(void *);
-};
-
-// What converting one table needs from whoever drives it: the window's run
-// (guarded steps, progress, execute or list) or the command-line export
-// (errors to standard error, statements to standard output).
+// What converting one table needs from whoever drives it besides its
+// guarded steps: the window's run (progress, execute or list) or the
+// command-line export (statements to standard output).
 class TableWork {
 public:
     virtual ~TableWork() = default;
-
-    // Runs a numbered step; a failure is reported and false returned.
-    // Aborted passes through.
-    virtual bool step(int number, StepBody body) = 0;
-    // A deciding step: a failing test counts as true, so the procedure
-    // continues into the branch the test governs.
-    template <class F> bool decide(int number, F &&test)
-    {
-        bool result = true;
-        step(number, [&] { result = static_cast<bool>(test()); });
-        return result;
-    }
 
     // Executes or lists one statement; throws on failure. For a row
     // statement, rowPrefix is the length of its "INSERT INTO `t` VALUES"
@@ -74,8 +45,8 @@ inline constexpr int kConvertTableSteps = 12;
 // What the reader lost (values it gave as NULL; rows that differ from the
 // header's count, damaged blocks) is reported once each after the last row,
 // under the row step's number, and returned for a summary of the run.
-ReadAccount ConvertTable(TableWork &work, Connection *source, const std::string &table,
-                         DatatypeSink *datatypes, int firstStep);
+ReadAccount ConvertTable(GuardedProcedure &proc, TableWork &work, Connection *source,
+                         const std::string &table, DatatypeSink *datatypes, int firstStep);
 
 // The descriptions of those two reports.
 std::string NullValuesText(const std::string &table, const ReadAccount &account);

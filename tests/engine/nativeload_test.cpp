@@ -42,7 +42,7 @@ private:
 };
 
 // Executes through the batching path, as a run does; failures by step.
-struct ServerWork : TableWork {
+struct ServerWork : TableWork, StepReporter {
     explicit ServerWork(Connection &target)
         : executor(target, false, [this](uint64_t tag, const DbError &e) {
               refused.push_back("step " + std::to_string(tag) + ": " + e.what());
@@ -53,15 +53,10 @@ struct ServerWork : TableWork {
     BatchExecutor executor;
     std::vector<std::string> refused;
     std::vector<std::string> other;
-    bool step(int number, StepBody body) override
+    GuardedProcedure proc{*this};
+    void stepFailed(int number, const std::string &description) override
     {
-        try {
-            body();
-            return true;
-        } catch (const std::exception &e) {
-            other.push_back("step " + std::to_string(number) + ": " + e.what());
-            return false;
-        }
+        other.push_back("step " + std::to_string(number) + ": " + description);
     }
     void statement(const std::string &text, int step, std::size_t, int64_t) override
     {
@@ -210,7 +205,7 @@ TEST(NativeLoad, EveryFixtureTableLoadsStrictlyAndReadsBackEqual)
         FileSource source(file);
         ServerWork work(*target);
         Sink sink;
-        ConvertTable(work, &source, table, &sink, 100);
+        ConvertTable(work.proc, work, &source, table, &sink, 100);
         work.executor.flush();
         EXPECT_TRUE(work.refused.empty()) << work.refused.front();
         if (sink.lines.empty())

@@ -62,19 +62,14 @@ public:
     bool isOpen() const override { return true; }
 };
 
-struct RecordingWork : TableWork {
+struct RecordingWork : TableWork, StepReporter {
     std::vector<std::string> statements;
     std::vector<std::pair<int, std::string>> failures;
     std::vector<double> progress;
-    bool step(int number, StepBody body) override
+    GuardedProcedure proc{*this};
+    void stepFailed(int number, const std::string &description) override
     {
-        try {
-            body();
-            return true;
-        } catch (const std::exception &e) {
-            failures.emplace_back(number, e.what());
-            return false;
-        }
+        failures.emplace_back(number, description);
     }
     void statement(const std::string &text, int, std::size_t rowPrefix, int64_t) override
     {
@@ -104,7 +99,7 @@ TEST(ConvertTable, RowsInOrderWithProgressEndingAtHundred)
     SourceStub source;
     source.tables["SELECT * FROM `T`"] = [] { return std::make_unique<MemoryRecordSet>(Fields(), Rows(3)); };
     RecordingWork work;
-    ConvertTable(work, &source, "T", nullptr, 100);
+    ConvertTable(work.proc, work, &source, "T", nullptr, 100);
     EXPECT_TRUE(work.failures.empty());
     ASSERT_EQ(work.statements.size(), 4u);
     EXPECT_EQ(work.statements[0].rfind("CREATE TABLE `T`(", 0), 0u);
@@ -119,7 +114,7 @@ TEST(ConvertTable, BacktickInNameIsDoubledInTheSelect)
 {
     SourceStub source;
     RecordingWork work;
-    ConvertTable(work, &source, "A`B", nullptr, 100);
+    ConvertTable(work.proc, work, &source, "A`B", nullptr, 100);
     ASSERT_EQ(source.opened.size(), 1u);
     EXPECT_EQ(source.opened[0], "SELECT * FROM `A``B`");
     // A table that cannot be opened: one report, nothing else attempted.
@@ -137,7 +132,7 @@ TEST(ConvertTable, DamagedRowIsReportedOnceAndNotSent)
         return rows;
     };
     RecordingWork work;
-    ConvertTable(work, &source, "T", nullptr, 100);
+    ConvertTable(work.proc, work, &source, "T", nullptr, 100);
     ASSERT_EQ(work.failures.size(), 1u);
     EXPECT_EQ(work.failures[0].first, 116);
     EXPECT_NE(work.failures[0].second.find("T.DB"), std::string::npos);
@@ -156,7 +151,7 @@ TEST(ConvertTable, LossesAreToldOnceEachAfterTheRows)
         return rows;
     };
     RecordingWork work;
-    const ReadAccount account = ConvertTable(work, &source, "T", nullptr, 100);
+    const ReadAccount account = ConvertTable(work.proc, work, &source, "T", nullptr, 100);
     ASSERT_EQ(work.failures.size(), 2u);
     EXPECT_EQ(work.failures[0].first, 116);
     EXPECT_EQ(work.failures[0].second.rfind("Table T: 2 memo or blob values could not be read from \"/d/T.MB\"", 0), 0u)
@@ -180,7 +175,7 @@ TEST(ConvertTable, StuckCursorEndsTheTableInsteadOfLooping)
         return rows;
     };
     RecordingWork work;
-    ConvertTable(work, &source, "T", nullptr, 100);
+    ConvertTable(work.proc, work, &source, "T", nullptr, 100);
     ASSERT_EQ(work.failures.size(), 1u);
     EXPECT_EQ(work.failures[0].first, 120);
     EXPECT_EQ(work.statements.size(), 3u);  // create + rows 1 and 2
