@@ -223,10 +223,12 @@ int main(int argc, char **argv)
     BatchExecutor executor(connection, false, {});
     start = std::chrono::steady_clock::now();
     uint64_t tag = 0;
+    // As a run: the executor is told the prefix the rows share ("(" excluded).
+    const size_t rowPrefix = statement.prefix().size() - 1;
     size_t allocationsAtRow1000 = 0;
     for (; !again.eof(); again.moveNext()) {
         statement.build(again, out);
-        executor.execute(out, ++tag);
+        executor.execute(out, ++tag, rowPrefix);
         if (tag == 1000)
             allocationsAtRow1000 = g_allocations;
     }

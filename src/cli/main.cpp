@@ -2,6 +2,7 @@
 // loading with the mariadb or mysql client.
 
 #include "common/mainhost.h"
+#include "engine/insertbatch.h"
 #include "engine/listroutines.h"
 #include "fs/filelister.h"
 #include "engine/runreport.h"
@@ -168,27 +169,17 @@ public:
             write(text);
             return;
         }
-        const bool fits = m_rows > 0 && m_rows < m_batch && m_prefix == rowPrefix &&
-                          m_pending.compare(0, rowPrefix, text, 0, rowPrefix) == 0 &&
-                          m_pending.size() + text.size() - rowPrefix + 1 <= m_batchBytes;
-        if (!fits) {
+        if (!m_rows.fits(text, rowPrefix, m_batch, m_batchBytes))
             endBatch();
-            m_pending.assign(text);
-            m_prefix = rowPrefix;
-        } else {
-            m_pending.push_back(',');
-            m_pending.append(text, rowPrefix, std::string::npos);
-        }
-        ++m_rows;
+        m_rows.add(text, rowPrefix, 0);
     }
 
     void endBatch()
     {
-        if (m_rows == 0)
+        if (m_rows.empty())
             return;
-        write(m_pending);
-        m_rows = 0;
-        m_pending.clear();
+        write(m_rows.text());
+        m_rows.clear();
     }
 
     void write(const std::string &text)
@@ -208,9 +199,7 @@ private:
     std::size_t m_batchBytes;
     std::string m_table;
     bool m_failed = false;
-    std::string m_pending;
-    std::size_t m_prefix = 0;
-    std::size_t m_rows = 0;
+    InsertBatch m_rows;
     int64_t m_rowsWritten = 0;
 };
 

@@ -24,6 +24,18 @@ bool startsWithInsert(std::string_view s)
     return true;
 }
 
+// The table name as written in a statement whose row prefix is known:
+// "INSERT INTO `" name "` VALUES"; empty when the prefix is not of that form.
+std::string_view knownTable(std::string_view statement, size_t rowPrefix)
+{
+    constexpr std::string_view kNameEnd = "` VALUES";
+    if (rowPrefix < kInsertInto.size() + kNameEnd.size() + 1 || rowPrefix >= statement.size() ||
+        statement[rowPrefix] != '(' || statement.substr(0, kInsertInto.size()) != kInsertInto ||
+        statement.substr(rowPrefix - kNameEnd.size(), kNameEnd.size()) != kNameEnd)
+        return {};
+    return statement.substr(kInsertInto.size(), rowPrefix - kNameEnd.size() - kInsertInto.size());
+}
+
 } // namespace
 
 bool BatchExecutor::parseSingleRowInsert(std::string_view s, SingleRowInsert &out)
@@ -109,7 +121,7 @@ BatchExecutor::BatchExecutor(Connection &connection, bool rowByRow, FailureHandl
 {
 }
 
-void BatchExecutor::execute(const std::string &statement, uint64_t tag)
+void BatchExecutor::execute(const std::string &statement, uint64_t tag, size_t rowPrefix)
 {
     if (m_stopped)
         return;
@@ -117,54 +129,48 @@ void BatchExecutor::execute(const std::string &statement, uint64_t tag)
         sendAlone(statement, tag);
         return;
     }
-    SingleRowInsert insert;
-    if (!parseSingleRowInsert(statement, insert)) {
+    std::string_view table = knownTable(statement, rowPrefix);
+    if (table.empty()) {
+        SingleRowInsert insert;
+        if (!parseSingleRowInsert(statement, insert)) {
+            flush();
+            if (m_stopped)
+                return;
+            sendAlone(statement, tag);
+            // A DROP, CREATE or ALTER may have changed what a table is.
+            if (!startsWithInsert(statement))
+                forgetTables();
+            return;
+        }
+        table = insert.quotedName;
+        rowPrefix = insert.tupleStart;
+    }
+    if (!m_batch.sharesPrefix(statement, rowPrefix)) {
         flush();
         if (m_stopped)
             return;
-        sendAlone(statement, tag);
-        // A DROP, CREATE or ALTER may have changed what a table is.
-        if (!startsWithInsert(statement))
-            forgetTables();
-        return;
     }
-    if (!m_tags.empty() && insert.quotedName != m_batchTable) {
-        flush();
-        if (m_stopped)
-            return;
-    }
-    if (!isTransactional(insert.quotedName)) {
+    if (!isTransactional(table)) {
         // A refused multi-row insert into such a table may leave some of its
         // rows stored, so re-sending them row by row would store them twice.
         sendAlone(statement, tag);
         return;
     }
     readPacketLimit();
-    const std::string_view tuple = std::string_view(statement).substr(insert.tupleStart);
-    if (!m_tags.empty() && (m_tags.size() >= m_rowLimit || m_batch.size() + 1 + tuple.size() > m_limit)) {
+    if (!m_batch.hasRoom(statement, rowPrefix, m_rowLimit, m_limit)) {
         flush();
         if (m_stopped)
             return;
     }
-    if (m_tags.empty()) {
-        m_batch.assign(statement, 0, insert.tupleStart);
-        m_batchTable.assign(insert.quotedName);
-        m_prefixLength = insert.tupleStart;
-    } else {
-        m_batch.push_back(',');
-    }
-    m_tuples.emplace_back(m_batch.size(), tuple.size());
-    m_batch.append(tuple);
-    m_tags.push_back(tag);
+    m_batch.add(statement, rowPrefix, tag);
 }
 
 void BatchExecutor::flush()
 {
-    if (m_tags.empty())
+    if (m_batch.empty())
         return;
     if (m_stopped) {
-        m_tags.clear();
-        m_tuples.clear();
+        m_batch.clear();
         return;
     }
     sendBatch();
@@ -172,13 +178,11 @@ void BatchExecutor::flush()
 
 void BatchExecutor::sendBatch()
 {
-    m_sending.swap(m_batch);
-    m_sendingTuples.swap(m_tuples);
-    m_sendingTags.swap(m_tags);
+    m_sending.swap(m_batch.text());
+    m_sendingTuples.swap(m_batch.tuples());
+    m_sendingTags.swap(m_batch.tags());
+    m_sendingPrefix = m_batch.prefix();
     m_batch.clear();
-    m_tuples.clear();
-    m_tags.clear();
-    m_sendingPrefix = m_prefixLength;
 
     const size_t rows = m_sendingTags.size();
     if (rows == 1) {
@@ -395,8 +399,6 @@ void BatchExecutor::stop()
 {
     m_stopped = true;
     m_batch.clear();
-    m_tuples.clear();
-    m_tags.clear();
 }
 
 bool BatchExecutor::isTransactional(std::string_view quotedName)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/connection.h"
+#include "engine/insertbatch.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -43,7 +44,10 @@ public:
     void setAcceptHandler(AcceptHandler onAccept) { m_onAccept = std::move(onAccept); }
 
     // Executes the statement now, or queues it in the current batch.
-    void execute(const std::string &statement, uint64_t tag);
+    // rowPrefix, when known, is the length of the "INSERT INTO `t` VALUES"
+    // of a statement of exactly the row-statement form (as RowStatement
+    // builds them); 0 has the statement parsed (a line edited by hand).
+    void execute(const std::string &statement, uint64_t tag, size_t rowPrefix = 0);
     // Sends what is queued (end of a table, of the run, of the script). The
     // destructor does not: call flush() before the executor goes.
     void flush();
@@ -107,13 +111,8 @@ private:
     bool m_lastTransactional = false;
     bool m_lastValid = false;
 
-    // The batch being collected: "INSERT INTO `t` VALUES" + tuples; the
-    // offset and length of each tuple and the tag of its statement.
-    std::string m_batch;
-    std::string m_batchTable;
-    size_t m_prefixLength = 0;
-    std::vector<std::pair<size_t, size_t>> m_tuples;
-    std::vector<uint64_t> m_tags;
+    // The batch being collected.
+    InsertBatch m_batch;
 
     // The batch being sent; kept apart so a handler may queue new statements.
     std::string m_sending;

@@ -36,7 +36,7 @@ public:
         m_report = report;
     }
 
-    void statement(const std::string &text, int step, std::size_t /*rowPrefix*/, int64_t row) override
+    void statement(const std::string &text, int step, std::size_t rowPrefix, int64_t row) override
     {
         if (m_host.check1() == 1) {
             m_state.scriptList.append(text);
@@ -64,7 +64,8 @@ public:
         }
         // A batch's failures come after later rows were built: the tag
         // keeps the row number beside the step.
-        m_executor->execute(text, static_cast<uint64_t>(step) | (static_cast<uint64_t>(row) << kRowShift));
+        m_executor->execute(text, static_cast<uint64_t>(step) | (static_cast<uint64_t>(row) << kRowShift),
+                            rowPrefix);
     }
 
     // Sends what is still queued for the current table.

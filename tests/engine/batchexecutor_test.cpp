@@ -137,6 +137,27 @@ TEST_F(BatchTest, MergesConsecutiveRowsAndKeepsOrder)
     EXPECT_EQ(conn.queries.size(), 3u);  // a, b, b again after UPDATE
 }
 
+TEST_F(BatchTest, AKnownRowPrefixBatchesAsTheParsedStatement)
+{
+    // A run passes the prefix its row statements share; a line edited by
+    // hand is parsed. Both give the server the same statements.
+    const std::vector<std::string> rows = {ins("a", "1"), ins("a", "2, 'x'"), ins("o'k", "3"),
+                                           ins("m", "4"), ins("o'k", "5")};
+    std::vector<std::vector<std::string>> sent;
+    for (const bool known : {false, true}) {
+        conn.executed.clear();
+        auto ex = make();
+        for (size_t i = 0; i < rows.size(); ++i)
+            ex.execute(rows[i], i, known ? rows[i].find('(') : 0);
+        ex.flush();
+        sent.push_back(conn.executed);
+    }
+    EXPECT_EQ(sent[0], (std::vector<std::string>{"INSERT INTO `a` VALUES(1),(2, 'x')",
+                                                 ins("o'k", "3"), ins("m", "4"), ins("o'k", "5")}));
+    EXPECT_EQ(sent[1], sent[0]);
+    EXPECT_TRUE(failures.empty());
+}
+
 TEST_F(BatchTest, RefusedBatchIsHalvedDownToTheRefusedRows)
 {
     conn.refuse = [](const std::string &s) {

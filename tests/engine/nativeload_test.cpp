@@ -58,9 +58,9 @@ struct ServerWork : TableWork, StepReporter {
     {
         other.push_back("step " + std::to_string(number) + ": " + description);
     }
-    void statement(const std::string &text, int step, std::size_t, int64_t) override
+    void statement(const std::string &text, int step, std::size_t rowPrefix, int64_t) override
     {
-        executor.execute(text, uint64_t(step));
+        executor.execute(text, uint64_t(step), rowPrefix);
     }
     ColumnTypes columnTypes() const override { return ColumnTypes::Native; }
 };
