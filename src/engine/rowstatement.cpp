@@ -136,27 +136,6 @@ bool givesEmptyText(const Value &value)
     }
 }
 
-std::vector<bool> numericFrom(const TableDefinition &def)
-{
-    if (!def.numeric.empty() || def.NumericColumns.empty())
-        return def.numeric;
-    std::vector<bool> numeric;
-    const std::string &s = def.NumericColumns;
-    for (size_t i = 0; i < s.size();) {
-        if (s[i] < '0' || s[i] > '9') {
-            ++i;
-            continue;
-        }
-        size_t k = 0;
-        while (i < s.size() && s[i] >= '0' && s[i] <= '9')
-            k = k * 10 + static_cast<size_t>(s[i++] - '0');
-        if (numeric.size() <= k)
-            numeric.resize(k + 1, false);
-        numeric[k] = true;
-    }
-    return numeric;
-}
-
 void append3(std::string &out, int v)
 {
     out.push_back(static_cast<char>('0' + v / 100 % 10));
@@ -211,13 +190,10 @@ bool AppendNativeDateLiteral(std::string &out, DateTime dt, NativeLiteral form)
     return true;
 }
 
-void AppendLiteral(std::string &out, const Value &value, bool numericColumn, bool tableHasNumeric,
-                   bool binaryColumn)
+void AppendLiteral(std::string &out, const Value &value, bool numericColumn, bool binaryColumn)
 {
     // Literals are judged from the value's type, never from its text: a
     // text that happens to read as a date or a number stays that text.
-    // Our number texts never hold a ",", so both rule sets write the same.
-    (void)tableHasNumeric;
     if (binaryColumn && value.kind() == Value::Kind::Bytes) {
         // An empty value is still a value: X'' stores an empty blob, where
         // NULL would say there is none.
@@ -275,9 +251,8 @@ void AppendLiteral(std::string &out, const Value &value, bool numericColumn, boo
 }
 
 RowStatement::RowStatement(const std::string &table, const TableDefinition &definition)
-    : m_anyNumeric(!definition.NumericColumns.empty())
 {
-    const std::vector<bool> numeric = numericFrom(definition);
+    const std::vector<bool> &numeric = definition.numeric;
     const size_t count = std::max({numeric.size(), definition.binary.size(), definition.temporal.size()});
     m_style.resize(count, Style::Text);
     for (size_t k = 0; k < count; ++k) {
@@ -316,10 +291,10 @@ void RowStatement::build(RecordSet &rows, std::string &out)
                                         : style == Style::Time ? NativeLiteral::Time
                                                                : NativeLiteral::DateTime))
                 break;
-            AppendLiteral(out, value, false, m_anyNumeric, false);
+            AppendLiteral(out, value, false, false);
             break;
         default:
-            AppendLiteral(out, value, style == Style::Numeric, m_anyNumeric, style == Style::Binary);
+            AppendLiteral(out, value, style == Style::Numeric, style == Style::Binary);
             break;
         }
     }

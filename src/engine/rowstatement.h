@@ -24,15 +24,13 @@ private:
     enum class Style : uint8_t { Text, Numeric, Binary, Date, Time, DateTime };
     std::string m_prefix;
     std::vector<Style> m_style;
-    bool m_anyNumeric;
 };
 
 // Appends the literal of one value (the text after "VALUES(" is built from
 // these); exposed for tests and for the batching executor. Bytes bound for a
 // binary (LONGBLOB) column go as X'...', so the server stores the bytes
 // themselves; anywhere else they are their hexadecimal text in quotes.
-void AppendLiteral(std::string &out, const Value &value, bool numericColumn, bool tableHasNumeric,
-                   bool binaryColumn = false);
+void AppendLiteral(std::string &out, const Value &value, bool numericColumn, bool binaryColumn = false);
 
 // Whether a date or time fits the native column that `form` writes: years
 // 1000 to 9999, a time within one day, a date without a time of day.

@@ -158,6 +158,16 @@ ColumnType MapColumnType(const Field &field)
 
 namespace {
 
+// "1, 4, " for numeric columns at 1 and 4.
+std::string NumericColumnsText(const std::vector<bool> &numeric)
+{
+    std::string text;
+    for (size_t j = 0; j < numeric.size(); ++j)
+        if (numeric[j])
+            text += std::to_string(j) + ", ";
+    return text;
+}
+
 TableDefinition buildNative(const std::string &table, const std::vector<Field> &fields, DatatypeSink *sink,
                             const NativeScan &scan)
 {
@@ -247,10 +257,6 @@ TableDefinition buildNative(const std::string &table, const std::vector<Field> &
         def.numeric.push_back(type.numeric);
         def.binary.push_back(type.binary);
         def.temporal.push_back(type.temporal);
-        if (type.numeric) {
-            def.NumericColumns += std::to_string(j);
-            def.NumericColumns += ", ";
-        }
         if (sink) {
             const char *words = SourceTypeWords(field.sourceType);
             std::string note = std::move(notes[j]);
@@ -271,6 +277,7 @@ TableDefinition buildNative(const std::string &table, const std::vector<Field> &
     if (def.createText.back() == ',')
         def.createText.pop_back();
     def.createText += ") DEFAULT CHARSET=utf8mb4;";
+    def.NumericColumns = NumericColumnsText(def.numeric);
     return def;
 }
 
@@ -297,16 +304,13 @@ TableDefinition BuildTableDefinition(const std::string &table, const std::vector
         def.createText.push_back(',');
         def.numeric.push_back(type.numeric);
         def.binary.push_back(type.binary);
-        if (type.numeric) {
-            def.NumericColumns += std::to_string(j);
-            def.NumericColumns += ", ";
-        }
         if (sink)
             sink->addDatatypeLine({table, field.name, type.keyword, std::move(type.mysqlType)});
     }
     if (def.createText.back() == ',')
         def.createText.pop_back();
     def.createText += ");";
+    def.NumericColumns = NumericColumnsText(def.numeric);
     return def;
 }
 

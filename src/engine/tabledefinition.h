@@ -41,8 +41,8 @@ struct NativeScan {
 
 struct TableDefinition {
     std::string createText;
-    std::string NumericColumns;  // "0, 3, " for numeric fields at 0 and 3
-    std::vector<bool> numeric;   // per field, the same facts for fast lookup
+    std::vector<bool> numeric;   // per field: a numeric column, whose values go unquoted
+    std::string NumericColumns;  // the same in words: "0, 3, " for numeric fields at 0 and 3
     std::vector<bool> binary;    // per field: a LONGBLOB column, whose bytes go as X'...'
     std::vector<NativeLiteral> temporal;  // per field in native mode; empty in text mode
 };

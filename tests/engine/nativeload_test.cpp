@@ -94,7 +94,7 @@ std::optional<std::string> Expected(const Value &v, const std::string &type)
 {
     if (type.empty()) {
         std::string literal;
-        AppendLiteral(literal, v, false, false, false);
+        AppendLiteral(literal, v, false, false);
         if (literal == "NULL, ")
             return std::nullopt;
         std::string text;

@@ -179,11 +179,11 @@ TEST(RowStatement, ReusedAcrossRows)
     EXPECT_EQ(out, "INSERT INTO `People` VALUES(NULL, 'bb', '01/02/2000')");
 }
 
-TEST(RowStatement, NumericColumnsTextAlone)
+TEST(RowStatement, NumericColumnsByPosition)
 {
-    // A definition that carries only the text list still marks its columns.
+    // Logical values go as 1 and 0 in the columns marked numeric, as words elsewhere.
     TableDefinition def;
-    def.NumericColumns = "1, 4, ";
+    def.numeric = {false, true, false, false, true};
     std::vector<Field> f(5, field("x", AdoType::adVarWChar));
     test::MemoryRecordSet rows(f, {{Value::boolean(true), Value::boolean(true), Value::boolean(false),
                                     Value::boolean(true), Value::boolean(false)}});
