@@ -3,7 +3,6 @@
 #include "common/guardedsteps.h"
 #include "engine/datatypemodel.h"
 #include "ui/preview/clipboard.h"
-#include "ui/preview/findreplace.h"
 #include "ui/preview/form3.h"
 #include "ui/preview/form4.h"
 #include "ui/preview/form5.h"
@@ -490,24 +489,6 @@ TEST_F(PreviewTest, ReplaceOnAnEmptyListSaysSoAndStaysOpen)
     click("PushButton2", &dialog);
     EXPECT_EQ(plain(), std::vector<std::string>{"No SQL to run."});
     EXPECT_TRUE(dialog.isVisible());
-}
-
-TEST(FindText, TheFastPathAgreesWithQtsSearch)
-{
-    const std::vector<std::string> lines = {
-        "INSERT INTO `t` VALUES('abc', 'ABC')", "xx", "", "K\xE2\x84\xAA" "elvin kelvin",
-        "stra\xC3\x9F" "e STRASSE", "abcabc", "ab"};
-    const std::vector<QString> finds = {"ABC", "k", "kelvin", "e", "abcabc", "abcd", "b"};
-    for (const QString &find : finds)
-        for (const std::string &line : lines) {
-            const QString q = QString::fromStdString(line);
-            const qsizetype p = q.indexOf(find, 0, Qt::CaseInsensitive);
-            const std::string want =
-                p < 0 ? line : (q.left(p) + "#" + q.mid(p + find.size())).toStdString();
-            std::string got = line;
-            FindText(find).replaceFirst(got, "#");
-            EXPECT_EQ(got, want) << find.toStdString() << " in " << line;
-        }
 }
 
 // ---- datatype view ---------------------------------------------------------------

@@ -2,10 +2,10 @@
 
 #include "common/eventpump.h"
 #include "common/guardedsteps.h"
+#include "engine/findtext.h"
 #include "engine/scriptmodel.h"
 #include "ui/common/busypointer.h"
 #include "ui/common/windowlook.h"
-#include "ui/preview/findreplace.h"
 
 #include "ui_form3.h"
 

@@ -1,4 +1,4 @@
-#include "ui/preview/findreplace.h"
+#include "engine/findtext.h"
 
 #include <cstring>
 
