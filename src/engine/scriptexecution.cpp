@@ -2,6 +2,7 @@
 
 #include "common/eventpump.h"
 #include "common/guardedsteps.h"
+#include "common/text.h"
 #include "data/connection.h"
 #include "engine/batchexecutor.h"
 #include "engine/scriptmodel.h"
@@ -91,24 +92,7 @@ std::string TooLargeText(const ScriptModel &script, int line, const StatementToo
 
 bool IsLocatedError(const std::string &description)
 {
-    static constexpr char kWord[] = "sqlexception";
-    constexpr size_t n = sizeof(kWord) - 1;
-    if (description.size() < n)
-        return false;
-    for (size_t i = 0; i + n <= description.size(); ++i) {
-        size_t k = 0;
-        while (k < n) {
-            char c = description[i + k];
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-            if (c != kWord[k])
-                break;
-            ++k;
-        }
-        if (k == n)
-            return true;
-    }
-    return false;
+    return ContainsNoCase(description, "sqlexception");
 }
 
 bool IsBlankLine(const std::string &line)
