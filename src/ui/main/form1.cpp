@@ -176,15 +176,15 @@ void Form1::formLoad()
         SetApplicationTitle();
     });
     proc.step(130, [&] {
-        const int value = m_settings.number(settings::Check1);
+        const int value = m_settings.checkedNumber(settings::Check1);
         if (value != 0 && value != 1)
             throw Error("The stored setting \"Check1\" = \"" + std::to_string(value)
                         + "\" is neither 0 nor 1.");
         m_ui->Check1->setChecked(value == 1);
     });
-    proc.step(132, [&] { m_ui->Option1->setChecked(m_settings.boolean(settings::Option1)); });
+    proc.step(132, [&] { m_ui->Option1->setChecked(m_settings.checkedBoolean(settings::Option1)); });
     proc.step(134, [&] {
-        m_ui->Option2->setChecked(m_settings.boolean(settings::Option2));
+        m_ui->Option2->setChecked(m_settings.checkedBoolean(settings::Option2));
         const QSignalBlocker quiet(m_ui->CheckNative);
         m_ui->CheckNative->setChecked(m_settings.text(settings::ColumnTypes) == "Native");
     });
@@ -496,13 +496,6 @@ ColumnTypes Form1::columnTypes() const
     return m_ui->CheckNative->isChecked() ? ColumnTypes::Native : ColumnTypes::Text;
 }
 
-bool Form1::rowByRow() const
-{
-    try {
-        return m_settings.number(settings::RowByRow) == 1;
-    } catch (const std::exception &) {
-        return false;
-    }
-}
+bool Form1::rowByRow() const { return m_settings.number(settings::RowByRow) == 1; }
 
 } // namespace tabulon

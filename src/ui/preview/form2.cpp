@@ -202,15 +202,6 @@ void Form2::fitColumn(bool growOnly)
         header->resizeSection(0, width);
 }
 
-bool Form2::rowByRow() const
-{
-    try {
-        return SettingsStore().number(settings::RowByRow) == 1;
-    } catch (const Error &) {
-        return false;
-    }
-}
-
 void Form2::ListView1_Click(const QModelIndex &index)
 {
     if (m_checkToggled) {
@@ -238,7 +229,8 @@ void Form2::PushButton1_Click()
     ExecutionResult result = ExecutionResult::NothingToRun;
     try {
         result = ExecuteScript(m_state.scriptList, m_state.mysql_conn.get(), *this,
-                               {m_state.SQLFormOK, m_state.StopConversion}, rowByRow());
+                               {m_state.SQLFormOK, m_state.StopConversion},
+                               SettingsStore().number(settings::RowByRow) == 1);
     } catch (const Aborted &) {
         // The program is ending: leave quietly, the run unwinds on its own.
         m_executing = false;
