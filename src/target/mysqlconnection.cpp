@@ -21,9 +21,6 @@ namespace tabulon {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-// Longest the event loop goes unturned while we wait on the server.
-constexpr auto kSlice = std::chrono::milliseconds(10);
-Clock::time_point g_lastPump{};
 
 constexpr int kWaitEvents = MYSQL_WAIT_READ | MYSQL_WAIT_WRITE | MYSQL_WAIT_EXCEPT;
 
@@ -166,18 +163,15 @@ int MySqlConnection::waitFor(int status)
     };
 
     for (;;) {
-        auto now = Clock::now();
-        if (now - g_lastPump >= kSlice) {
-            EventPump::yieldNow();
-            const auto back = Clock::now();
-            // A window opened from an event handler runs its own event loop
-            // in there, for as long as the user keeps it open: no waiting on
-            // the server, so it does not count against the time-out.
-            if (deadline != Clock::time_point::max())
-                deadline += back - now;
-            now = g_lastPump = back;
-        }
-        int sliceMs = static_cast<int>(kSlice.count());
+        // The event loop turns by the same clock as between rows. A window
+        // opened from an event handler runs its own event loop in there, for
+        // as long as the user keeps it open: no waiting on the server, so it
+        // does not count against the time-out.
+        const auto turning = EventPump::yieldIfDue();
+        if (deadline != Clock::time_point::max())
+            deadline += turning;
+        const auto now = Clock::now();
+        int sliceMs = static_cast<int>(EventPump::untilDue().count());
         if (deadline != Clock::time_point::max()) {
             if (now >= deadline) {
                 // The answer may have come in while we were not looking.
