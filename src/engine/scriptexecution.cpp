@@ -1,5 +1,6 @@
 #include "engine/scriptexecution.h"
 
+#include "common/busyguard.h"
 #include "common/eventpump.h"
 #include "common/guardedsteps.h"
 #include "common/text.h"
@@ -20,28 +21,6 @@ constexpr const char *kLocation = "Form2.PushButton1_Click";
 constexpr const char *kNotOpen =
     "The connection to the MySQL server is not open, so no statement can be sent. "
     "Go back to the main window and start the conversion again.";
-
-// The pointer comes back on every way out, an abort included.
-class BusyScope {
-public:
-    explicit BusyScope(ScriptExecutionHost &host) : m_host(host) {}
-    ~BusyScope() { release(); }
-    void acquire()
-    {
-        m_host.setBusy(true);
-        m_on = true;
-    }
-    void release()
-    {
-        if (m_on)
-            m_host.setBusy(false);
-        m_on = false;
-    }
-
-private:
-    ScriptExecutionHost &m_host;
-    bool m_on = false;
-};
 
 void ResetProgress(ScriptExecutionHost &host) { host.setProgress(0, "Progress Bar"); }
 
@@ -112,7 +91,7 @@ ExecutionResult ExecuteScript(ScriptModel &script, Connection *connection,
         return ExecutionResult::NothingToRun;
     }
 
-    BusyScope busy(host);
+    BusyGuard busy([&host](bool on) { host.setBusy(on); });
     proc.step(102, [&] { busy.acquire(); });
     int n = 0;
     int first = 1;
