@@ -15,6 +15,10 @@ struct RunState {
     bool ConversionBusy = false;
     bool SQLFormOK = false;
     bool StopConversion = false;
+    // The 1-based script line of the last located error in this program
+    // run, 0 until one happens: written by the preview's execution, read by
+    // its Jump To Error Line. Closing the preview or a new script keeps it.
+    int ErrorLine = 0;
     std::unique_ptr<Connection> mysql_conn;
     std::vector<std::string> List1;  // target table names
     std::vector<std::string> List2;  // source table names

@@ -13,8 +13,6 @@
 
 namespace tabulon {
 
-int ErrorLine = 0;
-
 namespace {
 
 constexpr const char *kLocation = "Form2.PushButton1_Click";
@@ -201,7 +199,7 @@ ExecutionResult ExecuteScript(ScriptModel &script, Connection *connection,
         stopped = true;
 
     if (failure == Failure::Located) {
-        ErrorLine = failedLine;
+        flags.ErrorLine = failedLine;
         host.selectLine(failedLine);
         host.setErrorText(failedText);
         busy.release();
