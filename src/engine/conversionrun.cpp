@@ -160,7 +160,7 @@ public:
     ~RunScope()
     {
         if (std::uncaught_exceptions() > m_exceptions) {
-            quietly([&] { if (m_state.mysql_conn) m_state.mysql_conn->close(); });
+            m_state.mysql_conn.closeQuietly();
             quietly([&] { if (m_source) m_source->close(); });
         }
         m_state.ConversionBusy = false;
@@ -335,14 +335,14 @@ void ConvertTables(RunHost &host, RunState &state)
                 if (t.outcome == TableReport::Outcome::Listed)
                     t.outcome = TableReport::Outcome::Executed;
         if (proc.decide(184, [&] { return !state.SQLFormOK; })) {
-            proc.step(186, [&] { if (state.mysql_conn) state.mysql_conn->close(); });
+            proc.step(186, [&] { state.mysql_conn.close(); });
             proc.step(188, [&] { if (source) source->close(); });
             proc.step(190, [&] { connectionsOpen = false; });
             proc.step(192, [&] { host.setProgressCaption(""); });
         }
     }
     if (proc.decide(194, [&] { return connectionsOpen; })) {
-        proc.step(196, [&] { if (state.mysql_conn) state.mysql_conn->close(); });
+        proc.step(196, [&] { state.mysql_conn.close(); });
         proc.step(198, [&] { if (source) source->close(); });
     }
     proc.step(200, [&] { pointer.release(); });

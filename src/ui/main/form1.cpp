@@ -125,11 +125,8 @@ Form1::Form1(QWidget *parent)
     connect(m_ui->Combo1, &QComboBox::currentIndexChanged, this, [this] { codePageChanged(); });
 }
 
-Form1::~Form1()
-{
-    if (m_state.mysql_conn)
-        m_state.mysql_conn->close();
-}
+// The run state ends a connection still open.
+Form1::~Form1() = default;
 
 QLineEdit *Form1::field(int n) const
 {
@@ -228,8 +225,6 @@ void Form1::closeEvent(QCloseEvent *event)
     // Ends the program even mid-run: every later yield of the run throws
     // Aborted, and the run closes its own connections as it unwinds.
     EventPump::requestQuit();
-    if (!m_state.ConversionBusy && m_state.mysql_conn)
-        m_state.mysql_conn->close();
     event->accept();
     QApplication::quit();
 }
@@ -390,17 +385,11 @@ void Form1::generalHelpClick()
 
 void Form1::startConvertingClick()
 {
-    // A run of its own refuses a second start (ConversionBusy).
+    // A run of its own refuses a second start (ConversionBusy). A run ended
+    // by the window closing has closed its connections as it unwound.
     if (m_testing)
         return;
-    try {
-        ConvertTables(*this, m_state);
-    } catch (const Aborted &) {
-        // The window is closing; the run's own clean-up has happened.
-        if (m_state.mysql_conn)
-            m_state.mysql_conn->close();
-        throw;
-    }
+    ConvertTables(*this, m_state);
 }
 
 // ---- RunHost -------------------------------------------------------------
