@@ -14,6 +14,8 @@ constexpr auto kInterval = std::chrono::milliseconds(15);
 
 bool g_quitting = false;
 Clock::time_point g_lastTurn = Clock::now();
+// Set by reset(): a new run or test starts with a turn at its first chance.
+bool g_turnDue = true;
 Clock::duration g_longestGap{};
 unsigned g_calls = 0;
 
@@ -24,7 +26,10 @@ void turn()
     if (QCoreApplication::instance())
         QCoreApplication::processEvents();
     g_lastTurn = Clock::now();
+    g_turnDue = false;
 }
+
+bool due(Clock::time_point now) { return g_turnDue || now - g_lastTurn >= kInterval; }
 
 } // namespace
 
@@ -35,11 +40,32 @@ void yield()
     // Reading the clock on every call would cost more than the rows it guards.
     if ((++g_calls & 15u) != 0)
         return;
-    if (Clock::now() - g_lastTurn < kInterval)
+    if (!due(Clock::now()))
         return;
     turn();
     if (g_quitting)
         throw Aborted();
+}
+
+Clock::duration yieldIfDue()
+{
+    if (g_quitting)
+        throw Aborted();
+    const auto start = Clock::now();
+    if (!due(start))
+        return {};
+    turn();
+    if (g_quitting)
+        throw Aborted();
+    return g_lastTurn - start;
+}
+
+std::chrono::milliseconds untilDue()
+{
+    if (g_turnDue)
+        return std::chrono::milliseconds(0);
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(kInterval - (Clock::now() - g_lastTurn));
+    return std::max(left, std::chrono::milliseconds(0));
 }
 
 void yieldNow()
@@ -59,6 +85,7 @@ void reset()
     g_quitting = false;
     g_longestGap = {};
     g_lastTurn = Clock::now();
+    g_turnDue = true;
 }
 
 std::chrono::nanoseconds longestGap()

@@ -123,11 +123,29 @@ std::string SettingsStore::text(const TextSetting &key) const
 
 int SettingsStore::number(const NumberSetting &key) const
 {
+    try {
+        return checkedNumber(key);
+    } catch (const Error &) {
+        return key.defaultValue;
+    }
+}
+
+bool SettingsStore::boolean(const BooleanSetting &key) const
+{
+    try {
+        return checkedBoolean(key);
+    } catch (const Error &) {
+        return key.defaultValue;
+    }
+}
+
+int SettingsStore::checkedNumber(const NumberSetting &key) const
+{
     std::string v;
     return readStored(key.name, v) ? SettingToNumber(key.name, v) : key.defaultValue;
 }
 
-bool SettingsStore::boolean(const BooleanSetting &key) const
+bool SettingsStore::checkedBoolean(const BooleanSetting &key) const
 {
     std::string v;
     return readStored(key.name, v) ? SettingToBoolean(key.name, v) : key.defaultValue;

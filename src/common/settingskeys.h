@@ -54,9 +54,14 @@ const TextSetting &FieldSetting(int n);
 class SettingsStore {
 public:
     std::string text(const TextSetting &key) const;
-    // Throw Error when the stored text cannot be converted.
+    // The key's default when nothing is stored or the stored text cannot
+    // be converted: a hand-edited file never stops a command.
     int number(const NumberSetting &key) const;
     bool boolean(const BooleanSetting &key) const;
+    // Throw Error naming the stored text when it cannot be converted: for
+    // the start-up steps that report a bad value at their own step.
+    int checkedNumber(const NumberSetting &key) const;
+    bool checkedBoolean(const BooleanSetting &key) const;
 
     void setText(const TextSetting &key, const std::string &value);
     void setNumber(const NumberSetting &key, int value);

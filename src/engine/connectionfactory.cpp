@@ -1,21 +1,11 @@
 #include "engine/connectionfactory.h"
 
 #include "common/settingskeys.h"
+#include "common/text.h"
 #include "source/paradox/paradoxconnection.h"
 #include "target/mysqlconnection.h"
 
-#include <strings.h>
-
 namespace tabulon {
-namespace {
-
-bool StartsWithNoCase(const std::string &text, const char *prefix)
-{
-    const size_t n = std::char_traits<char>::length(prefix);
-    return text.size() >= n && strncasecmp(text.c_str(), prefix, n) == 0;
-}
-
-} // namespace
 
 std::unique_ptr<Connection> OpenConnection(const std::string &connectionString,
                                            const ConnectionOptions &options)

@@ -1,5 +1,6 @@
 #include "engine/conversionrun.h"
 
+#include "common/busyguard.h"
 #include "common/eventpump.h"
 #include "common/guardedsteps.h"
 #include "engine/batchexecutor.h"
@@ -147,25 +148,22 @@ void VerifyRowCount(Connection &connection, TableReport &report)
 }
 
 // On every way out: ConversionBusy back to false. When the run unwinds
-// because the application quits, the connections are closed and the
-// pointer restored without any report.
+// because the application quits, the connections are closed without any
+// report.
 class RunScope {
 public:
-    RunScope(RunHost &host, RunState &state, std::unique_ptr<Connection> &source)
-        : m_host(host), m_state(state), m_source(source), m_exceptions(std::uncaught_exceptions())
+    RunScope(RunState &state, std::unique_ptr<Connection> &source)
+        : m_state(state), m_source(source), m_exceptions(std::uncaught_exceptions())
     {
     }
     ~RunScope()
     {
         if (std::uncaught_exceptions() > m_exceptions) {
-            quietly([&] { if (m_state.mysql_conn) m_state.mysql_conn->close(); });
+            m_state.mysql_conn.closeQuietly();
             quietly([&] { if (m_source) m_source->close(); });
-            if (m_pointerBusy)
-                quietly([&] { m_host.setBusyPointer(false); });
         }
         m_state.ConversionBusy = false;
     }
-    void pointerBusy(bool busy) { m_pointerBusy = busy; }
 
 private:
     template <class F> static void quietly(F &&f)
@@ -176,11 +174,9 @@ private:
         }
     }
 
-    RunHost &m_host;
     RunState &m_state;
     std::unique_ptr<Connection> &m_source;
     int m_exceptions;
-    bool m_pointerBusy = false;
 };
 
 std::vector<ParadoxTableFile> SourceTables(const std::vector<std::string> &names,
@@ -202,7 +198,8 @@ void ConvertTables(RunHost &host, RunState &state)
     proc.step(102, [&] { state.ConversionBusy = true; });
 
     std::unique_ptr<Connection> source;
-    RunScope scope(host, state, source);
+    RunScope scope(state, source);
+    BusyGuard pointer([&host](bool busy) { host.setBusyPointer(busy); });
     bool connectionsOpen = false;
     proc.step(104, [&] { CopyDB(host, false); });
     proc.step(106, [&] { state.mysql_conn.reset(); });
@@ -220,7 +217,7 @@ void ConvertTables(RunHost &host, RunState &state)
         });
         return;
     }
-    proc.step(112, [&] { host.setBusyPointer(true); scope.pointerBusy(true); });
+    proc.step(112, [&] { pointer.acquire(); });
     proc.step(114, [&] { state.List1.clear(); state.List2.clear(); state.List2Files.clear(); });
     // Without the target's tables the overwrite question could not be
     // asked, and without its connection nothing can be written: one report,
@@ -337,17 +334,17 @@ void ConvertTables(RunHost &host, RunState &state)
                 if (t.outcome == TableReport::Outcome::Listed)
                     t.outcome = TableReport::Outcome::Executed;
         if (proc.decide(184, [&] { return !state.SQLFormOK; })) {
-            proc.step(186, [&] { if (state.mysql_conn) state.mysql_conn->close(); });
+            proc.step(186, [&] { state.mysql_conn.close(); });
             proc.step(188, [&] { if (source) source->close(); });
             proc.step(190, [&] { connectionsOpen = false; });
             proc.step(192, [&] { host.setProgressCaption(""); });
         }
     }
     if (proc.decide(194, [&] { return connectionsOpen; })) {
-        proc.step(196, [&] { if (state.mysql_conn) state.mysql_conn->close(); });
+        proc.step(196, [&] { state.mysql_conn.close(); });
         proc.step(198, [&] { if (source) source->close(); });
     }
-    proc.step(200, [&] { host.setBusyPointer(false); scope.pointerBusy(false); });
+    proc.step(200, [&] { pointer.release(); });
     proc.step(202, [&] { host.setProgress(0); });
     proc.step(204, [&] { host.setProgressCaption("Progress Bar"); });
     proc.step(206, [&] { host.showRunReport(report); });

@@ -1,23 +1,8 @@
 #include "engine/listroutines.h"
 
-#include <QString>
-
 #include <algorithm>
 
 namespace tabulon {
-
-std::string LowerCase(const std::string &text)
-{
-    const bool ascii = std::all_of(text.begin(), text.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (!ascii)
-        return QString::fromStdString(text).toLower().toStdString();
-    std::string out = text;
-    for (char &c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
 
 bool ListContains(const std::vector<std::string> &list, const std::string &text)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/text.h"
 #include "data/value.h"
 
 #include <string>
@@ -19,8 +20,5 @@ void RemoveListEntry(std::vector<std::string> &list, const std::string &text);
 
 // The default when the value is Null, else the value itself.
 const Value &NullToDefault(const Value &value, const Value &defaultValue);
-
-// Lower case by Unicode rules, as the table-name comparisons need.
-std::string LowerCase(const std::string &text);
 
 } // namespace tabulon

@@ -1,7 +1,9 @@
 #include "engine/scriptexecution.h"
 
+#include "common/busyguard.h"
 #include "common/eventpump.h"
 #include "common/guardedsteps.h"
+#include "common/text.h"
 #include "data/connection.h"
 #include "engine/batchexecutor.h"
 #include "engine/scriptmodel.h"
@@ -11,36 +13,12 @@
 
 namespace tabulon {
 
-int ErrorLine = 0;
-
 namespace {
 
 constexpr const char *kLocation = "Form2.PushButton1_Click";
 constexpr const char *kNotOpen =
     "The connection to the MySQL server is not open, so no statement can be sent. "
     "Go back to the main window and start the conversion again.";
-
-// The pointer comes back on every way out, an abort included.
-class BusyScope {
-public:
-    explicit BusyScope(ScriptExecutionHost &host) : m_host(host) {}
-    ~BusyScope() { release(); }
-    void acquire()
-    {
-        m_host.setBusy(true);
-        m_on = true;
-    }
-    void release()
-    {
-        if (m_on)
-            m_host.setBusy(false);
-        m_on = false;
-    }
-
-private:
-    ScriptExecutionHost &m_host;
-    bool m_on = false;
-};
 
 void ResetProgress(ScriptExecutionHost &host) { host.setProgress(0, "Progress Bar"); }
 
@@ -91,24 +69,7 @@ std::string TooLargeText(const ScriptModel &script, int line, const StatementToo
 
 bool IsLocatedError(const std::string &description)
 {
-    static constexpr char kWord[] = "sqlexception";
-    constexpr size_t n = sizeof(kWord) - 1;
-    if (description.size() < n)
-        return false;
-    for (size_t i = 0; i + n <= description.size(); ++i) {
-        size_t k = 0;
-        while (k < n) {
-            char c = description[i + k];
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-            if (c != kWord[k])
-                break;
-            ++k;
-        }
-        if (k == n)
-            return true;
-    }
-    return false;
+    return ContainsNoCase(description, "sqlexception");
 }
 
 bool IsBlankLine(const std::string &line)
@@ -128,7 +89,7 @@ ExecutionResult ExecuteScript(ScriptModel &script, Connection *connection,
         return ExecutionResult::NothingToRun;
     }
 
-    BusyScope busy(host);
+    BusyGuard busy([&host](bool on) { host.setBusy(on); });
     proc.step(102, [&] { busy.acquire(); });
     int n = 0;
     int first = 1;
@@ -238,7 +199,7 @@ ExecutionResult ExecuteScript(ScriptModel &script, Connection *connection,
         stopped = true;
 
     if (failure == Failure::Located) {
-        ErrorLine = failedLine;
+        flags.ErrorLine = failedLine;
         host.selectLine(failedLine);
         host.setErrorText(failedText);
         busy.release();

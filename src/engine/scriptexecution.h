@@ -9,10 +9,6 @@ namespace tabulon {
 class Connection;
 class ScriptModel;
 
-// The 1-based script line of the last located error in this program run; 0
-// until one happens. Closing the preview or showing a new script keeps it.
-extern int ErrorLine;
-
 // What the execution needs from the preview window.
 class ScriptExecutionHost {
 public:
@@ -32,14 +28,16 @@ public:
 enum class ExecutionResult {
     NothingToRun,   // empty list: "No SQL to run."
     Done,           // every line ran; the flags are set and the window closed
-    LocatedError,   // stopped at ErrorLine, "Error found."
+    LocatedError,   // stopped at the line put in ErrorLine, "Error found."
     ConnectionLost, // one report, the line selected, the flags untouched
     Stopped,        // the user asked to leave after the current line
 };
 
+// What the execution writes back to the run (see RunState).
 struct ExecutionFlags {
     bool &SQLFormOK;
     bool &StopConversion;
+    int &ErrorLine;
 };
 
 // "Execute SQL": the lines in order on `connection` (null: not open), every

@@ -1,10 +1,10 @@
 #include "engine/tabledefinition.h"
 
 #include "common/eventpump.h"
+#include "common/text.h"
 #include "engine/adotypename.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace tabulon {
 namespace {
@@ -144,9 +144,7 @@ std::string DropStatement(const std::string &table)
 
 ColumnType MapColumnType(const Field &field)
 {
-    std::string name = AdoTypeName(field.type);
-    for (char &c : name)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string name = AsciiLower(AdoTypeName(field.type));
     for (const MappingRow &row : kRows) {
         if (name.find(row.keyword) == std::string::npos)
             continue;

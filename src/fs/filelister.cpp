@@ -2,6 +2,7 @@
 
 #include "common/error.h"
 #include "common/nametext.h"
+#include "common/text.h"
 
 #include <QList>
 #include <QString>
@@ -39,22 +40,6 @@ template <class Str> bool wildcardMatch(const Str &name, const Str &pattern)
     return p == pattern.size();
 }
 
-bool isAscii(const std::string &s)
-{
-    for (unsigned char c : s)
-        if (c >= 0x80)
-            return false;
-    return true;
-}
-
-std::string asciiLower(std::string s)
-{
-    for (char &c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return s;
-}
-
 std::u32string folded(const std::string &s)
 {
     const QList<uint> ucs = QString::fromStdString(s).toCaseFolded().toUcs4();
@@ -66,13 +51,13 @@ std::u32string folded(const std::string &s)
 class CaseBlindPattern {
 public:
     explicit CaseBlindPattern(const std::string &pattern)
-        : m_ascii(isAscii(pattern)), m_lower(asciiLower(pattern)), m_folded(folded(pattern))
+        : m_ascii(IsAscii(pattern)), m_lower(AsciiLower(pattern)), m_folded(folded(pattern))
     {
     }
     bool matches(const std::string &name) const
     {
-        if (m_ascii && isAscii(name))
-            return wildcardMatch(asciiLower(name), m_lower);
+        if (m_ascii && IsAscii(name))
+            return wildcardMatch(AsciiLower(name), m_lower);
         return wildcardMatch(folded(name), m_folded);
     }
 

@@ -4,14 +4,13 @@
 #include "common/guardedsteps.h"
 #include "common/nametext.h"
 #include "common/programfolder.h"
+#include "common/text.h"
 #include "fs/filelister.h"
 #include "fs/foldercopy.h"
 #include "fs/subfolderwalk.h"
 #include "source/paradox/codepage.h"
 #include "source/paradox/paradoxtable.h"
 #include "target/odbcstring.h"
-
-#include <QString>
 
 #include <cctype>
 #include <cerrno>
@@ -26,24 +25,6 @@
 namespace tabulon {
 namespace {
 
-std::string trimmedBlanks(const std::string &text)
-{
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-std::string upperCase(const std::string &text)
-{
-    return QString::fromStdString(text).toUpper().toStdString();
-}
-
-std::string caseFolded(const std::string &text)
-{
-    return QString::fromStdString(text).toCaseFolded().toStdString();
-}
-
 // The locale's character set names what the bytes of a file name mean,
 // unless it is UTF-8 (the name would be UTF-8 then) or plain ASCII, which
 // the C locale reports without saying anything about the names.
@@ -55,7 +36,8 @@ std::optional<std::string> fromLocale(const std::string &bytes)
     std::string key;
     for (const char *c = codeset; *c; ++c)
         if (std::isalnum(static_cast<unsigned char>(*c)))
-            key.push_back(char(std::toupper(static_cast<unsigned char>(*c))));
+            key.push_back(*c);
+    key = AsciiUpper(key);
     if (key == "UTF8" || key == "ANSIX341968" || key == "ASCII" || key == "USASCII")
         return std::nullopt;
     const iconv_t cd = ::iconv_open("UTF-8", codeset);
@@ -100,7 +82,7 @@ void createFolder(const std::string &path)
 void CopyDB(MainHost &host, bool sampleDatabase)
 {
     GuardedProcedure proc(host, "Paradox.CopyDB");
-    if (proc.decide(100, [&] { return trimmedBlanks(host.fieldText(1)).find(' ') == std::string::npos; }))
+    if (proc.decide(100, [&] { return Trimmed(host.fieldText(1), " ").find(' ') == std::string::npos; }))
         return;
     std::string word;
     if (proc.decide(102, [&] { return sampleDatabase; }))
@@ -168,7 +150,7 @@ std::vector<ParadoxTableFile> FindParadoxTables(MessageHost &host, const std::st
             for (char &c : prefix)
                 if (c == '/')
                     c = '_';
-            prefix = upperCase(PrintableName(prefix)) + "_";
+            prefix = UpperCase(PrintableName(prefix)) + "_";
         }
         for (const std::string &file : ListFiles(each, "*.db")) {
             if (file.front() == '~')
@@ -176,12 +158,12 @@ std::vector<ParadoxTableFile> FindParadoxTables(MessageHost &host, const std::st
             const std::string path = each + file;
             const std::string name = ParadoxTableName(FileNameText(FileNameFromPath(path), path));
             std::string unique = name;
-            if (taken.count(caseFolded(unique))) {
+            if (taken.count(CaseFolded(unique))) {
                 unique = prefix + name;
-                for (int n = 2; taken.count(caseFolded(unique)); ++n)
+                for (int n = 2; taken.count(CaseFolded(unique)); ++n)
                     unique = prefix + name + "_" + std::to_string(n);
             }
-            taken.insert(caseFolded(unique));
+            taken.insert(CaseFolded(unique));
             tables.push_back({unique, path});
         }
     }
@@ -214,7 +196,7 @@ std::string FileNameText(const std::string &fileName, const std::string &path)
 
 std::string ParadoxTableName(const std::string &fileName)
 {
-    const std::string name = upperCase(PrintableName(fileName));
+    const std::string name = UpperCase(PrintableName(fileName));
     // One pass from the left, as a plain text replace does: "A.D.DBB" keeps
     // the ".DB" that the removal forms.
     std::string out;
@@ -231,8 +213,7 @@ std::string ParadoxTableName(const std::string &fileName)
 
 std::string ParadoxConnectionString(const std::string &folder)
 {
-    const bool blankAtAnEnd = !folder.empty() && (std::isspace(static_cast<unsigned char>(folder.front())) ||
-                                                  std::isspace(static_cast<unsigned char>(folder.back())));
+    const bool blankAtAnEnd = !folder.empty() && (IsAsciiWhiteSpace(folder.front()) || IsAsciiWhiteSpace(folder.back()));
     return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + (blankAtAnEnd ? OdbcBraced(folder) : OdbcValue(folder)) +
            ";Extended Properties=Paradox 5.x;";
 }

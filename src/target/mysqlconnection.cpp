@@ -2,6 +2,7 @@
 
 #include "common/error.h"
 #include "common/eventpump.h"
+#include "common/text.h"
 #include "target/mysqlrecordset.h"
 #include "target/odbcstring.h"
 
@@ -12,7 +13,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cctype>
 #include <charconv>
 #include <functional>
 #include <limits>
@@ -21,9 +21,6 @@ namespace tabulon {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-// Longest the event loop goes unturned while we wait on the server.
-constexpr auto kSlice = std::chrono::milliseconds(10);
-Clock::time_point g_lastPump{};
 
 constexpr int kWaitEvents = MYSQL_WAIT_READ | MYSQL_WAIT_WRITE | MYSQL_WAIT_EXCEPT;
 
@@ -46,23 +43,6 @@ bool isLostError(unsigned e)
     default:
         return false;
     }
-}
-
-std::string trimmed(const std::string &s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
-        ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
-        --e;
-    return s.substr(b, e - b);
-}
-
-std::string lowered(std::string s)
-{
-    for (char &c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 std::string valueOf(const std::map<std::string, std::string> &entries,
@@ -115,7 +95,7 @@ bool MySqlConnection::compresses(const std::string &host, int compression)
         return compression == 1;
     // On this machine the link is never the limit: compressing would only
     // cost time on both ends.
-    const std::string h = lowered(trimmed(host));
+    const std::string h = AsciiLower(Trimmed(host));
     if (h.empty() || h == "localhost" || h == "::1" || h == "[::1]" || h == "0:0:0:0:0:0:0:1" ||
         h.rfind("localhost.", 0) == 0)
         return false;
@@ -183,18 +163,15 @@ int MySqlConnection::waitFor(int status)
     };
 
     for (;;) {
-        auto now = Clock::now();
-        if (now - g_lastPump >= kSlice) {
-            EventPump::yieldNow();
-            const auto back = Clock::now();
-            // A window opened from an event handler runs its own event loop
-            // in there, for as long as the user keeps it open: no waiting on
-            // the server, so it does not count against the time-out.
-            if (deadline != Clock::time_point::max())
-                deadline += back - now;
-            now = g_lastPump = back;
-        }
-        int sliceMs = static_cast<int>(kSlice.count());
+        // The event loop turns by the same clock as between rows. A window
+        // opened from an event handler runs its own event loop in there, for
+        // as long as the user keeps it open: no waiting on the server, so it
+        // does not count against the time-out.
+        const auto turning = EventPump::yieldIfDue();
+        if (deadline != Clock::time_point::max())
+            deadline += turning;
+        const auto now = Clock::now();
+        int sliceMs = static_cast<int>(EventPump::untilDue().count());
         if (deadline != Clock::time_point::max()) {
             if (now >= deadline) {
                 // The answer may have come in while we were not looking.
@@ -286,14 +263,14 @@ void MySqlConnection::connect(const std::string &connectionString, const Connect
     } catch (const Error &e) {
         throw DbError(e.what());
     }
-    std::string host = trimmed(valueOf(entries, {"SERVER", "HOST"}));
+    std::string host = Trimmed(valueOf(entries, {"SERVER", "HOST"}));
     // As the ODBC driver did, "localhost" is a TCP connection, not the socket.
-    if (host.empty() || lowered(host) == "localhost")
+    if (host.empty() || EqualsNoCase(host, "localhost"))
         host = "127.0.0.1";
     const std::string user = valueOf(entries, {"USER", "UID"});
     const std::string password = valueOf(entries, {"PASSWORD", "PWD"});
     const std::string database = valueOf(entries, {"DATABASE", "DB"});
-    const std::string portText = trimmed(valueOf(entries, {"PORT"}));
+    const std::string portText = Trimmed(valueOf(entries, {"PORT"}));
     unsigned port = 3306;
     if (!portText.empty()) {
         const auto r = std::from_chars(portText.data(), portText.data() + portText.size(), port);

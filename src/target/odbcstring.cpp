@@ -1,8 +1,7 @@
 #include "target/odbcstring.h"
 
 #include "common/error.h"
-
-#include <cctype>
+#include "common/text.h"
 
 namespace tabulon {
 
@@ -25,23 +24,6 @@ std::string OdbcBraced(const std::string &value)
     return out;
 }
 
-namespace {
-
-std::string trimmedUpper(const std::string &s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
-        ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
-        --e;
-    std::string out = s.substr(b, e - b);
-    for (char &c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
-} // namespace
-
 std::map<std::string, std::string> ParseOdbcString(const std::string &text)
 {
     std::map<std::string, std::string> out;
@@ -54,7 +36,7 @@ std::map<std::string, std::string> ParseOdbcString(const std::string &text)
             i = eq == std::string::npos ? n : eq + 1;
             continue;
         }
-        const std::string key = trimmedUpper(text.substr(i, eq - i));
+        const std::string key = AsciiUpper(Trimmed(std::string_view(text).substr(i, eq - i)));
         std::string value;
         i = eq + 1;
         if (i < n && text[i] == '{') {

@@ -321,8 +321,8 @@ TEST_F(Conversion, BlobsArriveByteForByte)
         h.check1Value = preview ? 1 : 0;
         h.onPreview = [&] {
             Execution execution(h);
-            EXPECT_EQ(ExecuteScript(st.scriptList, st.mysql_conn.get(), execution, {st.SQLFormOK, st.StopConversion},
-                                    rowByRow),
+            EXPECT_EQ(ExecuteScript(st.scriptList, st.mysql_conn.get(), execution,
+                                    {st.SQLFormOK, st.StopConversion, st.ErrorLine}, rowByRow),
                       ExecutionResult::Done);
         };
         ConvertTables(h, st);
@@ -774,12 +774,12 @@ TEST_F(Conversion, RowOverThePacketLimitIsReportedAndTheRunGoesOn)
             if (state.scriptList.line(i).size() > (1 << 20))
                 bigLine = i + 1;
         EXPECT_EQ(ExecuteScript(state.scriptList, state.mysql_conn.get(), preview,
-                                {state.SQLFormOK, state.StopConversion}, false),
+                                {state.SQLFormOK, state.StopConversion, state.ErrorLine}, false),
                   ExecutionResult::LocatedError);
     };
     ConvertTables(host, state);
     ASSERT_GT(bigLine, 0);
-    EXPECT_EQ(ErrorLine, bigLine);
+    EXPECT_EQ(state.ErrorLine, bigLine);
     EXPECT_EQ(preview.selected, bigLine);
     EXPECT_EQ(preview.errorText, expected);
     EXPECT_TRUE(host.errors().empty());

@@ -76,7 +76,7 @@ protected:
     }
     ExecutionResult run(Connection *c, bool rowByRow = true)
     {
-        return ExecuteScript(script, c, host, {SQLFormOK, StopConversion}, rowByRow);
+        return ExecuteScript(script, c, host, {SQLFormOK, StopConversion, ErrorLine}, rowByRow);
     }
     static std::string report(const std::string &description)
     {
@@ -88,6 +88,7 @@ protected:
     RecordingHost host;
     bool SQLFormOK = false;
     bool StopConversion = true;
+    int ErrorLine = 0;
 };
 
 TEST_F(ScriptExecutionTest, BlankLinesAreSkippedAndACleanEndSetsBothFlagsAndCloses)

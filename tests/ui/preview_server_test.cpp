@@ -60,7 +60,7 @@ TEST_F(PreviewServerTest, ALocatedErrorStopsAtItsLineAndTheCorrectedRerunGoesOnT
         open();
         click("PushButton1");
         EXPECT_EQ(ids(), (std::vector<std::string>{"1", "2", "3", "4"}));
-        EXPECT_EQ(ErrorLine, 5);
+        EXPECT_EQ(state.ErrorLine, 5);
         EXPECT_EQ(selectedLine(), 5);
         EXPECT_EQ(plain(), std::vector<std::string>{"Error found."});
         const QString error = child<QPlainTextEdit>("Text1")->toPlainText();
@@ -96,12 +96,12 @@ TEST_F(PreviewServerTest, BatchedAndRowByRowAgreeOnRowsReportsAndTheLine)
         server().exec(database, "DELETE FROM t");
         state.scriptList.clear();
         boxes.clear();
-        ErrorLine = 0;
+        state.ErrorLine = 0;
         connect();
         lines(12);
         open();
         click("PushButton1");
-        Outcome o{ids(), plain(), ErrorLine, selectedLine(),
+        Outcome o{ids(), plain(), state.ErrorLine, selectedLine(),
                   child<QPlainTextEdit>("Text1")->toPlainText().toStdString()};
         click("PushButton5");
         return o;
@@ -164,7 +164,7 @@ TEST_F(PreviewServerTest, ALostConnectionIsOneReportAndTheWindowStaysOpen)
     EXPECT_TRUE(plain().empty()) << "not \"Error found.\", not done";
     EXPECT_EQ(db.executed.size(), 4u);
     EXPECT_EQ(selectedLine(), 4);
-    EXPECT_EQ(ErrorLine, 0);
+    EXPECT_EQ(state.ErrorLine, 0);
     EXPECT_TRUE(window->isVisible());
     EXPECT_FALSE(state.SQLFormOK);
     EXPECT_TRUE(state.StopConversion);

@@ -167,7 +167,7 @@ TEST_F(PreviewTest, AnUnlocatedFailureIsReportedAndTheNextLinesRun)
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->result(), QDialog::Accepted);
     EXPECT_TRUE(state.SQLFormOK);
-    EXPECT_EQ(ErrorLine, 0);
+    EXPECT_EQ(state.ErrorLine, 0);
 }
 
 TEST_F(PreviewTest, ExecutePressedDuringAnExecutionIsIgnored)
@@ -240,7 +240,7 @@ TEST_F(PreviewTest, TheErrorLineOutlivesItsWindowAndAPastTheEndJumpIsReported)
     click("PushButton6");
     EXPECT_EQ(selectedLine(), 0) << "no error yet: nothing happens";
     click("PushButton1");
-    EXPECT_EQ(ErrorLine, 7);
+    EXPECT_EQ(state.ErrorLine, 7);
     EXPECT_EQ(selectedLine(), 7);
     EXPECT_EQ(child<QPlainTextEdit>("Text1")->toPlainText(),
               "SQLException: refused (MySQL error 1644, SQLSTATE 45000)");

@@ -69,7 +69,7 @@ protected:
     {
         EnsureWidgetApplication();
         EventPump::reset();
-        ErrorLine = 0;
+        state.ErrorLine = 0;
         ASSERT_TRUE(m_temp.isValid());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_temp.filePath("config"));
         MessageBoxes::setResponder([this](const BoxRequest &r) {

@@ -2,38 +2,18 @@
 
 #include "common/error.h"
 #include "common/messagehost.h"
+#include "common/text.h"
 #include "fs/filelister.h"
 #include "source/paradox/paradoxrecordset.h"
 #include "target/odbcstring.h"
 
-#include <QString>
-
-#include <cctype>
 #include <unordered_map>
 
 namespace tabulon {
 namespace {
 
-std::string trimmed(const std::string &s)
-{
-    const size_t a = s.find_first_not_of(" \t\r\n");
-    if (a == std::string::npos)
-        return {};
-    const size_t b = s.find_last_not_of(" \t\r\n");
-    return s.substr(a, b - a + 1);
-}
-
-std::string lower(std::string s)
-{
-    for (char &c : s)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string caseFolded(const std::string &s)
-{
-    return QString::fromStdString(s).toCaseFolded().toStdString();
-}
+// Blanks around a keyword's value; a folder is taken as written.
+constexpr std::string_view kBlanks = " \t\r\n";
 
 class ParadoxConnection : public Connection {
 public:
@@ -41,7 +21,7 @@ public:
         : m_folder(std::move(folder)), m_codePages(std::move(codePages))
     {
         for (ParadoxTableFile &t : tables) {
-            m_byFoldedName.emplace(caseFolded(t.name), t.path);
+            m_byFoldedName.emplace(CaseFolded(t.name), t.path);
             m_byName.emplace(std::move(t.name), std::move(t.path));
         }
     }
@@ -79,7 +59,7 @@ private:
         static const std::string none;
         if (auto hit = m_byName.find(table); hit != m_byName.end())
             return hit->second;
-        auto hit = m_byFoldedName.find(caseFolded(table));
+        auto hit = m_byFoldedName.find(CaseFolded(table));
         return hit != m_byFoldedName.end() ? hit->second : none;
     }
 
@@ -103,21 +83,21 @@ std::string ParadoxFolder(const std::string &connectionString)
     bool haveSource = false;
     for (const auto &[key, value] : entries) {
         if (key == "PROVIDER")
-            provider = trimmed(value);
+            provider = Trimmed(value, kBlanks);
         else if (key == "DATA SOURCE") {
             // Exactly as written: a folder may end in a blank.
             dataSource = value;
             haveSource = true;
         } else if (key == "EXTENDED PROPERTIES")
-            properties = trimmed(value);
+            properties = Trimmed(value, kBlanks);
         else
             throw DbError("Cannot open the Paradox folder: the connection string has the unknown keyword \"" +
                           key + "\".");
     }
-    if (lower(provider) != "microsoft.jet.oledb.4.0")
+    if (!EqualsNoCase(provider, "microsoft.jet.oledb.4.0"))
         throw DbError("Cannot open the Paradox folder: the provider must be \"Microsoft.Jet.OLEDB.4.0\", not \"" +
                       provider + "\".");
-    if (!properties.empty() && lower(properties) != "paradox 5.x")
+    if (!properties.empty() && !EqualsNoCase(properties, "paradox 5.x"))
         throw DbError("Cannot open the Paradox folder: the extended properties must be \"Paradox 5.x\", not \"" +
                       properties + "\".");
     if (!haveSource || dataSource.empty())
@@ -132,7 +112,7 @@ std::string ParadoxFolder(const std::string &connectionString)
 
 std::string ParadoxTableFromQuery(const std::string &source)
 {
-    const std::string text = trimmed(source);
+    const std::string text = Trimmed(source, kBlanks);
     auto bad = [&]() -> DbError {
         return DbError("The Paradox source only opens whole tables with \"SELECT * FROM `table`\"; it cannot run \"" +
                        source + "\".");
@@ -140,14 +120,14 @@ std::string ParadoxTableFromQuery(const std::string &source)
     size_t i = 0;
     auto skipBlanks = [&](bool required) {
         const size_t start = i;
-        while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+        while (i < text.size() && IsAsciiWhiteSpace(text[i]))
             ++i;
         if (required && i == start)
             throw bad();
     };
     auto keyword = [&](const char *word) {
-        const std::string w(word);
-        if (lower(text.substr(i, w.size())) != lower(w))
+        const std::string_view w(word);
+        if (!EqualsNoCase(std::string_view(text).substr(i, w.size()), w))
             throw bad();
         i += w.size();
     };
@@ -182,9 +162,9 @@ std::string ParadoxTableFromQuery(const std::string &source)
 
 int CodePageChoice::forTable(const std::string &table) const
 {
-    const std::string folded = caseFolded(table);
+    const std::string folded = CaseFolded(table);
     for (const auto &[name, number] : tables)
-        if (caseFolded(name) == folded)
+        if (CaseFolded(name) == folded)
             return number;
     return all;
 }
@@ -198,7 +178,7 @@ const std::vector<int> &ChoosableCodePages()
 
 int ParseCodePageChoice(const std::string &text)
 {
-    const std::string t = lower(trimmed(text));
+    const std::string t = AsciiLower(Trimmed(text, kBlanks));
     if (t == "auto" || t.empty())
         return 0;
     for (int number : ChoosableCodePages())

@@ -1,5 +1,7 @@
 #include "ui/common/busypointer.h"
 
+#include <QPointer>
+
 namespace tabulon {
 
 bool BusyPointer::isBusy(const QWidget *window)
@@ -15,15 +17,13 @@ void BusyPointer::set(QWidget *window, bool busy)
         window->unsetCursor();
 }
 
-BusyPointer::BusyPointer(QWidget *window) : m_window(window), m_wasBusy(isBusy(window))
+BusyPointer::BusyPointer(QWidget *window)
+    : BusyGuard([window = QPointer<QWidget>(window), wasBusy = isBusy(window)](bool busy) {
+          if (window && (busy || !wasBusy))
+              set(window, busy);
+      })
 {
-    set(window, true);
-}
-
-BusyPointer::~BusyPointer()
-{
-    if (m_window && !m_wasBusy)
-        set(m_window, false);
+    acquire();
 }
 
 } // namespace tabulon

@@ -125,11 +125,8 @@ Form1::Form1(QWidget *parent)
     connect(m_ui->Combo1, &QComboBox::currentIndexChanged, this, [this] { codePageChanged(); });
 }
 
-Form1::~Form1()
-{
-    if (m_state.mysql_conn)
-        m_state.mysql_conn->close();
-}
+// The run state ends a connection still open.
+Form1::~Form1() = default;
 
 QLineEdit *Form1::field(int n) const
 {
@@ -176,15 +173,15 @@ void Form1::formLoad()
         SetApplicationTitle();
     });
     proc.step(130, [&] {
-        const int value = m_settings.number(settings::Check1);
+        const int value = m_settings.checkedNumber(settings::Check1);
         if (value != 0 && value != 1)
             throw Error("The stored setting \"Check1\" = \"" + std::to_string(value)
                         + "\" is neither 0 nor 1.");
         m_ui->Check1->setChecked(value == 1);
     });
-    proc.step(132, [&] { m_ui->Option1->setChecked(m_settings.boolean(settings::Option1)); });
+    proc.step(132, [&] { m_ui->Option1->setChecked(m_settings.checkedBoolean(settings::Option1)); });
     proc.step(134, [&] {
-        m_ui->Option2->setChecked(m_settings.boolean(settings::Option2));
+        m_ui->Option2->setChecked(m_settings.checkedBoolean(settings::Option2));
         const QSignalBlocker quiet(m_ui->CheckNative);
         m_ui->CheckNative->setChecked(m_settings.text(settings::ColumnTypes) == "Native");
     });
@@ -228,8 +225,6 @@ void Form1::closeEvent(QCloseEvent *event)
     // Ends the program even mid-run: every later yield of the run throws
     // Aborted, and the run closes its own connections as it unwinds.
     EventPump::requestQuit();
-    if (!m_state.ConversionBusy && m_state.mysql_conn)
-        m_state.mysql_conn->close();
     event->accept();
     QApplication::quit();
 }
@@ -390,17 +385,11 @@ void Form1::generalHelpClick()
 
 void Form1::startConvertingClick()
 {
-    // A run of its own refuses a second start (ConversionBusy).
+    // A run of its own refuses a second start (ConversionBusy). A run ended
+    // by the window closing has closed its connections as it unwound.
     if (m_testing)
         return;
-    try {
-        ConvertTables(*this, m_state);
-    } catch (const Aborted &) {
-        // The window is closing; the run's own clean-up has happened.
-        if (m_state.mysql_conn)
-            m_state.mysql_conn->close();
-        throw;
-    }
+    ConvertTables(*this, m_state);
 }
 
 // ---- RunHost -------------------------------------------------------------
@@ -496,13 +485,6 @@ ColumnTypes Form1::columnTypes() const
     return m_ui->CheckNative->isChecked() ? ColumnTypes::Native : ColumnTypes::Text;
 }
 
-bool Form1::rowByRow() const
-{
-    try {
-        return m_settings.number(settings::RowByRow) == 1;
-    } catch (const std::exception &) {
-        return false;
-    }
-}
+bool Form1::rowByRow() const { return m_settings.number(settings::RowByRow) == 1; }
 
 } // namespace tabulon

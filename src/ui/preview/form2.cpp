@@ -202,15 +202,6 @@ void Form2::fitColumn(bool growOnly)
         header->resizeSection(0, width);
 }
 
-bool Form2::rowByRow() const
-{
-    try {
-        return SettingsStore().number(settings::RowByRow) == 1;
-    } catch (const Error &) {
-        return false;
-    }
-}
-
 void Form2::ListView1_Click(const QModelIndex &index)
 {
     if (m_checkToggled) {
@@ -238,7 +229,8 @@ void Form2::PushButton1_Click()
     ExecutionResult result = ExecutionResult::NothingToRun;
     try {
         result = ExecuteScript(m_state.scriptList, m_state.mysql_conn.get(), *this,
-                               {m_state.SQLFormOK, m_state.StopConversion}, rowByRow());
+                               {m_state.SQLFormOK, m_state.StopConversion, m_state.ErrorLine},
+                               SettingsStore().number(settings::RowByRow) == 1);
     } catch (const Aborted &) {
         // The program is ending: leave quietly, the run unwinds on its own.
         m_executing = false;
@@ -296,13 +288,14 @@ void Form2::PushButton6_Click()
 {
     GuardedProcedure proc(m_boxes, "Form2.PushButton6_Click");
     const int rows = m_state.scriptList.lineCount();
-    if (!proc.decide(100, [&] { return rows >= 1 && ErrorLine >= 1; }))
+    const int errorLine = m_state.ErrorLine;
+    if (!proc.decide(100, [&] { return rows >= 1 && errorLine >= 1; }))
         return;
     proc.step(102, [&] {
-        if (ErrorLine > rows)
-            throw Error("The error was at line " + std::to_string(ErrorLine)
+        if (errorLine > rows)
+            throw Error("The error was at line " + std::to_string(errorLine)
                         + ", but this script has only " + std::to_string(rows) + " lines.");
-        selectLine(ErrorLine);
+        selectLine(errorLine);
     });
 }
 

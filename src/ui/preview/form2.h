@@ -53,7 +53,6 @@ private:
     void PushButton8_Click();
     void PushButton9_Click();
     void leave(Leave how);
-    bool rowByRow() const;
     // Sizes the statement column to the list's width or its widest row,
     // whichever is more; growOnly keeps a wider column as it is.
     void fitColumn(bool growOnly = false);
