@@ -186,6 +186,11 @@ void BatchExecutor::sendBatch()
     if (m_stopped) {
         m_tags.clear();
         m_tuples.clear();
+        try {
+            m_local.release(m_connection);
+        } catch (const DbError &) {
+            // Lost: the run has ended already.
+        }
         return;
     }
     m_sending.swap(m_batch);

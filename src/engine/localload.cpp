@@ -361,8 +361,10 @@ bool LocalLoad::prepare(Connection &connection, std::string_view quotedName, con
 bool LocalLoad::start(Connection &connection, std::string_view quotedName)
 {
     // Inside a transaction of the script's own, ours would end it.
-    if (!m_prepared || !m_usable || !connection.autocommitting())
+    if (!m_prepared || !m_usable || !(m_chained || connection.autocommitting())) {
+        release(connection);
         return false;
+    }
     m_prepared = false;
     m_text.swap(m_next);
     m_statement.assign("LOAD DATA LOCAL INFILE 'tabulon-rows' INTO TABLE `");
@@ -373,7 +375,10 @@ bool LocalLoad::start(Connection &connection, std::string_view quotedName)
                        "LINES TERMINATED BY '\\n'");
 
     try {
-        connection.execute("START TRANSACTION");
+        // The last load's commit began this one's transaction.
+        if (!m_chained)
+            connection.execute("START TRANSACTION");
+        m_chained = false;
     } catch (const DbError &error) {
         if (error.connectionLost())
             throw;
@@ -417,7 +422,10 @@ LocalLoad::Result LocalLoad::finish(Connection &connection, size_t rows)
         return Result::NotStored;
     }
     try {
-        connection.execute("COMMIT");
+        // With the next batch ready to load, its transaction begins in the
+        // same round trip.
+        connection.execute(m_prepared ? "COMMIT AND CHAIN" : "COMMIT");
+        m_chained = m_prepared;
     } catch (const DbError &error) {
         if (error.connectionLost())
             throw;
@@ -432,6 +440,19 @@ void LocalLoad::refused()
 {
     // The next one, three, seven... batches go as inserts.
     m_skip = m_backOff = std::min(2 * m_backOff + 1, 63);
+}
+
+void LocalLoad::release(Connection &connection)
+{
+    if (!m_chained)
+        return;
+    m_chained = false;
+    try {
+        connection.execute("COMMIT");
+    } catch (const DbError &error) {
+        if (error.connectionLost())
+            throw;
+    }
 }
 
 void LocalLoad::rollBack(Connection &connection)

@@ -44,6 +44,9 @@ public:
     // inserts. Both throw a DbError only for a lost connection.
     bool start(Connection &connection, std::string_view quotedName);
     Result finish(Connection &connection, size_t rows);
+    // Ends the empty transaction the last load's commit began for a load
+    // that is not to be (start() does so itself).
+    void release(Connection &connection);
     // A DROP, CREATE or ALTER may have changed a table's columns.
     void forgetTables() { m_tables.clear(); }
 
@@ -60,6 +63,7 @@ private:
     std::unordered_map<std::string, std::vector<unsigned char>> m_tables;
     bool m_prepared = false;
     bool m_loading = false;
+    bool m_chained = false;   // inside the transaction the last commit began
     std::string m_next;         // prepared
     std::string m_text;         // being loaded
     std::string m_statement;
