@@ -376,7 +376,7 @@ bool BatchExecutor::sendPieces(size_t first, size_t end)
     // refuses, saying how many it stored. The pieces before that one are
     // stored, the refused one is narrowed the same way down to its row,
     // which goes alone for the server's own report, and the rest of the
-    // range goes again as one statement: some six round trips for one
+    // range goes again as one statement: some five round trips for one
     // refused row in 10,000 where halving takes some twenty.
     size_t lo = first, hi = end;
     while (hi - lo > 1) {

@@ -438,8 +438,9 @@ LocalLoad::Result LocalLoad::finish(Connection &connection, size_t rows)
 
 void LocalLoad::refused()
 {
-    // The next one, three, seven... batches go as inserts.
-    m_skip = m_backOff = std::min(2 * m_backOff + 1, 63);
+    // The next three, fifteen, sixty-three batches go as inserts: a table
+    // with one refused row has more.
+    m_skip = m_backOff = std::min(4 * m_backOff + 3, 63);
 }
 
 void LocalLoad::release(Connection &connection)
