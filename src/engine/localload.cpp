@@ -192,7 +192,11 @@ bool appendNumber(std::string &out, std::string_view t, size_t &i)
     return true;
 }
 
-bool appendRow(std::string &out, std::string_view t, const std::vector<unsigned char> *kinds)
+// One row of LOAD DATA's text form (tab between fields, newline at the end,
+// backslash escapes, \N for NULL) for an insert's tuple "(1, 'a', NULL,
+// X'00')". False when the tuple holds anything but plain literals of the
+// kinds its columns take: that row can only go as SQL.
+bool appendRow(std::string &out, std::string_view t, const std::vector<unsigned char> &kinds)
 {
     size_t i = 0;
     const auto skip = [&] {
@@ -207,9 +211,9 @@ bool appendRow(std::string &out, std::string_view t, const std::vector<unsigned 
         skip();
         if (i >= t.size())
             return false;
-        if (kinds && field >= kinds->size())
+        if (field >= kinds.size())
             return false;
-        const unsigned char kind = kinds ? (*kinds)[field] : (kNumber | kBytes);
+        const unsigned char kind = kinds[field];
         if (field > 0)
             out.push_back('\t');
         const char c = t[i];
@@ -240,7 +244,7 @@ bool appendRow(std::string &out, std::string_view t, const std::vector<unsigned 
             return false;
         ++i;
         skip();
-        if (i != t.size() || (kinds && field + 1 != kinds->size()))
+        if (i != t.size() || field + 1 != kinds.size())
             return false;
         out.push_back('\n');
         return true;
@@ -306,15 +310,6 @@ std::vector<unsigned char> columnKinds(Connection &connection, std::string_view 
 
 } // namespace
 
-bool AppendLoadRow(std::string &out, std::string_view tuple)
-{
-    const size_t mark = out.size();
-    if (appendRow(out, tuple, nullptr))
-        return true;
-    out.resize(mark);
-    return false;
-}
-
 const std::vector<unsigned char> &LocalLoad::columns(Connection &connection, std::string_view quotedName)
 {
     std::string name(quotedName);
@@ -351,7 +346,7 @@ bool LocalLoad::prepare(Connection &connection, std::string_view quotedName, con
     m_next.clear();
     for (const auto &[offset, length] : tuples) {
         EventPump::yield();
-        if (!appendRow(m_next, std::string_view(batch).substr(offset, length), &kinds))
+        if (!appendRow(m_next, std::string_view(batch).substr(offset, length), kinds))
             return false;
     }
     m_prepared = true;

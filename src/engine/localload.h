@@ -11,12 +11,6 @@
 
 namespace tabulon {
 
-// Appends one row of LOAD DATA's text form (tab between fields, newline at
-// the end, backslash escapes, \N for NULL) for an insert's tuple
-// "(1, 'a', NULL, X'00')". False, with `out` as it was, when the tuple holds
-// anything but plain literals: that row can only go as SQL.
-bool AppendLoadRow(std::string &out, std::string_view tuple);
-
 // Sends a batch of single-row inserts into a transactional table as one
 // LOAD DATA LOCAL INFILE, streamed from memory. The server parses that text
 // about twice as fast as a multi-row INSERT, which on a loopback link is

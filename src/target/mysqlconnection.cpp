@@ -17,6 +17,7 @@
 #include <functional>
 #include <limits>
 #include <mutex>
+#include <system_error>
 
 namespace tabulon {
 namespace {
@@ -463,13 +464,20 @@ bool MySqlConnection::start(const std::string &statement, std::string_view rows)
     // here touches the session until finish() has joined the thread.
     const char *text = statement.data();
     const size_t size = statement.size();
-    m_worker = std::thread([this, text, size] {
-        const int ret = mysql_real_query(m_mysql, text, size);
-        std::lock_guard lock(m_workerMutex);
-        m_pendingRet = ret;
-        m_workerDone = true;
-        m_workerCv.notify_one();
-    });
+    try {
+        m_worker = std::thread([this, text, size] {
+            const int ret = mysql_real_query(m_mysql, text, size);
+            std::lock_guard lock(m_workerMutex);
+            m_pendingRet = ret;
+            m_workerDone = true;
+            m_workerCv.notify_one();
+        });
+    } catch (const std::system_error &) {
+        // No thread to be had: the caller executes it as any statement.
+        m_pending = false;
+        m_infileExpected = false;
+        return false;
+    }
     return true;
 }
 
