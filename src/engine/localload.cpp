@@ -404,8 +404,8 @@ LocalLoad::Result LocalLoad::finish(Connection &connection, size_t rows)
         if (error.connectionLost())
             throw;
         rollBack(connection);
-        // Refused as such, by the server: not again.
-        if (error.code() == 1148 || error.code() == 4166)
+        // Refused as such, by the server (MariaDB, MySQL 8): not again.
+        if (error.code() == 1148 || error.code() == 4166 || error.code() == 3948)
             m_usable = false;
         refused();
         return Result::NotStored;

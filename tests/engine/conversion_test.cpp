@@ -719,6 +719,13 @@ TEST_F(RefusedRows, NonTransactionalTargetAgrees)
     expectSame(600);
 }
 
+TEST_F(RefusedRows, ServerWithoutLocalLoadsAgrees)
+{
+    auto noLocal = TestServer::startPrivate({"--local-infile=0"});
+    useServer(*noLocal);
+    expectSame(600);
+}
+
 TEST_F(RefusedRows, SmallPacketLimitSplitsBatches)
 {
     auto small = TestServer::startPrivate({"--max-allowed-packet=64K"});
