@@ -360,6 +360,12 @@ bool LocalLoad::start(Connection &connection, std::string_view quotedName)
         release(connection);
         return false;
     }
+    // Prepared before the last batch met refused rows.
+    if (m_skip > 0) {
+        --m_skip;
+        m_prepared = false;
+        return false;
+    }
     m_prepared = false;
     m_text.swap(m_next);
     m_statement.assign("LOAD DATA LOCAL INFILE 'tabulon-rows' INTO TABLE `");
