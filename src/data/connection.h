@@ -60,8 +60,8 @@ private:
     int64_t m_limit;
 };
 
-// What a LOAD DATA LOCAL statement did.
-struct LocalLoadCount {
+// What the server says a statement did.
+struct StatementCount {
     uint64_t affected = 0;
     unsigned warnings = 0;
 };
@@ -95,7 +95,7 @@ public:
         (void)rows;
         return false;
     }
-    virtual void finish(LocalLoadCount &count) { (void)count; }
+    virtual void finish(StatementCount &count) { (void)count; }
     // In autocommit mode and outside any transaction, as far as is known.
     virtual bool autocommitting() const { return false; }
 };

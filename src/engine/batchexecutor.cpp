@@ -250,7 +250,7 @@ void BatchExecutor::finishPending()
                     accepted(m_sendingTags[i]);
             }
         } else {
-            LocalLoadCount count;
+            StatementCount count;
             bool stored = true;
             try {
                 m_connection.finish(count);

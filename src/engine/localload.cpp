@@ -403,7 +403,7 @@ bool LocalLoad::start(Connection &connection, std::string_view quotedName)
 LocalLoad::Result LocalLoad::finish(Connection &connection, size_t rows)
 {
     m_loading = false;
-    LocalLoadCount count;
+    StatementCount count;
     try {
         connection.finish(count);
     } catch (const DbError &error) {

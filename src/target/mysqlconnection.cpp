@@ -511,7 +511,7 @@ void MySqlConnection::joinWorker()
     m_worker.join();
 }
 
-void MySqlConnection::complete(LocalLoadCount &count)
+void MySqlConnection::complete(StatementCount &count)
 {
     if (m_busy)
         throw DbError("The MySQL connection is still busy with the previous statement.");
@@ -549,7 +549,7 @@ void MySqlConnection::completePending()
     m_kept = true;
 }
 
-void MySqlConnection::finish(LocalLoadCount &count)
+void MySqlConnection::finish(StatementCount &count)
 {
     if (m_pending) {
         complete(count);

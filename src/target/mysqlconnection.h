@@ -50,7 +50,7 @@ public:
     // The protocol compresses what goes over this session.
     bool compressed() const override { return m_compressed; }
     bool start(const std::string &statement, std::string_view rows = {}) override;
-    void finish(LocalLoadCount &count) override;
+    void finish(StatementCount &count) override;
     bool autocommitting() const override;
     // Whether a session to this host compresses, for ConnectionOptions::
     // compression: only 1, or -1 with a host that is not a loopback address.
@@ -74,7 +74,7 @@ private:
     void closeHard();
     void joinWorker();
     void readStatus();
-    void complete(LocalLoadCount &count);
+    void complete(StatementCount &count);
     void completePending();
     static int infileInit(void **state, const char *name, void *self);
     static int infileRead(void *state, char *buffer, unsigned length);
@@ -98,7 +98,7 @@ private:
     int m_pendingRet = 0;
     bool m_autocommitting = false;   // as the last answer said
     bool m_kept = false;
-    LocalLoadCount m_keptCount;
+    StatementCount m_keptCount;
     std::exception_ptr m_keptError;
     // The rows start() sends; the server gets no other file.
     bool m_infileExpected = false;
