@@ -2,9 +2,11 @@
 // that delays each direction by half a round trip and can limit throughput,
 // and a generated 100,000-row, 8-column table. Compared with the mariadb
 // client loading `tabulon-sql --batch 500` through the same proxy, and on
-// loopback with the client's LOAD DATA LOCAL INFILE of the same rows.
+// loopback with the client's LOAD DATA LOCAL INFILE of the same rows (each
+// twice, in turn, the faster counted).
 //   bench_farserver [ROWS]   FARSERVER_VERBOSE=1: each run's time, longest
-//   event-loop gap, reports and statements on standard error.
+//   event-loop gap, reports and statements on standard error;
+//   FARSERVER_LOOPBACK_ONLY=1: the loopback line alone.
 
 #include "common/eventpump.h"
 #include "common/settingskeys.h"
@@ -213,8 +215,9 @@ int main(int argc, char **argv)
     // Its per-table summary on standard error is not a line of this bench's.
     const std::string cli = "'" + std::string(TABULON_SQL_PATH) + "' --batch 500 '" + folder + "' 2>/dev/null | ";
     double longestGap = 0;
+    const bool loopbackOnly = std::getenv("FARSERVER_LOOPBACK_ONLY") != nullptr;
 
-    {
+    if (!loopbackOnly) {
         Proxy far(server->port(), 20, 0);
         const Direct d = bench.direct(far.port(), "");
         Check("direct batched", d.rows, rows);
@@ -234,7 +237,7 @@ int main(int argc, char **argv)
         std::printf("far server: round trip 20 ms, refused 1 in 10000: direct batched %ld rows/s\n",
                     PerSecond(rows - refused, r.seconds));
     }
-    {
+    if (!loopbackOnly) {
         Proxy slow(server->port(), 20, 20);
         const Direct on = bench.direct(slow.port(), "1");
         Check("compressed", on.rows, rows);
@@ -245,17 +248,26 @@ int main(int argc, char **argv)
                     PerSecond(rows, on.seconds), PerSecond(rows, off.seconds));
     }
     {
-        const Direct d = bench.direct(server->port(), "");
-        Check("loopback direct", d.rows, rows);
-        // The same rows as the client writes them, loaded into a copy of the table.
+        // Each twice, in turn, the faster counted: the server's own work
+        // left from the runs before (flushing, purging) falls on both alike.
         const std::string tsv = folder + "/rows.tsv";
-        bench.client(server->port(), bench.lastDb(), "", "--batch --skip-column-names -e 'SELECT * FROM BENCH' > '" + tsv + "'");
-        const std::string db = server->createDatabase("l");
-        server->exec(db, "CREATE TABLE BENCH LIKE `" + bench.lastDb() + "`.BENCH");
-        const double load = bench.client(server->port(), db, "",
-                                         "--local-infile=1 -e \"LOAD DATA LOCAL INFILE '" + tsv + "' INTO TABLE BENCH\"");
-        Check("LOAD DATA LOCAL", bench.count(db), rows);
-        std::printf("loopback: direct batched %ld rows/s, LOAD DATA LOCAL %ld rows/s\n", PerSecond(rows, d.seconds),
+        double direct = 0, load = 0;
+        for (int round = 0; round < 2; ++round) {
+            const Direct d = bench.direct(server->port(), "");
+            Check("loopback direct", d.rows, rows);
+            direct = round == 0 ? d.seconds : std::min(direct, d.seconds);
+            // The same rows as the client writes them, loaded into a copy of the table.
+            if (round == 0)
+                bench.client(server->port(), bench.lastDb(), "",
+                             "--batch --skip-column-names -e 'SELECT * FROM BENCH' > '" + tsv + "'");
+            const std::string db = server->createDatabase("l");
+            server->exec(db, "CREATE TABLE BENCH LIKE `" + bench.lastDb() + "`.BENCH");
+            const double l = bench.client(server->port(), db, "",
+                                          "--local-infile=1 -e \"LOAD DATA LOCAL INFILE '" + tsv + "' INTO TABLE BENCH\"");
+            Check("LOAD DATA LOCAL", bench.count(db), rows);
+            load = round == 0 ? l : std::min(load, l);
+        }
+        std::printf("loopback: direct batched %ld rows/s, LOAD DATA LOCAL %ld rows/s\n", PerSecond(rows, direct),
                     PerSecond(rows, load));
     }
     std::printf("far server: longest event-loop gap %.1f ms\n", longestGap);

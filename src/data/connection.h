@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace tabulon {
 
@@ -59,6 +60,12 @@ private:
     int64_t m_limit;
 };
 
+// What the server says a statement did.
+struct StatementCount {
+    uint64_t affected = 0;
+    unsigned warnings = 0;
+};
+
 class Connection {
 public:
     virtual ~Connection() = default;
@@ -75,6 +82,22 @@ public:
     // The protocol compresses statements: a large one costs time to
     // compress before it leaves, with nothing else going on.
     virtual bool compressed() const { return false; }
+    // Sends a statement and returns once it has left, before the server's
+    // answer, so the caller can go on while the server works; finish()
+    // waits for the answer and throws what execute() would. With `rows`, a
+    // LOAD DATA LOCAL INFILE statement whose file, whatever its name, is
+    // those rows (no file is ever read); they stay untouched until
+    // finish(). Any other call first waits for the answer and keeps it for
+    // finish(). False: this connection cannot, nothing was sent.
+    virtual bool start(const std::string &statement, std::string_view rows = {})
+    {
+        (void)statement;
+        (void)rows;
+        return false;
+    }
+    virtual void finish(StatementCount &count) { (void)count; }
+    // In autocommit mode and outside any transaction, as far as is known.
+    virtual bool autocommitting() const { return false; }
 };
 
 } // namespace tabulon

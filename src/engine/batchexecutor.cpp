@@ -125,6 +125,11 @@ void BatchExecutor::execute(const std::string &statement, uint64_t tag, size_t r
 {
     if (m_stopped)
         return;
+    // A full batch may stay with the server while this one is collected.
+    struct Leave {
+        bool &flag;
+        ~Leave() { flag = false; }
+    } leave{m_leavePending = true};
     if (m_rowByRow) {
         sendAlone(statement, tag);
         return;
@@ -167,8 +172,11 @@ void BatchExecutor::execute(const std::string &statement, uint64_t tag, size_t r
 
 void BatchExecutor::flush()
 {
-    if (m_batch.empty())
+    if (m_batch.empty()) {
+        if (!m_leavePending)
+            finishPending();
         return;
+    }
     if (m_stopped) {
         m_batch.clear();
         return;
@@ -178,6 +186,20 @@ void BatchExecutor::flush()
 
 void BatchExecutor::sendBatch()
 {
+    // The load text is made while the server still works on the last batch.
+    const bool loadable =
+        m_batch.rows() > 1 && m_local.prepare(m_connection, knownTable(m_batch.text(), m_batch.prefix()),
+                                              m_batch.text(), m_batch.tuples());
+    finishPending();
+    if (m_stopped) {
+        m_batch.clear();
+        try {
+            m_local.release(m_connection);
+        } catch (const DbError &) {
+            // Lost: the run has ended already.
+        }
+        return;
+    }
     m_sending.swap(m_batch.text());
     m_sendingTuples.swap(m_batch.tuples());
     m_sendingTags.swap(m_batch.tags());
@@ -191,14 +213,106 @@ void BatchExecutor::sendBatch()
         return;
     }
     m_refused = false;
-    sendRange(0, rows, false);
+    try {
+        // "INSERT INTO `name` VALUES"
+        const std::string_view name = std::string_view(m_sending).substr(
+            kInsertInto.size(), m_sendingPrefix - kInsertInto.size() - kValues.size());
+        if (loadable && m_local.start(m_connection, name))
+            m_pending = Pending::Load;
+        else if (m_connection.start(m_sending))
+            m_pending = Pending::Insert;
+    } catch (const DbError &error) {
+        if (error.connectionLost()) {
+            fail(m_sendingTags.front(), error);
+            return;
+        }
+        narrow(0, rows);
+        batchDone();
+        return;
+    }
+    if (m_pending == Pending::None) {
+        sendRange(0, rows, false);
+        batchDone();
+    } else if (!m_leavePending) {
+        finishPending();
+    }
+}
+
+void BatchExecutor::finishPending()
+{
+    const Pending pending = m_pending;
+    if (pending == Pending::None)
+        return;
+    m_pending = Pending::None;
+    const size_t rows = m_sendingTags.size();
+    try {
+        if (pending == Pending::Load) {
+            if (m_local.finish(m_connection, rows) == LocalLoad::Result::NotStored) {
+                sendInserts();
+            } else {
+                m_loaded = true;
+                for (size_t i = 0; i < rows; ++i)
+                    accepted(m_sendingTags[i]);
+            }
+        } else {
+            StatementCount count;
+            bool stored = true;
+            try {
+                m_connection.finish(count);
+            } catch (const DbError &error) {
+                if (error.connectionLost())
+                    throw;
+                stored = false;
+            }
+            // Every row of an accepted statement is stored, also after a
+            // handler said stop on one of them.
+            if (stored)
+                for (size_t i = 0; i < rows; ++i)
+                    accepted(m_sendingTags[i]);
+            else
+                sendInserts();
+        }
+    } catch (const DbError &error) {
+        if (!error.connectionLost())
+            throw;
+        fail(m_sendingTags.front(), error);
+    }
+    batchDone();
+}
+
+void BatchExecutor::sendInserts()
+{
+    // A refused batch, narrowed at once. Narrowing runs here, where a
+    // compressing connection compresses a statement in one piece between
+    // two turns of the event loop: there the batch goes in parts small
+    // enough for that.
+    const size_t rows = m_sendingTags.size();
+    if (!m_connection.compressed()) {
+        narrow(0, rows);
+        return;
+    }
+    size_t first = 0;
+    while (first < rows && !m_stopped) {
+        size_t end = first + 1;
+        const size_t from = m_sendingTuples[first].first;
+        while (end < rows && m_sendingTuples[end].first + m_sendingTuples[end].second - from + m_sendingPrefix <=
+                                 kMaxCompressedBytes)
+            ++end;
+        sendRange(first, end, false);
+        first = end;
+    }
+}
+
+void BatchExecutor::batchDone()
+{
     // After a refusal the next batch is half as large, so that rows refused
     // close together cost less work sent in vain; each accepted batch
     // doubles the size again.
     if (m_refused)
         m_rowLimit = std::max(kMinRowsAfterRefusal, m_rowLimit / 2);
     else
-        m_rowLimit = std::min(kMaxRows, m_rowLimit * 2);
+        m_rowLimit = std::min(m_loaded ? kMaxLoadedRows : kMaxRows, m_rowLimit * 2);
+    m_loaded = false;
 }
 
 bool BatchExecutor::sendRange(size_t first, size_t end, bool knownRefused)
@@ -237,6 +351,13 @@ bool BatchExecutor::sendRange(size_t first, size_t end, bool knownRefused)
             }
         }
     }
+    return narrow(first, end);
+}
+
+bool BatchExecutor::narrow(size_t first, size_t end)
+{
+    if (m_stopped)
+        return false;
     // The table is transactional, so the refused statement stored nothing.
     m_refused = true;
     if (m_piecesUsable && sendPieces(first, end))
@@ -260,7 +381,7 @@ bool BatchExecutor::sendPieces(size_t first, size_t end)
     // refuses, saying how many it stored. The pieces before that one are
     // stored, the refused one is narrowed the same way down to its row,
     // which goes alone for the server's own report, and the rest of the
-    // range goes again as one statement: some six round trips for one
+    // range goes again as one statement: some five round trips for one
     // refused row in 10,000 where halving takes some twenty.
     size_t lo = first, hi = end;
     while (hi - lo > 1) {
@@ -369,6 +490,9 @@ BatchExecutor::Compound BatchExecutor::sendCompound(size_t pieces,
 
 bool BatchExecutor::sendAlone(const std::string &statement, uint64_t tag)
 {
+    finishPending();
+    if (m_stopped)
+        return false;
     try {
         m_connection.execute(statement);
     } catch (const DbError &error) {
@@ -445,6 +569,11 @@ void BatchExecutor::readPacketLimit()
     if (m_limitKnown)
         return;
     m_limitKnown = true;
+    m_limit = packetLimit();
+}
+
+size_t BatchExecutor::packetLimit() const
+{
     // Not known: the smallest limit servers commonly have.
     int64_t packet = m_connection.maxAllowedPacket();
     if (packet < 1024)
@@ -452,15 +581,12 @@ void BatchExecutor::readPacketLimit()
     // Leave room for the packet header and the server's own accounting. A
     // row that alone is over the packet limit goes alone, and the
     // connection refuses it without sending it.
-    m_limit = std::min<size_t>(kMaxBytes, static_cast<size_t>(packet - packet / 16));
-    // The connector compresses a statement in one piece, between two turns
-    // of the event loop.
-    if (m_connection.compressed())
-        m_limit = std::min(m_limit, kMaxCompressedBytes);
+    return std::min<size_t>(kMaxBytes, static_cast<size_t>(packet - packet / 16));
 }
 
 void BatchExecutor::forgetTables()
 {
+    m_local.forgetTables();
     m_transactional.clear();
     m_lastValid = false;
 }

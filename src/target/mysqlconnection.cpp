@@ -16,6 +16,8 @@
 #include <charconv>
 #include <functional>
 #include <limits>
+#include <mutex>
+#include <system_error>
 
 namespace tabulon {
 namespace {
@@ -57,10 +59,10 @@ std::string valueOf(const std::map<std::string, std::string> &entries,
 }
 
 // Clears the pending-operation flag on every path out.
-struct BusyGuard {
+struct InCall {
     bool &flag;
-    explicit BusyGuard(bool &f) : flag(f) { flag = true; }
-    ~BusyGuard() { flag = false; }
+    explicit InCall(bool &f) : flag(f) { flag = true; }
+    ~InCall() { flag = false; }
 };
 
 } // namespace
@@ -70,6 +72,13 @@ MySqlConnection::MySqlConnection() = default;
 MySqlConnection::~MySqlConnection()
 {
     // No event pumping here: a destructor may run while an exception unwinds.
+    if (m_worker.joinable()) {
+        // A statement still out: end it without waiting for the server.
+        const my_socket fd = m_mysql ? mysql_get_socket(m_mysql) : -1;
+        if (fd >= 0)
+            ::shutdown(fd, SHUT_RDWR);
+        m_worker.join();
+    }
     if (m_mysql)
         mysql_close(m_mysql);
     m_mysql = nullptr;
@@ -116,7 +125,7 @@ void MySqlConnection::run(Start start, Cont cont)
 {
     if (m_busy)
         throw DbError("The MySQL connection is still busy with the previous statement.");
-    BusyGuard guard(m_busy);
+    InCall guard(m_busy);
     int status = start();
     while (status != 0) {
         int ready = 0;
@@ -294,6 +303,12 @@ void MySqlConnection::connect(const std::string &connectionString, const Connect
     m_compressed = compresses(host, options.compression);
     if (m_compressed)
         mysql_options(m_mysql, MYSQL_OPT_COMPRESS, nullptr);
+    // Rows go as LOAD DATA LOCAL from memory. Our handler serves only those
+    // and refuses a server that asks for a file at any other time.
+    const unsigned localInfile = 1;
+    mysql_options(m_mysql, MYSQL_OPT_LOCAL_INFILE, &localInfile);
+    mysql_set_local_infile_handler(m_mysql, &MySqlConnection::infileInit, &MySqlConnection::infileRead,
+                                   &MySqlConnection::infileEnd, &MySqlConnection::infileError, this);
     if (options.connectionTimeout > 0) {
         const unsigned t = static_cast<unsigned>(options.connectionTimeout);
         mysql_options(m_mysql, MYSQL_OPT_CONNECT_TIMEOUT, &t);
@@ -349,6 +364,7 @@ void MySqlConnection::query(const std::string &sql)
         [&](int ready) { return mysql_real_query_cont(&ret, m_mysql, ready); });
     if (ret != 0)
         fail();
+    readStatus();
 }
 
 MYSQL_RES *MySqlConnection::storeResult()
@@ -379,6 +395,8 @@ void MySqlConnection::drainResults()
 void MySqlConnection::execute(const std::string &statement)
 {
     requireOpen();
+    completePending();
+    requireOpen();
     query(statement);
     if (mysql_field_count(m_mysql) > 0)
         mysql_free_result(storeResult());
@@ -390,6 +408,8 @@ void MySqlConnection::execute(const std::string &statement)
 std::unique_ptr<RecordSet> MySqlConnection::openRecordSet(const std::string &sql)
 {
     requireOpen();
+    completePending();
+    requireOpen();
     query(sql);
     MYSQL_RES *res = mysql_field_count(m_mysql) > 0 ? storeResult() : nullptr;
     auto set = std::make_unique<MySqlRecordSet>(res);
@@ -397,6 +417,166 @@ std::unique_ptr<RecordSet> MySqlConnection::openRecordSet(const std::string &sql
     if (m_closeRequested)
         close();
     return set;
+}
+
+bool MySqlConnection::start(const std::string &statement, std::string_view rows)
+{
+    requireOpen();
+    completePending();
+    requireOpen();
+    if (m_maxAllowedPacket > 0 && statement.size() > StatementTooLarge::largestFor(m_maxAllowedPacket))
+        throw StatementTooLarge(statement.size(), m_maxAllowedPacket);
+    if (m_busy)
+        throw DbError("The MySQL connection is still busy with the previous statement.");
+    m_infileExpected = !rows.empty();
+    m_infileOpen = false;
+    m_infile = rows;
+    m_infileAt = 0;
+    m_pending = true;
+    m_kept = false;
+    m_workerDone = false;
+    // The connector's blocking call, on a thread of its own: compressing a
+    // large statement and streaming rows take no turn of the event loop,
+    // and the caller goes on collecting while the server works. Nothing
+    // here touches the session until finish() has joined the thread.
+    const char *text = statement.data();
+    const size_t size = statement.size();
+    try {
+        m_worker = std::thread([this, text, size] {
+            const int ret = mysql_real_query(m_mysql, text, size);
+            std::lock_guard lock(m_workerMutex);
+            m_pendingRet = ret;
+            m_workerDone = true;
+            m_workerCv.notify_one();
+        });
+    } catch (const std::system_error &) {
+        // No thread to be had: the caller executes it as any statement.
+        m_pending = false;
+        m_infileExpected = false;
+        return false;
+    }
+    return true;
+}
+
+void MySqlConnection::joinWorker()
+{
+    std::unique_lock lock(m_workerMutex);
+    while (!m_workerDone) {
+        lock.unlock();
+        try {
+            EventPump::yieldIfDue();
+        } catch (const Aborted &) {
+            // The application is quitting: end the call at once.
+            const my_socket fd = mysql_get_socket(m_mysql);
+            if (fd >= 0)
+                ::shutdown(fd, SHUT_RDWR);
+            m_worker.join();
+            m_pending = false;
+            m_lostReason = "the application was quitting";
+            closeHard();
+            throw;
+        }
+        lock.lock();
+        if (!m_workerDone)
+            m_workerCv.wait_for(lock, EventPump::untilDue());
+    }
+    lock.unlock();
+    m_worker.join();
+}
+
+void MySqlConnection::complete(StatementCount &count)
+{
+    if (m_busy)
+        throw DbError("The MySQL connection is still busy with the previous statement.");
+    {
+        InCall guard(m_busy);
+        joinWorker();
+    }
+    m_pending = false;
+    m_infileExpected = m_infileOpen = false;
+    m_infile = {};
+    if (m_pendingRet != 0)
+        fail();
+    readStatus();
+    count.affected = mysql_affected_rows(m_mysql);
+    count.warnings = mysql_warning_count(m_mysql);
+    if (mysql_field_count(m_mysql) > 0)
+        mysql_free_result(storeResult());
+    drainResults();
+    if (m_closeRequested)
+        close();
+}
+
+void MySqlConnection::completePending()
+{
+    // Called from an event handler while we wait: the caller's own call
+    // finds the connection busy.
+    if (!m_pending || m_busy)
+        return;
+    m_keptError = nullptr;
+    try {
+        complete(m_keptCount);
+    } catch (const DbError &) {
+        m_keptError = std::current_exception();
+    }
+    m_kept = true;
+}
+
+void MySqlConnection::finish(StatementCount &count)
+{
+    if (m_pending) {
+        complete(count);
+        return;
+    }
+    if (!m_kept)
+        throw DbError("No statement was started on the MySQL connection.");
+    m_kept = false;
+    if (m_keptError) {
+        const std::exception_ptr error = m_keptError;
+        m_keptError = nullptr;
+        std::rethrow_exception(error);
+    }
+    count = m_keptCount;
+}
+
+bool MySqlConnection::autocommitting() const { return m_autocommitting; }
+
+void MySqlConnection::readStatus()
+{
+    unsigned int status = 0;
+    m_autocommitting = !mariadb_get_infov(m_mysql, MARIADB_CONNECTION_SERVER_STATUS, &status) &&
+                       (status & SERVER_STATUS_AUTOCOMMIT) && !(status & SERVER_STATUS_IN_TRANS);
+}
+
+int MySqlConnection::infileInit(void **state, const char *name, void *self)
+{
+    auto *c = static_cast<MySqlConnection *>(self);
+    *state = c;
+    if (!c->m_infileExpected || c->m_infileOpen || std::string_view(name ? name : "") != "tabulon-rows")
+        return 1;
+    c->m_infileOpen = true;
+    return 0;
+}
+
+int MySqlConnection::infileRead(void *state, char *buffer, unsigned length)
+{
+    auto *c = static_cast<MySqlConnection *>(state);
+    const size_t n = std::min<size_t>(length, c->m_infile.size() - c->m_infileAt);
+    std::copy_n(c->m_infile.data() + c->m_infileAt, n, buffer);
+    c->m_infileAt += n;
+    return static_cast<int>(n);
+}
+
+void MySqlConnection::infileEnd(void *) {}
+
+int MySqlConnection::infileError(void *, char *message, unsigned length)
+{
+    const std::string_view text = "The MySQL server asked for a local file that Tabulon did not offer.";
+    const size_t n = std::min<size_t>(text.size(), length ? length - 1 : 0);
+    std::copy_n(text.data(), n, message);
+    if (length)
+        message[n] = '\0';
+    return 2000;
 }
 
 void MySqlConnection::close()
@@ -412,6 +592,9 @@ void MySqlConnection::close()
             ::shutdown(fd, SHUT_RDWR);
         return;
     }
+    completePending();
+    if (!m_mysql)
+        return;
     m_closeRequested = false;
     m_closing = true;
     run([&] { return mysql_close_start(m_mysql); },

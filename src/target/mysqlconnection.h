@@ -3,10 +3,15 @@
 #include "data/connection.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <string_view>
+#include <thread>
 
 struct st_mysql;
 struct st_mysql_res;
@@ -15,7 +20,8 @@ namespace tabulon {
 
 // A MySQL or MariaDB session over TCP through Connector/C. Every wait on the
 // server goes through the connector's non-blocking API and turns the event
-// loop, so the window never freezes.
+// loop, so the window never freezes; a statement start()ed runs on a thread
+// of its own while the event loop turns.
 //
 // Errors: a statement the server refuses gives "SQLException: <message>
 // (MySQL error N, SQLSTATE S)"; a failure of the connection itself gives
@@ -43,6 +49,9 @@ public:
     unsigned long threadId() const;
     // The protocol compresses what goes over this session.
     bool compressed() const override { return m_compressed; }
+    bool start(const std::string &statement, std::string_view rows = {}) override;
+    void finish(StatementCount &count) override;
+    bool autocommitting() const override;
     // Whether a session to this host compresses, for ConnectionOptions::
     // compression: only 1, or -1 with a host that is not a loopback address.
     static bool compresses(const std::string &host, int compression);
@@ -63,6 +72,14 @@ private:
     void requireOpen() const;
     [[noreturn]] void fail();
     void closeHard();
+    void joinWorker();
+    void readStatus();
+    void complete(StatementCount &count);
+    void completePending();
+    static int infileInit(void **state, const char *name, void *self);
+    static int infileRead(void *state, char *buffer, unsigned length);
+    static void infileEnd(void *state);
+    static int infileError(void *state, char *message, unsigned length);
 
     st_mysql *m_mysql = nullptr;
     int64_t m_maxAllowedPacket = 0;
@@ -71,6 +88,23 @@ private:
     bool m_closeRequested = false;
     bool m_closing = false;
     std::string m_lostReason;   // set once the session is gone
+    // A statement started and not finished, and its answer when another
+    // call had to wait for it.
+    bool m_pending = false;
+    std::thread m_worker;
+    std::mutex m_workerMutex;
+    std::condition_variable m_workerCv;
+    bool m_workerDone = false;
+    int m_pendingRet = 0;
+    bool m_autocommitting = false;   // as the last answer said
+    bool m_kept = false;
+    StatementCount m_keptCount;
+    std::exception_ptr m_keptError;
+    // The rows start() sends; the server gets no other file.
+    bool m_infileExpected = false;
+    bool m_infileOpen = false;
+    std::string_view m_infile;
+    size_t m_infileAt = 0;
 };
 
 // Parses "DRIVER=..;SERVER=..;USER=..;DATABASE=..;PASSWORD=..;PORT=..;"

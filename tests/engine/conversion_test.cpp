@@ -658,18 +658,21 @@ protected:
         h.rowByRowValue = rowByRow;
         h.onRow = [&](int r) {
             if (r == 1)
-                server->exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON WIDE FOR EACH ROW BEGIN "
-                                 "DECLARE msg VARCHAR(64); IF " + refusedIf + " THEN "
-                                 "SET msg = CONCAT('refused ', NEW.Id); "
-                                 "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = msg; END IF; END");
+                server->exec(db, !firstRow.empty() ? firstRow
+                                 : "CREATE TRIGGER refuse BEFORE INSERT ON WIDE FOR EACH ROW BEGIN "
+                                   "DECLARE msg VARCHAR(64); IF " + refusedIf + " THEN "
+                                   "SET msg = CONCAT('refused ', NEW.Id); "
+                                   "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = msg; END IF; END");
         };
         ConvertTables(h, st);
         Outcome out;
         out.errors = h.errors();
-        out.table = query("SELECT Id, Label, MD5(Pad) FROM WIDE ORDER BY Id");
+        out.table = query(tableQuery);
         return out;
     }
     std::string refusedIf = "NEW.Id % 97 = 5";
+    std::string firstRow;   // instead of the trigger
+    std::string tableQuery = "SELECT Id, Label, MD5(Pad) FROM WIDE ORDER BY Id";
     void writeWide(int rows)
     {
         ParadoxWriter w(folder + "/Wide.db", {{"Id", 'I'}, {"Label", 'A', 20}, {"Pad", 'M', 10}});
@@ -716,11 +719,130 @@ TEST_F(RefusedRows, NonTransactionalTargetAgrees)
     expectSame(600);
 }
 
+TEST_F(RefusedRows, ServerWithoutLocalLoadsAgrees)
+{
+    auto noLocal = TestServer::startPrivate({"--local-infile=0"});
+    useServer(*noLocal);
+    expectSame(600);
+}
+
 TEST_F(RefusedRows, SmallPacketLimitSplitsBatches)
 {
     auto small = TestServer::startPrivate({"--max-allowed-packet=64K"});
     useServer(*small);
     expectSame(1500);
+}
+
+// Rows sent as LOAD DATA LOCAL (batched) and as single inserts (row by
+// row) store the same: every Paradox type, text with tabs, newlines,
+// backslashes, quotes and the load's own NULL mark, blobs of every byte, and
+// the real fixture tables when they are there.
+TEST_F(RefusedRows, LoadedRowsAreThoseInserted)
+{
+    auto own = TestServer::startPrivate();   // its load count is ours alone
+    useServer(*own);
+    firstRow = "DO 0";
+    tableQuery = "SELECT 0";
+    const std::vector<std::string> texts = {"tab\there", "line\nbreak\r\n", "back\\slash \\N \\t", "\\N",
+                                            "NULL", "quote ' and \" and ''", "Zo\u00eb \u00c6r\u00f8 \u20ac",
+                                            "trailing blank ", " ", "\\", "a,b;c|d"};
+    std::string bytes;
+    for (int i = 0; i < 256; ++i)
+        bytes.push_back(static_cast<char>(i));
+    {
+        ParadoxWriter w(folder + "/Tricky.db",
+                        {{"Id", 'I'}, {"Name", 'A', 40}, {"Born", 'D'}, {"Stamp", '@'}, {"Clock", 'T'},
+                         {"Small", 'S'}, {"Price", 'N'}, {"Cash", '$'}, {"Ok", 'L'}, {"Amount", '#', 2},
+                         {"Notes", 'M', 10}, {"Pic", 'B', 10}, {"Raw", 'Y', 4}});
+        for (int i = 1; i <= 300; ++i) {
+            const std::string &t = texts[i % texts.size()];
+            const bool blank = i % 13 == 0;
+            const auto maybe = [&](Value v) { return blank ? Value::null() : v; };
+            w.addRow({Value::integer(i), maybe(Value::text(t)),
+                      maybe(Value::dateTime(DateTime::fromCivil(1900 + i % 200, 1 + i % 12, 1 + i % 28))),
+                      maybe(Value::dateTime(DateTime::fromCivil(2001, 2, 3, i % 24, i % 60, i % 60, i % 1000))),
+                      maybe(Value::dateTime(DateTime::fromCivil(1899, 12, 30, i % 24, 30, 0))),
+                      maybe(Value::integer(i % 2 ? -i : i)), maybe(Value::real(i * 1.1e-3 - 0.15)),
+                      maybe(Value::currency(i * 12345 - 99)), maybe(Value::boolean(i % 2)),
+                      maybe(Value::decimal(std::to_string(i) + ".0" + std::to_string(i % 10))),
+                      maybe(Value::text(t + "\r\n" + texts[(i + 3) % texts.size()])),
+                      maybe(Value::bytes(bytes.substr(i % 256) + bytes.substr(0, i % 256))),
+                      maybe(Value::bytes(std::string("\t\n\\\0", 4)))});
+        }
+        w.finish();
+    }
+    const auto fixtures = tabulon::test::fixturesDir();
+    if (!fixtures.empty())
+        for (const char *set : {"steinm-pxlib", "leonhad-paradoxdriver/db"})
+            for (const auto &entry : std::filesystem::directory_iterator(fixtures / set))
+                if (entry.is_regular_file())
+                    std::filesystem::copy_file(entry.path(), std::filesystem::path(folder) / entry.path().filename());
+
+    const auto status = [&](const char *name) {
+        return std::stol(own->query("", std::string("SHOW GLOBAL STATUS LIKE '") + name + "'").at(0).at(1).value_or("0"));
+    };
+    // Every table's rows, in an order of their own.
+    const auto contents = [&] {
+        std::map<std::string, Rows> tables;
+        for (const auto &t : query("SHOW TABLES")) {
+            Rows rows = query("SELECT * FROM `" + *t[0] + "`");
+            std::sort(rows.begin(), rows.end());
+            tables[*t[0]] = rows;
+        }
+        return tables;
+    };
+    const long loads = status("Com_load"), rollbacks = status("Com_rollback");
+    const Outcome batched = run(false);
+    const auto loaded = contents();
+    EXPECT_GT(status("Com_load"), loads) << "no batch went as LOAD DATA LOCAL";
+    // Not stored by inserts after a load that went wrong.
+    EXPECT_EQ(status("Com_rollback"), rollbacks) << "a load was rolled back";
+    const Outcome single = run(true);
+    EXPECT_EQ(batched.errors, single.errors);
+    const auto inserted = contents();
+    ASSERT_EQ(loaded.size(), inserted.size());
+    for (const auto &[table, rows] : inserted) {
+        SCOPED_TRACE(table);
+        ASSERT_EQ(loaded.at(table).size(), rows.size());
+        for (size_t r = 0; r < rows.size(); ++r)
+            ASSERT_EQ(loaded.at(table)[r], rows[r]) << "row " << r;
+    }
+    ASSERT_EQ(inserted.at("TRICKY").size(), 300u);
+}
+
+// A load skips a duplicate key or a value too long for its column with a
+// warning where an insert is refused: those batches are stored row by row's
+// way, with the same reports.
+TEST_F(RefusedRows, RowsALoadWouldSkipAreRefusedAsRowByRow)
+{
+    auto own = TestServer::startPrivate();
+    useServer(*own);
+    {
+        ParadoxWriter w(folder + "/Wide.db", {{"Id", 'I'}, {"Label", 'A', 20}, {"Pad", 'M', 10}});
+        for (int i = 1; i <= 3000; ++i) {
+            const std::string label = i % 997 == 5 ? "twice" : i % 1409 == 7 ? "much too long " + std::to_string(i)
+                                                                              : "r" + std::to_string(i);
+            w.addRow({Value::integer(i), Value::text(label), Value::text(std::string(100 + i % 50, 'x'))});
+        }
+        w.finish();
+    }
+    firstRow = "ALTER TABLE WIDE MODIFY Label VARCHAR(8), ADD UNIQUE KEY (Label)";
+    const auto status = [&](const char *name) {
+        return std::stol(own->query("", std::string("SHOW GLOBAL STATUS LIKE '") + name + "'").at(0).at(1).value_or("0"));
+    };
+    const long loads = status("Com_load"), rollbacks = status("Com_rollback");
+    const Outcome batched = run(false);
+    EXPECT_GT(status("Com_load"), loads);
+    EXPECT_GT(status("Com_rollback"), rollbacks) << "no load was rolled back";
+    const Outcome single = run(true);
+    EXPECT_EQ(batched.errors, single.errors);
+    EXPECT_EQ(batched.table, single.table);
+    // Rows 7, 1416 and 2825 too long; 5, 1002, 1999 and 2996 "twice", all
+    // but the first refused.
+    ASSERT_EQ(single.errors.size(), 6u);
+    EXPECT_NE(single.errors[0].find("Data too long"), std::string::npos) << single.errors[0];
+    EXPECT_NE(single.errors[1].find("Duplicate entry 'twice'"), std::string::npos) << single.errors[1];
+    EXPECT_EQ(single.table.size(), 2994u);
 }
 
 // One value far over the server's max_allowed_packet (a large picture): its
