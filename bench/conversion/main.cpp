@@ -7,7 +7,7 @@
 #include "engine/conversionrun.h"
 #include "support/fakehost.h"
 #include "support/mariadbserver.h"
-#include "tools/paradoxwriter.h"
+#include "benchload.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -15,29 +15,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 
 using namespace tabulon;
+using namespace tabulon::bench;
 using tabulon::test::FakeHost;
 using tabulon::test::TestServer;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
-
-void WriteTable(const std::string &path, int rows)
-{
-    ParadoxWriter w(path, {{"Id", 'I'}, {"Name", 'A', 30}, {"Born", 'D'}, {"Qty", 'S'}, {"Price", 'N'},
-                           {"Cash", '$'}, {"Ok", 'L'}, {"Note", 'A', 60}});
-    for (int i = 1; i <= rows; ++i)
-        w.addRow({Value::integer(i), Value::text("Customer O'Neil " + std::to_string(i)),
-                  Value::dateTime(DateTime::fromCivil(1950 + i % 60, 1 + i % 12, 1 + i % 28)),
-                  Value::integer(i % 30000), Value::real(i * 1.25), Value::currency(i * 137),
-                  Value::boolean(i % 2), Value::text("note \\ with quote ' and ü, number " + std::to_string(i))});
-    w.finish();
-}
 
 struct Direct {
     double seconds;
@@ -48,12 +32,7 @@ struct Direct {
 Direct RunDirect(TestServer &server, const std::string &folder, const std::string &db, bool rowByRow)
 {
     FakeHost host;
-    host.fields[1] = folder;
-    host.fields[2] = "127.0.0.1";
-    host.fields[3] = std::to_string(server.port());
-    host.fields[4] = server.user();
-    host.fields[5] = server.password();
-    host.fields[6] = db;
+    FillLogin(host, server, server.port(), folder, db);
     host.rowByRowValue = rowByRow;
     RunState state;
     EventPump::reset();
@@ -66,21 +45,8 @@ Direct RunDirect(TestServer &server, const std::string &folder, const std::strin
 double RunClient(TestServer &server, const std::string &folder, const std::string &db, int batch,
                  const std::string &cliPath)
 {
-    // The client's login in a defaults file: the password holds shell characters.
-    const std::string cnf = folder + "/client.cnf";
-    {
-        std::ofstream f(cnf);
-        f << "[client]\nhost=127.0.0.1\nport=" << server.port() << "\nuser=" << server.user()
-          << "\npassword=\"" << server.password() << "\"\ndatabase=" << db << "\ndefault-character-set=utf8mb4\n";
-    }
-    const std::string command = "'" + cliPath + "' --batch " + std::to_string(batch) + " '" + folder +
-                                "' 2>/dev/null | mariadb --defaults-file='" + cnf + "'";
-    const auto start = Clock::now();
-    const int status = std::system(command.c_str());
-    const double s = Seconds(start);
-    if (status != 0)
-        std::fprintf(stderr, "client load failed (status %d): %s\n", status, command.c_str());
-    return s;
+    const std::string before = "'" + cliPath + "' --batch " + std::to_string(batch) + " '" + folder + "' 2>/dev/null | ";
+    return RunMariadb(server, server.port(), db, folder, before);
 }
 
 } // namespace
@@ -92,7 +58,7 @@ int main(int argc, char **argv)
     const int rows = argc > 1 ? std::atoi(argv[1]) : 100'000;
     QTemporaryDir dir;
     const std::string folder = dir.path().toStdString();
-    WriteTable(folder + "/BENCH.db", rows);
+    WriteBenchTable(folder + "/BENCH.db", rows);
 
     // Default durability, as a production server has it: each commit is
     // flushed, so a round trip per row shows what it really costs.

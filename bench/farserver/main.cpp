@@ -13,7 +13,7 @@
 #include "engine/conversionrun.h"
 #include "support/fakehost.h"
 #include "support/mariadbserver.h"
-#include "tools/paradoxwriter.h"
+#include "benchload.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -22,7 +22,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -32,26 +31,11 @@
 #include <unistd.h>
 
 using namespace tabulon;
+using namespace tabulon::bench;
 using tabulon::test::FakeHost;
 using tabulon::test::TestServer;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
-
-void WriteTable(const std::string &path, int rows)
-{
-    ParadoxWriter w(path, {{"Id", 'I'}, {"Name", 'A', 30}, {"Born", 'D'}, {"Qty", 'S'}, {"Price", 'N'},
-                           {"Cash", '$'}, {"Ok", 'L'}, {"Note", 'A', 60}});
-    for (int i = 1; i <= rows; ++i)
-        w.addRow({Value::integer(i), Value::text("Customer O'Neil " + std::to_string(i)),
-                  Value::dateTime(DateTime::fromCivil(1950 + i % 60, 1 + i % 12, 1 + i % 28)),
-                  Value::integer(i % 30000), Value::real(i * 1.25), Value::currency(i * 137),
-                  Value::boolean(i % 2), Value::text("note \\ with quote ' and ü, number " + std::to_string(i))});
-    w.finish();
-}
 
 // The proxy, a child of ours: started with a pipe as its standard input,
 // so it also ends if we die.
@@ -127,12 +111,7 @@ public:
                 }
             }
         } host;
-        host.fields[1] = m_folder;
-        host.fields[2] = "127.0.0.1";
-        host.fields[3] = std::to_string(port);
-        host.fields[4] = m_server.user();
-        host.fields[5] = m_server.password();
-        host.fields[6] = db;
+        FillLogin(host, m_server, port, m_folder, db);
         if (!refuseIf.empty())
             host.onFirstRow = [&] {
                 m_server.exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON BENCH FOR EACH ROW IF " + refuseIf +
@@ -163,19 +142,7 @@ public:
     // The mariadb client reading `command`'s output, or running `sql`.
     double client(int port, const std::string &db, const std::string &command, const std::string &options = {})
     {
-        const std::string cnf = m_folder + "/client.cnf";
-        {
-            std::ofstream f(cnf);
-            f << "[client]\nhost=127.0.0.1\nport=" << port << "\nuser=" << m_server.user() << "\npassword=\""
-              << m_server.password() << "\"\ndatabase=" << db << "\ndefault-character-set=utf8mb4\n";
-        }
-        const std::string line = command + "mariadb --defaults-file='" + cnf + "' " + options;
-        const auto start = Clock::now();
-        const int status = std::system(line.c_str());
-        const double s = Seconds(start);
-        if (status != 0)
-            std::fprintf(stderr, "client failed (status %d): %s\n", status, line.c_str());
-        return s;
+        return RunMariadb(m_server, port, db, m_folder, command, options);
     }
 
     std::string count(const std::string &db) { return m_server.scalar(db, "SELECT COUNT(*) FROM BENCH").value_or("none"); }
@@ -207,7 +174,7 @@ int main(int argc, char **argv)
     const int rows = argc > 1 ? std::atoi(argv[1]) : 100'000;
     QTemporaryDir dir;
     const std::string folder = dir.path().toStdString();
-    WriteTable(folder + "/BENCH.db", rows);
+    WriteBenchTable(folder + "/BENCH.db", rows);
 
     // Durable commits, as a production server has them.
     auto server = TestServer::startPrivate({"--innodb-flush-log-at-trx-commit=1", "--local-infile=1"});

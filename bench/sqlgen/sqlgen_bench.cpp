@@ -29,21 +29,10 @@ void operator delete(void *p, size_t) noexcept { std::free(p); }
 
 namespace {
 
-// Regenerates its one row in place, so moving on costs no allocation.
-class SyntheticRows : public RecordSet {
+// A cursor over generated rows: it regenerates its one row in place, so
+// moving on costs no allocation.
+class GeneratedRows : public RecordSet {
 public:
-    explicit SyntheticRows(int64_t count) : m_count(count), m_values(8)
-    {
-        const int types[8] = {AdoType::adInteger, AdoType::adVarWChar, AdoType::adDouble, AdoType::adDate,
-                              AdoType::adDate, AdoType::adCurrency, AdoType::adBoolean, AdoType::adVarWChar};
-        const char *names[8] = {"Id", "Name", "Amount", "Born", "Seen", "Paid", "Ok", "Note"};
-        // The Paradox types behind them, for the native mapping.
-        const char letters[8] = {'I', 'A', 'N', 'D', '@', '$', 'L', 'A'};
-        const int sizes[8] = {4, 20, 8, 4, 8, 8, 1, 40};
-        for (int j = 0; j < 8; ++j)
-            m_fields.push_back(Field{names[j], types[j], 0, 0, sizes[j], letters[j]});
-        fill();
-    }
     const std::vector<Field> &fields() const override { return m_fields; }
     bool eof() const override { return m_row >= m_count; }
     bool bof() const override { return m_count == 0; }
@@ -55,8 +44,34 @@ public:
     }
     const Value &value(int field) override { return m_values[static_cast<size_t>(field)]; }
 
+protected:
+    GeneratedRows(int64_t count, size_t columns) : m_count(count), m_values(columns) {}
+    virtual void fill() = 0;
+
+    int64_t m_count;
+    int64_t m_row = 0;
+    std::vector<Field> m_fields;
+    std::vector<Value> m_values;
+};
+
+// Eight mixed columns.
+class SyntheticRows : public GeneratedRows {
+public:
+    explicit SyntheticRows(int64_t count) : GeneratedRows(count, 8)
+    {
+        const int types[8] = {AdoType::adInteger, AdoType::adVarWChar, AdoType::adDouble, AdoType::adDate,
+                              AdoType::adDate, AdoType::adCurrency, AdoType::adBoolean, AdoType::adVarWChar};
+        const char *names[8] = {"Id", "Name", "Amount", "Born", "Seen", "Paid", "Ok", "Note"};
+        // The Paradox types behind them, for the native mapping.
+        const char letters[8] = {'I', 'A', 'N', 'D', '@', '$', 'L', 'A'};
+        const int sizes[8] = {4, 20, 8, 4, 8, 8, 1, 40};
+        for (int j = 0; j < 8; ++j)
+            m_fields.push_back(Field{names[j], types[j], 0, 0, sizes[j], letters[j]});
+        fill();
+    }
+
 private:
-    void fill()
+    void fill() override
     {
         const int64_t r = m_row;
         m_values[0].setInteger(r);
@@ -72,17 +87,13 @@ private:
         m_values[7].setNull();
     }
 
-    int64_t m_count;
-    int64_t m_row = 0;
-    std::vector<Field> m_fields;
-    std::vector<Value> m_values;
 };
 
 // An id, a LONGBLOB picture of 4 KB and a Bytes value of 16, changed in
 // place per row.
-class PictureRows : public RecordSet {
+class PictureRows : public GeneratedRows {
 public:
-    explicit PictureRows(int64_t count) : m_count(count), m_values(3)
+    explicit PictureRows(int64_t count) : GeneratedRows(count, 3)
     {
         m_fields = {Field{"Id", AdoType::adInteger}, Field{"Pic", AdoType::adLongVarBinary},
                     Field{"Raw", AdoType::adBinary}};
@@ -90,19 +101,9 @@ public:
         m_raw.resize(16);
         fill();
     }
-    const std::vector<Field> &fields() const override { return m_fields; }
-    bool eof() const override { return m_row >= m_count; }
-    bool bof() const override { return m_count == 0; }
-    int64_t recordCount() const override { return m_count; }
-    void moveNext() override
-    {
-        ++m_row;
-        fill();
-    }
-    const Value &value(int field) override { return m_values[static_cast<size_t>(field)]; }
 
 private:
-    void fill()
+    void fill() override
     {
         // The whole picture once, then a few bytes per row: the time is the
         // statement's, not the filling's.
@@ -116,10 +117,6 @@ private:
         m_values[2].setBytes(m_raw);
     }
 
-    int64_t m_count;
-    int64_t m_row = 0;
-    std::vector<Field> m_fields;
-    std::vector<Value> m_values;
     std::string m_picture, m_raw;
 };
 
