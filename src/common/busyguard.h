@@ -38,4 +38,16 @@ private:
     bool m_on = false;
 };
 
+// A flag that is set for the length of a call and cleared on every way out.
+class FlagScope {
+public:
+    explicit FlagScope(bool &flag) : m_flag(flag) { m_flag = true; }
+    ~FlagScope() { m_flag = false; }
+    FlagScope(const FlagScope &) = delete;
+    FlagScope &operator=(const FlagScope &) = delete;
+
+private:
+    bool &m_flag;
+};
+
 } // namespace tabulon

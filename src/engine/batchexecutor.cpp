@@ -1,5 +1,7 @@
 #include "engine/batchexecutor.h"
 
+#include "common/busyguard.h"
+
 #include <algorithm>
 #include <charconv>
 #include <functional>
@@ -126,10 +128,7 @@ void BatchExecutor::execute(const std::string &statement, uint64_t tag, size_t r
     if (m_stopped)
         return;
     // A full batch may stay with the server while this one is collected.
-    struct Leave {
-        bool &flag;
-        ~Leave() { flag = false; }
-    } leave{m_leavePending = true};
+    FlagScope leave(m_leavePending);
     if (m_rowByRow) {
         sendAlone(statement, tag);
         return;

@@ -1,5 +1,6 @@
 #include "target/mysqlconnection.h"
 
+#include "common/busyguard.h"
 #include "common/error.h"
 #include "common/eventpump.h"
 #include "common/text.h"
@@ -57,13 +58,6 @@ std::string valueOf(const std::map<std::string, std::string> &entries,
     }
     return {};
 }
-
-// Clears the pending-operation flag on every path out.
-struct InCall {
-    bool &flag;
-    explicit InCall(bool &f) : flag(f) { flag = true; }
-    ~InCall() { flag = false; }
-};
 
 } // namespace
 
@@ -125,7 +119,7 @@ void MySqlConnection::run(Start start, Cont cont)
 {
     if (m_busy)
         throw DbError("The MySQL connection is still busy with the previous statement.");
-    InCall guard(m_busy);
+    FlagScope inCall(m_busy);
     int status = start();
     while (status != 0) {
         int ready = 0;
@@ -489,7 +483,7 @@ void MySqlConnection::complete(StatementCount &count)
     if (m_busy)
         throw DbError("The MySQL connection is still busy with the previous statement.");
     {
-        InCall guard(m_busy);
+        FlagScope inCall(m_busy);
         joinWorker();
     }
     m_pending = false;

@@ -3,6 +3,7 @@
 #include "ui_form1.h"
 
 #include "common/applicationtitle.h"
+#include "common/busyguard.h"
 #include "common/error.h"
 #include "common/eventpump.h"
 #include "common/fileexists.h"
@@ -63,17 +64,6 @@ QString defaultReportFileChooser(QWidget *owner, const QString &suggested)
                                         QStringLiteral("Text files (*.txt);;All files (*)"));
 }
 
-// Holds a busy flag for the length of a command, whatever way it ends.
-class BusyFlag {
-public:
-    explicit BusyFlag(bool &flag) : m_flag(flag) { m_flag = true; }
-    ~BusyFlag() { m_flag = false; }
-    BusyFlag(const BusyFlag &) = delete;
-    BusyFlag &operator=(const BusyFlag &) = delete;
-
-private:
-    bool &m_flag;
-};
 
 QString defaultFolderChooser(QWidget *owner, const QString &prompt, const QString &start)
 {
@@ -316,7 +306,7 @@ void Form1::paradoxTestClick()
     // Its copy of the folder turns the event loop as well.
     if (m_testing || m_state.ConversionBusy)
         return;
-    BusyFlag testing(m_testing);
+    FlagScope testing(m_testing);
     GuardedProcedure proc(m_boxes, "Form1.PushButton3_Click");
     std::optional<BusyPointer> busy;
     bool found = false;
@@ -338,7 +328,7 @@ void Form1::mySqlTestClick()
 {
     if (m_testing || m_state.ConversionBusy)
         return;
-    BusyFlag testing(m_testing);
+    FlagScope testing(m_testing);
     // Only the opening of the connection is guarded by the standard report;
     // any failure after it means "could not connect".
     // Outside the try: the hourglass stays until the failure box is dismissed.
