@@ -49,6 +49,11 @@ bool IsUtf8(std::string_view text)
 {
     char32_t cp;
     for (std::size_t i = 0; i < text.size();) {
+        // Row values are mostly ASCII: no call per byte for them.
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
         const std::size_t len = NextUtf8Char(text, i, cp);
         if (len == 0)
             return false;

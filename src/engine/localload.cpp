@@ -1,6 +1,8 @@
 #include "engine/localload.h"
 
 #include "common/eventpump.h"
+#include "common/nametext.h"
+#include "common/text.h"
 
 #include <algorithm>
 #include <array>
@@ -15,47 +17,6 @@ enum ColumnKind : unsigned char {
     kNumber = 1,    // also numbers as written
     kBytes = 2,     // also X'..'
 };
-
-// Well-formed UTF-8 (no overlong forms, surrogates or code points past
-// U+10FFFF): the bytes the server stores from the insert's utf8mb4 text.
-bool isUtf8(std::string_view s)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(s.data());
-    const auto *end = p + s.size();
-    while (p < end) {
-        const unsigned c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        size_t n = 0;
-        unsigned lo = 0x80, hi = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF)
-            n = 1;
-        else if (c >= 0xE0 && c <= 0xEF) {
-            n = 2;
-            if (c == 0xE0)
-                lo = 0xA0;
-            else if (c == 0xED)
-                hi = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            n = 3;
-            if (c == 0xF0)
-                lo = 0x90;
-            else if (c == 0xF4)
-                hi = 0x8F;
-        } else {
-            return false;
-        }
-        if (static_cast<size_t>(end - p) <= n || p[1] < lo || p[1] > hi)
-            return false;
-        for (size_t k = 2; k <= n; ++k)
-            if (p[k] < 0x80 || p[k] > 0xBF)
-                return false;
-        p += n + 1;
-    }
-    return true;
-}
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -220,7 +181,7 @@ bool appendRow(std::string &out, std::string_view t, const std::vector<unsigned 
         bool ok = false;
         if (c == '\'') {
             const size_t start = out.size();
-            ok = appendText(out, t, i) && ((kind & kBytes) || isUtf8(std::string_view(out).substr(start)));
+            ok = appendText(out, t, i) && ((kind & kBytes) || IsUtf8(std::string_view(out).substr(start)));
         } else if ((c == 'X' || c == 'x') && i + 1 < t.size() && t[i + 1] == '\'') {
             ok = (kind & kBytes) && appendHex(out, t, i);
         } else if ((c | 0x20) == 'n' && t.size() - i >= 4 && (t[i + 1] | 0x20) == 'u' &&
@@ -274,21 +235,16 @@ std::vector<unsigned char> columnKinds(Connection &connection, std::string_view 
                 return true;
         return false;
     };
-    const auto lowered = [](std::string s) {
-        for (char &c : s)
-            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c | 0x20 : c);
-        return s;
-    };
     std::vector<unsigned char> kinds;
     auto rows = connection.openRecordSet(query);
     // Field, Type ("int(11) unsigned"), Collation, Null, Key, Default, Extra.
     if (!rows || rows->fields().size() < 7)
         return {};
     for (; !rows->eof(); rows->moveNext()) {
-        std::string type = lowered(rows->value(1).toText());
+        std::string type = AsciiLower(rows->value(1).toText());
         type.resize(std::min(type.find_first_of("( "), type.size()));
-        const std::string collation = lowered(rows->value(2).toText());
-        const std::string extra = lowered(rows->value(6).toText());
+        const std::string collation = AsciiLower(rows->value(2).toText());
+        const std::string extra = AsciiLower(rows->value(6).toText());
         // The load's text is taken as bytes: only a column that stores
         // UTF-8 stores the bytes an insert's text gives.
         if (!collation.empty() && collation.rfind("utf8mb4_", 0) != 0)
