@@ -117,8 +117,7 @@ unsigned long MySqlConnection::threadId() const
 template <class Start, class Cont>
 void MySqlConnection::run(Start start, Cont cont)
 {
-    if (m_busy)
-        throw DbError("The MySQL connection is still busy with the previous statement.");
+    requireIdle();
     FlagScope inCall(m_busy);
     int status = start();
     while (status != 0) {
@@ -226,6 +225,29 @@ void MySqlConnection::requireOpen() const
     throw DbError("The connection to the MySQL server is closed: it was lost earlier (" + m_lostReason
                       + "). Check the server and connect again.",
                   2006, true);
+}
+
+void MySqlConnection::requireIdle() const
+{
+    if (m_busy)
+        throw DbError("The MySQL connection is still busy with the previous statement.");
+}
+
+void MySqlConnection::readyForStatement()
+{
+    requireOpen();
+    // A started statement's answer comes first; it may have lost the session.
+    completePending();
+    requireOpen();
+}
+
+void MySqlConnection::endStatement()
+{
+    if (mysql_field_count(m_mysql) > 0)
+        mysql_free_result(storeResult());
+    drainResults();
+    if (m_closeRequested)
+        close();
 }
 
 void MySqlConnection::fail()
@@ -388,22 +410,14 @@ void MySqlConnection::drainResults()
 
 void MySqlConnection::execute(const std::string &statement)
 {
-    requireOpen();
-    completePending();
-    requireOpen();
+    readyForStatement();
     query(statement);
-    if (mysql_field_count(m_mysql) > 0)
-        mysql_free_result(storeResult());
-    drainResults();
-    if (m_closeRequested)
-        close();
+    endStatement();
 }
 
 std::unique_ptr<RecordSet> MySqlConnection::openRecordSet(const std::string &sql)
 {
-    requireOpen();
-    completePending();
-    requireOpen();
+    readyForStatement();
     query(sql);
     MYSQL_RES *res = mysql_field_count(m_mysql) > 0 ? storeResult() : nullptr;
     auto set = std::make_unique<MySqlRecordSet>(res);
@@ -415,13 +429,10 @@ std::unique_ptr<RecordSet> MySqlConnection::openRecordSet(const std::string &sql
 
 bool MySqlConnection::start(const std::string &statement, std::string_view rows)
 {
-    requireOpen();
-    completePending();
-    requireOpen();
+    readyForStatement();
     if (m_maxAllowedPacket > 0 && statement.size() > StatementTooLarge::largestFor(m_maxAllowedPacket))
         throw StatementTooLarge(statement.size(), m_maxAllowedPacket);
-    if (m_busy)
-        throw DbError("The MySQL connection is still busy with the previous statement.");
+    requireIdle();
     m_infileExpected = !rows.empty();
     m_infileOpen = false;
     m_infile = rows;
@@ -480,8 +491,7 @@ void MySqlConnection::joinWorker()
 
 void MySqlConnection::complete(StatementCount &count)
 {
-    if (m_busy)
-        throw DbError("The MySQL connection is still busy with the previous statement.");
+    requireIdle();
     {
         FlagScope inCall(m_busy);
         joinWorker();
@@ -494,11 +504,7 @@ void MySqlConnection::complete(StatementCount &count)
     readStatus();
     count.affected = mysql_affected_rows(m_mysql);
     count.warnings = mysql_warning_count(m_mysql);
-    if (mysql_field_count(m_mysql) > 0)
-        mysql_free_result(storeResult());
-    drainResults();
-    if (m_closeRequested)
-        close();
+    endStatement();
 }
 
 void MySqlConnection::completePending()

@@ -70,6 +70,12 @@ private:
     st_mysql_res *storeResult();
     void drainResults();
     void requireOpen() const;
+    void requireIdle() const;
+    // Open, with no started statement still out.
+    void readyForStatement();
+    // Frees what the statement returned and closes when a close was asked
+    // for meanwhile.
+    void endStatement();
     [[noreturn]] void fail();
     void closeHard();
     void joinWorker();
