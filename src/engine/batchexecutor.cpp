@@ -213,10 +213,7 @@ void BatchExecutor::sendBatch()
     }
     m_refused = false;
     try {
-        // "INSERT INTO `name` VALUES"
-        const std::string_view name = std::string_view(m_sending).substr(
-            kInsertInto.size(), m_sendingPrefix - kInsertInto.size() - kValues.size());
-        if (loadable && m_local.start(m_connection, name))
+        if (loadable && m_local.start(m_connection, knownTable(m_sending, m_sendingPrefix)))
             m_pending = Pending::Load;
         else if (m_connection.start(m_sending))
             m_pending = Pending::Insert;
@@ -245,17 +242,12 @@ void BatchExecutor::finishPending()
     m_pending = Pending::None;
     const size_t rows = m_sendingTags.size();
     try {
+        bool stored = true;
         if (pending == Pending::Load) {
-            if (m_local.finish(m_connection, rows) == LocalLoad::Result::NotStored) {
-                sendInserts();
-            } else {
-                m_loaded = true;
-                for (size_t i = 0; i < rows; ++i)
-                    accepted(m_sendingTags[i]);
-            }
+            stored = m_local.finish(m_connection, rows) == LocalLoad::Result::Stored;
+            m_loaded = stored;
         } else {
             StatementCount count;
-            bool stored = true;
             try {
                 m_connection.finish(count);
             } catch (const DbError &error) {
@@ -263,14 +255,14 @@ void BatchExecutor::finishPending()
                     throw;
                 stored = false;
             }
-            // Every row of an accepted statement is stored, also after a
-            // handler said stop on one of them.
-            if (stored)
-                for (size_t i = 0; i < rows; ++i)
-                    accepted(m_sendingTags[i]);
-            else
-                sendInserts();
         }
+        // Every row of an accepted statement is stored, also after a
+        // handler said stop on one of them.
+        if (stored)
+            for (size_t i = 0; i < rows; ++i)
+                accepted(m_sendingTags[i]);
+        else
+            sendInserts();
     } catch (const DbError &error) {
         if (!error.connectionLost())
             throw;
