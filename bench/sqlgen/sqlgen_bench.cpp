@@ -166,6 +166,28 @@ double seconds(std::chrono::steady_clock::time_point since)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
+struct Built {
+    double seconds = 0;
+    size_t bytes = 0;
+    size_t allocations = 0;
+};
+
+// Every row's statement, after one that warms the buffers up.
+Built BuildAll(RowStatement &statement, RecordSet &rows, std::string &out)
+{
+    statement.build(rows, out);
+    Built b;
+    const size_t allocationsBefore = g_allocations;
+    const auto start = std::chrono::steady_clock::now();
+    for (; !rows.eof(); rows.moveNext()) {
+        statement.build(rows, out);
+        b.bytes += out.size();
+    }
+    b.seconds = seconds(start);
+    b.allocations = g_allocations - allocationsBefore;
+    return b;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -177,16 +199,10 @@ int main(int argc, char **argv)
     std::string out;
     out.reserve(512);
 
-    size_t bytes = 0;
-    statement.build(rows, out);  // warm up the buffers
-    const size_t allocationsBefore = g_allocations;
-    auto start = std::chrono::steady_clock::now();
-    for (; !rows.eof(); rows.moveNext()) {
-        statement.build(rows, out);
-        bytes += out.size();
-    }
-    double t = seconds(start);
-    const size_t allocations = g_allocations - allocationsBefore;
+    Built built = BuildAll(statement, rows, out);
+    double t = built.seconds;
+    size_t bytes = built.bytes;
+    const size_t allocations = built.allocations;
     std::printf("row statements: %lld rows in %.3f s: %.0f rows/s, %.1f MB/s (%.1f bytes/row)\n",
                 static_cast<long long>(rowsWanted), t, rowsWanted / t, bytes / t / 1e6,
                 static_cast<double>(bytes) / static_cast<double>(rowsWanted));
@@ -200,25 +216,19 @@ int main(int argc, char **argv)
     const NativeScan noFallbacks;
     const TableDefinition nativeDef = BuildTableDefinition("People", nativeRows.fields(), nullptr, &noFallbacks);
     RowStatement nativeStatement("People", nativeDef);
-    nativeStatement.build(nativeRows, out);
-    const size_t nativeAllocationsBefore = g_allocations;
-    bytes = 0;
-    start = std::chrono::steady_clock::now();
-    for (; !nativeRows.eof(); nativeRows.moveNext()) {
-        nativeStatement.build(nativeRows, out);
-        bytes += out.size();
-    }
-    t = seconds(start);
+    built = BuildAll(nativeStatement, nativeRows, out);
+    t = built.seconds;
+    bytes = built.bytes;
     std::printf("native row statements: %.0f rows/s, %.1f MB/s (%.1f bytes/row), %.0f%% of the text mapping's "
                 "rate; allocations: %zu\n",
                 rowsWanted / t, bytes / t / 1e6, static_cast<double>(bytes) / static_cast<double>(rowsWanted),
-                100.0 * rowsWanted / t / textRate, g_allocations - nativeAllocationsBefore);
+                100.0 * rowsWanted / t / textRate, built.allocations);
     std::printf("sample: %s\n", out.c_str());
 
     SyntheticRows again(rowsWanted);
     InnoDbConnection connection;
     BatchExecutor executor(connection, false, {});
-    start = std::chrono::steady_clock::now();
+    auto start = std::chrono::steady_clock::now();
     uint64_t tag = 0;
     // As a run: the executor is told the prefix the rows share ("(" excluded).
     const size_t rowPrefix = statement.prefix().size() - 1;
@@ -239,19 +249,13 @@ int main(int argc, char **argv)
     PictureRows picture(pictures);
     const TableDefinition pictureDef = BuildTableDefinition("Pictures", picture.fields(), nullptr);
     RowStatement pictureStatement("Pictures", pictureDef);
-    pictureStatement.build(picture, out);  // warm up the buffers
-    const size_t pictureAllocationsBefore = g_allocations;
-    bytes = 0;
-    start = std::chrono::steady_clock::now();
-    for (; !picture.eof(); picture.moveNext()) {
-        pictureStatement.build(picture, out);
-        bytes += out.size();
-    }
-    t = seconds(start);
+    built = BuildAll(pictureStatement, picture, out);
+    t = built.seconds;
+    bytes = built.bytes;
     std::printf("picture rows: %lld rows in %.3f s: %.0f rows/s, %.1f MB/s (%.1f bytes/row)\n",
                 static_cast<long long>(pictures), t, pictures / t, bytes / t / 1e6,
                 static_cast<double>(bytes) / static_cast<double>(pictures));
-    std::printf("allocations while building: %zu\n", g_allocations - pictureAllocationsBefore);
+    std::printf("allocations while building: %zu\n", built.allocations);
     std::printf("sample: %.60s...%s\n", out.c_str(), out.c_str() + out.size() - 60);
     return 0;
 }
