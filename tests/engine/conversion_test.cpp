@@ -723,25 +723,17 @@ TEST_F(RefusedRows, FirstMiddleAndLastRowOfOneBatchAgree)
     EXPECT_EQ(static_cast<int>(single.table.size()), rows - 3);
 }
 
-TEST_F(RefusedRows, NonTransactionalTargetAgrees)
+// A non-transactional target, a server without local loads, a small packet
+// limit that splits batches.
+TEST_F(RefusedRows, OtherServersAgree)
 {
-    auto myisam = TestServer::startPrivate({"--default-storage-engine=MyISAM"});
-    useServer(*myisam);
-    expectSame(600);
-}
-
-TEST_F(RefusedRows, ServerWithoutLocalLoadsAgrees)
-{
-    auto noLocal = TestServer::startPrivate({"--local-infile=0"});
-    useServer(*noLocal);
-    expectSame(600);
-}
-
-TEST_F(RefusedRows, SmallPacketLimitSplitsBatches)
-{
-    auto small = TestServer::startPrivate({"--max-allowed-packet=64K"});
-    useServer(*small);
-    expectSame(1500);
+    for (const auto &[option, rows] : std::vector<std::pair<std::string, int>>{
+             {"--default-storage-engine=MyISAM", 600}, {"--local-infile=0", 600}, {"--max-allowed-packet=64K", 1500}}) {
+        SCOPED_TRACE(option);
+        auto own = TestServer::startPrivate({option});
+        useServer(*own);
+        expectSame(rows);
+    }
 }
 
 // Rows sent as LOAD DATA LOCAL (batched) and as single inserts (row by
@@ -913,9 +905,7 @@ TEST_F(Conversion, RowOverThePacketLimitIsReportedAndTheRunGoesOn)
 // of every table arrives.
 TEST_F(Conversion, RealFixtureTables)
 {
-    const auto fixtures = tabulon::test::fixturesDir();
-    if (fixtures.empty())
-        GTEST_SKIP() << "the Paradox fixtures are not there";
+    TABULON_FIXTURES_OR_SKIP(fixtures);
     for (const char *set : {"steinm-pxlib", "leonhad-paradoxdriver/db", "delphi-pascal-archive-electro_store_system"}) {
         SCOPED_TRACE(set);
         useServer(*server);
@@ -957,9 +947,7 @@ TEST_F(Conversion, UnreadableMemosArriveAsNullWithOneReport)
     EXPECT_EQ(server->scalar(db, "SELECT Note FROM NOTES WHERE Id = 4"), "short");
     expectDone();
 
-    const auto fixtures = tabulon::test::fixturesDir();
-    if (fixtures.empty())
-        GTEST_SKIP() << "the Paradox fixtures are not there";
+    TABULON_FIXTURES_OR_SKIP(fixtures);
     QTemporaryDir membreDir;
     std::filesystem::copy_file(fixtures / "teverett-paradoxReader/MEMBRE.DB", membreDir.filePath("MEMBRE.DB").toStdString());
     useServer(*server);
@@ -1094,9 +1082,7 @@ TEST_F(Conversion, ExportEqualsThePerFilePreview)
 // tables, each with its own file's columns and rows, every row once.
 TEST_F(Conversion, OneNameInTwoFoldersGivesEachFileItsTable)
 {
-    const auto fixtures = tabulon::test::fixturesDir();
-    if (fixtures.empty())
-        GTEST_SKIP() << "the Paradox fixtures are not there";
+    TABULON_FIXTURES_OR_SKIP(fixtures);
     writeSimple("Top", 1);  // the run wants a table in the folder itself
     for (const char *sub : {"areas", "db"}) {
         std::filesystem::create_directory(folder + "/" + sub);
@@ -1209,9 +1195,7 @@ TEST_F(Conversion, ExportLoadsIntactInAClientOfAnotherCharacterSet)
 // record of every table it reports no failure for.
 TEST_F(Conversion, ExportOfEachFixtureSetWritesEveryRecordOnce)
 {
-    const auto fixtures = tabulon::test::fixturesDir();
-    if (fixtures.empty())
-        GTEST_SKIP() << "the Paradox fixtures are not there";
+    TABULON_FIXTURES_OR_SKIP(fixtures);
     std::vector<std::filesystem::path> sets;
     for (const auto &entry : std::filesystem::directory_iterator(fixtures))
         if (entry.is_directory())
