@@ -111,8 +111,33 @@ protected:
             return goOn;
         });
     }
+    // Records the tags the server accepted in `accepted`.
+    void recordAccepted(BatchExecutor &ex)
+    {
+        ex.setAcceptHandler([this](uint64_t tag) {
+            accepted.push_back(tag);
+            return true;
+        });
+    }
+    // Single-row inserts of `a` for from..to-1, tagged by their value.
+    static void insertRows(BatchExecutor &ex, uint64_t from, uint64_t to)
+    {
+        for (uint64_t i = from; i < to; ++i)
+            ex.execute(ins("a", std::to_string(i)), i);
+    }
+    // Refuses any statement holding one of `bad`.
+    void refuseContaining(std::set<std::string> bad)
+    {
+        conn.refuse = [bad = std::move(bad)](const std::string &s) {
+            for (const std::string &t : bad)
+                if (s.find(t) != std::string::npos)
+                    return true;
+            return false;
+        };
+    }
     FakeConnection conn;
     std::vector<Failure> failures;
+    std::vector<uint64_t> accepted;
 };
 
 TEST_F(BatchTest, MergesConsecutiveRowsAndKeepsOrder)
@@ -160,10 +185,7 @@ TEST_F(BatchTest, AKnownRowPrefixBatchesAsTheParsedStatement)
 
 TEST_F(BatchTest, RefusedBatchIsHalvedDownToTheRefusedRows)
 {
-    conn.refuse = [](const std::string &s) {
-        return s.find("),(") != std::string::npos || s.find("VALUES(2)") != std::string::npos ||
-               s.find("VALUES(4)") != std::string::npos;
-    };
+    refuseContaining({"),(", "VALUES(2)", "VALUES(4)"});
     auto ex = make();
     for (uint64_t i = 1; i <= 5; ++i)
         ex.execute(ins("a", std::to_string(i)), 100 + i);
@@ -200,14 +222,9 @@ TEST_F(BatchTest, RefusedRowsAnywhereInALargeBatchCostAFewStatementsEach)
             EXPECT_TRUE(stored.insert(t).second) << t;  // never stored twice
         return false;
     };
-    std::vector<uint64_t> accepted;
     auto ex = make();
-    ex.setAcceptHandler([&](uint64_t tag) {
-        accepted.push_back(tag);
-        return true;
-    });
-    for (size_t i = 0; i < n; ++i)
-        ex.execute(ins("a", std::to_string(i)), i);
+    recordAccepted(ex);
+    insertRows(ex, 0, n);
     ex.flush();
     EXPECT_EQ(failures, (std::vector<Failure>{{0, "Duplicate entry"}, {n / 2, "Duplicate entry"},
                                               {n - 1, "Duplicate entry"}}));
@@ -224,8 +241,7 @@ TEST_F(BatchTest, RefusedRowsAnywhereInALargeBatchCostAFewStatementsEach)
 
     // The next batch starts smaller and grows back while it is accepted.
     conn.executed.clear();
-    for (size_t i = 0; i < 4 * n; ++i)
-        ex.execute(ins("a", std::to_string(n + i)), n + i);
+    insertRows(ex, n, 5 * n);
     ex.flush();
     ASSERT_GT(conn.executed.size(), 2u);
     const auto tuplesIn = [](const std::string &s) { return std::count(s.begin(), s.end(), '('); };
@@ -242,20 +258,10 @@ TEST_F(BatchTest, CompoundStatementsFindRefusedRowsInFewRoundTrips)
     const size_t n = BatchExecutor::kMaxRows;
     const std::set<std::string> bad = {"(0)", "(" + std::to_string(n / 2) + ")", "(" + std::to_string(n / 2 + 1) + ")",
                                        "(" + std::to_string(n - 1) + ")"};
-    conn.refuse = [&](const std::string &s) {
-        for (const std::string &t : bad)
-            if (s.find(t) != std::string::npos)
-                return true;
-        return false;
-    };
-    std::vector<uint64_t> accepted;
+    refuseContaining(bad);
     auto ex = make();
-    ex.setAcceptHandler([&](uint64_t tag) {
-        accepted.push_back(tag);
-        return true;
-    });
-    for (size_t i = 0; i < n; ++i)
-        ex.execute(ins("a", std::to_string(i)), i);
+    recordAccepted(ex);
+    insertRows(ex, 0, n);
     ex.flush();
     EXPECT_EQ(failures, (std::vector<Failure>{{0, "Duplicate entry"}, {n / 2, "Duplicate entry"},
                                               {n / 2 + 1, "Duplicate entry"}, {n - 1, "Duplicate entry"}}));
@@ -284,14 +290,9 @@ TEST_F(BatchTest, InterruptedCompoundResumesAfterWhatItStored)
             stored.insert(s.substr(i, s.find(')', i) + 1 - i));
         return false;
     };
-    std::vector<uint64_t> accepted;
     auto ex = make();
-    ex.setAcceptHandler([&](uint64_t tag) {
-        accepted.push_back(tag);
-        return true;
-    });
-    for (uint64_t i = 0; i < 40; ++i)
-        ex.execute(ins("a", std::to_string(i)), i);
+    recordAccepted(ex);
+    insertRows(ex, 0, 40);
     ex.flush();
     EXPECT_EQ(failures, (std::vector<Failure>{{7, "Duplicate entry"}}));
     EXPECT_EQ(stored.size(), 39u);
@@ -303,12 +304,9 @@ TEST_F(BatchTest, InterruptedCompoundResumesAfterWhatItStored)
 
 TEST_F(BatchTest, HandlerSaysStop)
 {
-    conn.refuse = [](const std::string &s) {
-        return s.find("),(") != std::string::npos || s.find("VALUES(2)") != std::string::npos;
-    };
+    refuseContaining({"),(", "VALUES(2)"});
     auto ex = make(false, false);
-    for (uint64_t i = 1; i <= 4; ++i)
-        ex.execute(ins("a", std::to_string(i)), i);
+    insertRows(ex, 1, 5);
     ex.execute("DROP TABLE `a`", 9);  // sends the batch, which stops at row 2
     ex.execute(ins("a", "5"), 10);
     ex.flush();
@@ -328,8 +326,7 @@ TEST_F(BatchTest, AcceptedStatementsAreToldInOrderAndTheHandlerMayStop)
         accepted.push_back(tag);
         return tag != stopAfter;
     });
-    for (uint64_t i = 1; i <= 3; ++i)
-        ex.execute(ins("a", std::to_string(i)), i);
+    insertRows(ex, 1, 4);
     ex.execute("DROP TABLE `b`", 4);
     ex.execute(ins("a", "5"), 5);
     ex.flush();
@@ -337,12 +334,9 @@ TEST_F(BatchTest, AcceptedStatementsAreToldInOrderAndTheHandlerMayStop)
     EXPECT_EQ(accepted, (std::vector<uint64_t>{1, 2, 3, 4, 5}));
 
     // A refused batch: only the rows the server took on their own.
-    conn.refuse = [](const std::string &s) {
-        return s.find("),(") != std::string::npos || s.find("VALUES(12)") != std::string::npos;
-    };
+    refuseContaining({"),(", "VALUES(12)"});
     accepted.clear();
-    for (uint64_t i = 11; i <= 14; ++i)
-        ex.execute(ins("a", std::to_string(i)), i);
+    insertRows(ex, 11, 15);
     ex.flush();
     EXPECT_EQ(accepted, (std::vector<uint64_t>{11, 13, 14}));
     EXPECT_EQ(failures, (std::vector<Failure>{{12, "Duplicate entry"}}));
@@ -351,8 +345,7 @@ TEST_F(BatchTest, AcceptedStatementsAreToldInOrderAndTheHandlerMayStop)
     accepted.clear();
     conn.executed.clear();
     stopAfter = 22;
-    for (uint64_t i = 21; i <= 24; ++i)
-        ex.execute(ins("a", std::to_string(i)), i);
+    insertRows(ex, 21, 25);
     ex.flush();
     ex.execute(ins("a", "25"), 25);
     ex.flush();

@@ -10,6 +10,7 @@
 #include "support/fakehost.h"
 #include "support/fixtures.h"
 #include "support/mariadbserver.h"
+#include "support/paradoxtable.h"
 #include "source/paradox/paradoxrecordset.h"
 #include "source/paradoxsource.h"
 #include "tools/paradoxwriter.h"
@@ -34,6 +35,7 @@
 using namespace tabulon;
 using tabulon::test::FakeHost;
 using tabulon::test::TestServer;
+using tabulon::test::writeParadoxTable;
 
 namespace {
 
@@ -136,6 +138,16 @@ protected:
         host.fields[4] = s.user();
         host.fields[5] = s.password();
         host.fields[6] = db;
+    }
+
+    // Another window with this test's settings, for a further run; `source`
+    // replaces the Paradox folder when given.
+    void copySettings(FakeHost &h, const std::string &source = {}) const
+    {
+        for (int n = 1; n <= 6; ++n)
+            h.fields[n] = host.fields[n];
+        if (!source.empty())
+            h.fields[1] = source;
     }
 
     // Table NAME with an Id column and n rows "row <i>".
@@ -264,12 +276,9 @@ TEST_F(Conversion, BlobsArriveByteForByte)
     std::string every;  // each byte value twice, quote and backslash among them
     for (int i = 0; i < 512; ++i)
         every.push_back(static_cast<char>(i));
-    {
-        ParadoxWriter w(folder + "/Blobs.db", {{"Id", 'I'}, {"Pic", 'G', 10}, {"Doc", 'O', 10}, {"Bin", 'B', 10}});
-        w.addRow({Value::integer(1), Value::bytes(every), Value::bytes(""), Value::bytes(std::string(1, '\0'))});
-        w.addRow({Value::integer(2), Value::null(), Value::null(), Value::null()});
-        w.finish();
-    }
+    writeParadoxTable(folder + "/Blobs.db", {{"Id", 'I'}, {"Pic", 'G', 10}, {"Doc", 'O', 10}, {"Bin", 'B', 10}},
+                      {{Value::integer(1), Value::bytes(every), Value::bytes(""), Value::bytes(std::string(1, '\0'))},
+                       {Value::integer(2), Value::null(), Value::null(), Value::null()}});
     const auto fixtures = tabulon::test::fixturesDir();
     const bool pictures = !fixtures.empty();
     if (pictures)  // three BMPs, the largest of 2 MB
@@ -315,8 +324,7 @@ TEST_F(Conversion, BlobsArriveByteForByte)
         useServer(*server);  // a fresh database
         Host h;
         RunState st;
-        for (int n = 1; n <= 6; ++n)
-            h.fields[n] = host.fields[n];
+        copySettings(h);
         h.rowByRowValue = rowByRow;
         h.check1Value = preview ? 1 : 0;
         h.onPreview = [&] {
@@ -395,8 +403,7 @@ TEST_F(Conversion, OverwriteQuestionIgnoresCaseAndActsOnlyOnYes)
             return text.find("SWAP") != std::string::npos;
         }
     } answering;
-    for (int n = 1; n <= 6; ++n)
-        answering.fields[n] = host.fields[n];
+    copySettings(answering);
     ConvertTables(answering, state);
     EXPECT_TRUE(answering.errors().empty()) << answering.errors().front();
     const auto questions = answering.questions();
@@ -653,8 +660,7 @@ protected:
         useServer(*server);  // a fresh database
         Host h;
         RunState st;
-        for (int n = 1; n <= 6; ++n)
-            h.fields[n] = host.fields[n];
+        copySettings(h);
         h.rowByRowValue = rowByRow;
         h.onRow = [&](int r) {
             if (r == 1)
@@ -669,6 +675,11 @@ protected:
         out.errors = h.errors();
         out.table = query(tableQuery);
         return out;
+    }
+    // A server-wide status counter.
+    static long status(TestServer &s, const char *name)
+    {
+        return std::stol(s.query("", std::string("SHOW GLOBAL STATUS LIKE '") + name + "'").at(0).at(1).value_or("0"));
     }
     std::string refusedIf = "NEW.Id % 97 = 5";
     std::string firstRow;   // instead of the trigger
@@ -712,25 +723,17 @@ TEST_F(RefusedRows, FirstMiddleAndLastRowOfOneBatchAgree)
     EXPECT_EQ(static_cast<int>(single.table.size()), rows - 3);
 }
 
-TEST_F(RefusedRows, NonTransactionalTargetAgrees)
+// A non-transactional target, a server without local loads, a small packet
+// limit that splits batches.
+TEST_F(RefusedRows, OtherServersAgree)
 {
-    auto myisam = TestServer::startPrivate({"--default-storage-engine=MyISAM"});
-    useServer(*myisam);
-    expectSame(600);
-}
-
-TEST_F(RefusedRows, ServerWithoutLocalLoadsAgrees)
-{
-    auto noLocal = TestServer::startPrivate({"--local-infile=0"});
-    useServer(*noLocal);
-    expectSame(600);
-}
-
-TEST_F(RefusedRows, SmallPacketLimitSplitsBatches)
-{
-    auto small = TestServer::startPrivate({"--max-allowed-packet=64K"});
-    useServer(*small);
-    expectSame(1500);
+    for (const auto &[option, rows] : std::vector<std::pair<std::string, int>>{
+             {"--default-storage-engine=MyISAM", 600}, {"--local-infile=0", 600}, {"--max-allowed-packet=64K", 1500}}) {
+        SCOPED_TRACE(option);
+        auto own = TestServer::startPrivate({option});
+        useServer(*own);
+        expectSame(rows);
+    }
 }
 
 // Rows sent as LOAD DATA LOCAL (batched) and as single inserts (row by
@@ -778,9 +781,6 @@ TEST_F(RefusedRows, LoadedRowsAreThoseInserted)
                 if (entry.is_regular_file())
                     std::filesystem::copy_file(entry.path(), std::filesystem::path(folder) / entry.path().filename());
 
-    const auto status = [&](const char *name) {
-        return std::stol(own->query("", std::string("SHOW GLOBAL STATUS LIKE '") + name + "'").at(0).at(1).value_or("0"));
-    };
     // Every table's rows, in an order of their own.
     const auto contents = [&] {
         std::map<std::string, Rows> tables;
@@ -791,12 +791,12 @@ TEST_F(RefusedRows, LoadedRowsAreThoseInserted)
         }
         return tables;
     };
-    const long loads = status("Com_load"), rollbacks = status("Com_rollback");
+    const long loads = status(*own, "Com_load"), rollbacks = status(*own, "Com_rollback");
     const Outcome batched = run(false);
     const auto loaded = contents();
-    EXPECT_GT(status("Com_load"), loads) << "no batch went as LOAD DATA LOCAL";
+    EXPECT_GT(status(*own, "Com_load"), loads) << "no batch went as LOAD DATA LOCAL";
     // Not stored by inserts after a load that went wrong.
-    EXPECT_EQ(status("Com_rollback"), rollbacks) << "a load was rolled back";
+    EXPECT_EQ(status(*own, "Com_rollback"), rollbacks) << "a load was rolled back";
     const Outcome single = run(true);
     EXPECT_EQ(batched.errors, single.errors);
     const auto inserted = contents();
@@ -827,13 +827,10 @@ TEST_F(RefusedRows, RowsALoadWouldSkipAreRefusedAsRowByRow)
         w.finish();
     }
     firstRow = "ALTER TABLE WIDE MODIFY Label VARCHAR(8), ADD UNIQUE KEY (Label)";
-    const auto status = [&](const char *name) {
-        return std::stol(own->query("", std::string("SHOW GLOBAL STATUS LIKE '") + name + "'").at(0).at(1).value_or("0"));
-    };
-    const long loads = status("Com_load"), rollbacks = status("Com_rollback");
+    const long loads = status(*own, "Com_load"), rollbacks = status(*own, "Com_rollback");
     const Outcome batched = run(false);
-    EXPECT_GT(status("Com_load"), loads);
-    EXPECT_GT(status("Com_rollback"), rollbacks) << "no load was rolled back";
+    EXPECT_GT(status(*own, "Com_load"), loads);
+    EXPECT_GT(status(*own, "Com_rollback"), rollbacks) << "no load was rolled back";
     const Outcome single = run(true);
     EXPECT_EQ(batched.errors, single.errors);
     EXPECT_EQ(batched.table, single.table);
@@ -852,13 +849,10 @@ TEST_F(Conversion, RowOverThePacketLimitIsReportedAndTheRunGoesOn)
 {
     auto small = TestServer::startPrivate({"--max-allowed-packet=1M"});
     useServer(*small);
-    {
-        ParadoxWriter w(folder + "/Big.db", {{"Id", 'I'}, {"Notes", 'M', 10}});
-        w.addRow({Value::integer(1), Value::text("small")});
-        w.addRow({Value::integer(2), Value::text(std::string(2 << 20, 'x'))});
-        w.addRow({Value::integer(3), Value::text("small too")});
-        w.finish();
-    }
+    writeParadoxTable(folder + "/Big.db", {{"Id", 'I'}, {"Notes", 'M', 10}},
+                      {{Value::integer(1), Value::text("small")},
+                       {Value::integer(2), Value::text(std::string(2 << 20, 'x'))},
+                       {Value::integer(3), Value::text("small too")}});
     writeSimple("Aaa", 3);
     writeSimple("Zzz", 3);
     const std::string expected =
@@ -911,17 +905,13 @@ TEST_F(Conversion, RowOverThePacketLimitIsReportedAndTheRunGoesOn)
 // of every table arrives.
 TEST_F(Conversion, RealFixtureTables)
 {
-    const auto fixtures = tabulon::test::fixturesDir();
-    if (fixtures.empty())
-        GTEST_SKIP() << "the Paradox fixtures are not there";
+    TABULON_FIXTURES_OR_SKIP(fixtures);
     for (const char *set : {"steinm-pxlib", "leonhad-paradoxdriver/db", "delphi-pascal-archive-electro_store_system"}) {
         SCOPED_TRACE(set);
         useServer(*server);
         Host h;
         RunState st;
-        for (int n = 2; n <= 6; ++n)
-            h.fields[n] = host.fields[n];
-        h.fields[1] = (fixtures / set).string();
+        copySettings(h, (fixtures / set).string());
         ConvertTables(h, st);
         EXPECT_TRUE(h.errors().empty()) << h.errors().front();
         ASSERT_FALSE(h.informations().empty());
@@ -957,17 +947,13 @@ TEST_F(Conversion, UnreadableMemosArriveAsNullWithOneReport)
     EXPECT_EQ(server->scalar(db, "SELECT Note FROM NOTES WHERE Id = 4"), "short");
     expectDone();
 
-    const auto fixtures = tabulon::test::fixturesDir();
-    if (fixtures.empty())
-        GTEST_SKIP() << "the Paradox fixtures are not there";
+    TABULON_FIXTURES_OR_SKIP(fixtures);
     QTemporaryDir membreDir;
     std::filesystem::copy_file(fixtures / "teverett-paradoxReader/MEMBRE.DB", membreDir.filePath("MEMBRE.DB").toStdString());
     useServer(*server);
     Host h;
     RunState st;
-    for (int n = 2; n <= 6; ++n)
-        h.fields[n] = host.fields[n];
-    h.fields[1] = membreDir.path().toStdString();
+    copySettings(h, membreDir.path().toStdString());
     ConvertTables(h, st);
     ASSERT_EQ(h.errors().size(), 1u);
     EXPECT_NE(h.errors()[0].find("MEMBRE.MB"), std::string::npos) << h.errors()[0];
@@ -1030,12 +1016,9 @@ TEST_F(Conversion, DamagedBlockIsToldWithCountsAndTheReadRowsArrive)
 TEST_F(Conversion, ExportEqualsThePerFilePreview)
 {
     writeSimple("E1", 3);
-    {
-        ParadoxWriter w(folder + "/E2.db", {{"Note", 'M', 12}, {"When", '@'}});
-        w.addRow({Value::text("multi\nline 'memo' \\ ü"), Value::dateTime(DateTime::fromCivil(2020, 2, 29, 13, 0, 1))});
-        w.addRow({Value::null(), Value::null()});
-        w.finish();
-    }
+    writeParadoxTable(folder + "/E2.db", {{"Note", 'M', 12}, {"When", '@'}},
+                      {{Value::text("multi\nline 'memo' \\ ü"), Value::dateTime(DateTime::fromCivil(2020, 2, 29, 13, 0, 1))},
+                       {Value::null(), Value::null()}});
     host.check1Value = 1;
     ConvertTables(host, state);
     std::string expected;
@@ -1099,9 +1082,7 @@ TEST_F(Conversion, ExportEqualsThePerFilePreview)
 // tables, each with its own file's columns and rows, every row once.
 TEST_F(Conversion, OneNameInTwoFoldersGivesEachFileItsTable)
 {
-    const auto fixtures = tabulon::test::fixturesDir();
-    if (fixtures.empty())
-        GTEST_SKIP() << "the Paradox fixtures are not there";
+    TABULON_FIXTURES_OR_SKIP(fixtures);
     writeSimple("Top", 1);  // the run wants a table in the folder itself
     for (const char *sub : {"areas", "db"}) {
         std::filesystem::create_directory(folder + "/" + sub);
@@ -1172,16 +1153,10 @@ TEST_F(Conversion, FolderNamedWithABlankAtItsEndOrASemicolonIsConverted)
         std::filesystem::create_directory(dir);
         // A folder a cut name would find instead.
         std::filesystem::create_directory(folder + "/" + name.substr(0, 1));
-        {
-            ParadoxWriter w(dir + "/Kept.db", {{"Id", 'I'}});
-            w.addRow({Value::integer(7)});
-            w.finish();
-        }
+        writeParadoxTable(dir + "/Kept.db", {{"Id", 'I'}}, {{Value::integer(7)}});
         Host h;
         RunState st;
-        for (int n = 2; n <= 6; ++n)
-            h.fields[n] = host.fields[n];
-        h.fields[1] = dir;
+        copySettings(h, dir);
         ConvertTables(h, st);
         EXPECT_TRUE(h.errors().empty()) << h.errors().front();
         EXPECT_TRUE(h.questions().empty());
@@ -1199,11 +1174,7 @@ TEST_F(Conversion, ExportLoadsIntactInAClientOfAnotherCharacterSet)
     // Code page 437 reads \xbf as "┐" (E2 94 90 in UTF-8).
     const std::string value = "┐'; DROP TABLE Y; --";
     const std::string file = folder + "/X\xbf`; DROP TABLE y; --.db";
-    {
-        ParadoxWriter w(file, {{"Label", 'A', 40}, {"Two\nLines", 'I'}}, 437);
-        w.addRow({Value::text(value), Value::integer(2)});
-        w.finish();
-    }
+    writeParadoxTable(file, {{"Label", 'A', 40}, {"Two\nLines", 'I'}}, {{Value::text(value), Value::integer(2)}}, 437);
     server->exec(db, "CREATE TABLE Y (keep INT)");
     // The C locale: the name is read in the table's code page.
     const std::string command = "LC_ALL=C " + std::string(TABULON_SQL_PATH) + " --drop " + ShellQuoted(folder) +
@@ -1224,9 +1195,7 @@ TEST_F(Conversion, ExportLoadsIntactInAClientOfAnotherCharacterSet)
 // record of every table it reports no failure for.
 TEST_F(Conversion, ExportOfEachFixtureSetWritesEveryRecordOnce)
 {
-    const auto fixtures = tabulon::test::fixturesDir();
-    if (fixtures.empty())
-        GTEST_SKIP() << "the Paradox fixtures are not there";
+    TABULON_FIXTURES_OR_SKIP(fixtures);
     std::vector<std::filesystem::path> sets;
     for (const auto &entry : std::filesystem::directory_iterator(fixtures))
         if (entry.is_directory())

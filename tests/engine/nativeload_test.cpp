@@ -153,9 +153,7 @@ bool Same(const std::optional<std::string> &server, const Value &v, const std::s
 
 TEST(NativeLoad, EveryFixtureTableLoadsStrictlyAndReadsBackEqual)
 {
-    const std::filesystem::path dir = test::fixturesDir();
-    if (dir.empty())
-        GTEST_SKIP() << "The Paradox fixtures are not beside the project.";
+    TABULON_FIXTURES_OR_SKIP(dir);
     TestServer &server = TestServer::shared();
     ASSERT_NE(server.scalar("", "SELECT @@GLOBAL.sql_mode").value_or("").find("STRICT_TRANS_TABLES"),
               std::string::npos);

@@ -8,7 +8,7 @@
 #include "engine/tabledefinition.h"
 #include "source/paradox/paradoxrecordset.h"
 #include "support/memoryrecordset.h"
-#include "tools/paradoxwriter.h"
+#include "support/paradoxtable.h"
 
 #include <QTemporaryDir>
 
@@ -110,15 +110,12 @@ TEST(NativeFallback, DatesNaNAndLongAlphaKeepTheirColumnAsText)
 {
     QTemporaryDir dir;
     const std::string path = dir.filePath("Odd.db").toStdString();
-    {
-        ParadoxWriter w(path, {{"Early", 'D'}, {"Late", 'D'}, {"Real", 'N'}, {"Fine", 'D'}, {"Name", 'A', 5}});
-        w.addRow({Value::dateTime(DateTime::fromCivil(200, 1, 1)), Value::dateTime(DateTime::fromCivil(1999, 1, 1)),
-                  Value::real(1.5), Value::dateTime(DateTime::fromCivil(2000, 1, 1)), Value::text("abc")});
-        w.addRow({Value::dateTime(DateTime::fromCivil(1999, 1, 1)),
-                  Value::dateTime(DateTime::fromCivil(1999, 1, 1)),
-                  Value::real(2.5), Value::null(), Value::text("de")});
-        w.finish();
-    }
+    test::writeParadoxTable(
+        path, {{"Early", 'D'}, {"Late", 'D'}, {"Real", 'N'}, {"Fine", 'D'}, {"Name", 'A', 5}},
+        {{Value::dateTime(DateTime::fromCivil(200, 1, 1)), Value::dateTime(DateTime::fromCivil(1999, 1, 1)),
+          Value::real(1.5), Value::dateTime(DateTime::fromCivil(2000, 1, 1)), Value::text("abc")},
+         {Value::dateTime(DateTime::fromCivil(1999, 1, 1)), Value::dateTime(DateTime::fromCivil(1999, 1, 1)),
+          Value::real(2.5), Value::null(), Value::text("de")}});
     // The writer stops at year 9999 and at finite numbers; Paradox's day
     // count and doubles do not. Row 2's "Late" becomes 12000-06-01 and its
     // "Real" a NaN, in place.

@@ -81,6 +81,18 @@ struct RecordingWork : TableWork, StepReporter {
     void setProgress(double p) override { progress.push_back(p); }
 };
 
+// One run of ConvertTable on table `name`, whose rows `open` gives as T.
+struct Converted : RecordingWork {
+    SourceStub source;
+    ReadAccount account;
+    explicit Converted(std::function<std::unique_ptr<RecordSet>()> open, const std::string &name = "T")
+    {
+        if (open)
+            source.tables["SELECT * FROM `T`"] = std::move(open);
+        account = ConvertTable(proc, *this, &source, name, nullptr, 100);
+    }
+};
+
 std::vector<Field> Fields()
 {
     return {{"Id", AdoType::adInteger}, {"Note", AdoType::adLongVarWChar}};
@@ -96,10 +108,7 @@ std::vector<std::vector<Value>> Rows(int n)
 
 TEST(ConvertTable, RowsInOrderWithProgressEndingAtHundred)
 {
-    SourceStub source;
-    source.tables["SELECT * FROM `T`"] = [] { return std::make_unique<MemoryRecordSet>(Fields(), Rows(3)); };
-    RecordingWork work;
-    ConvertTable(work.proc, work, &source, "T", nullptr, 100);
+    Converted work([] { return std::make_unique<MemoryRecordSet>(Fields(), Rows(3)); });
     EXPECT_TRUE(work.failures.empty());
     ASSERT_EQ(work.statements.size(), 4u);
     EXPECT_EQ(work.statements[0].rfind("CREATE TABLE `T`(", 0), 0u);
@@ -112,11 +121,9 @@ TEST(ConvertTable, RowsInOrderWithProgressEndingAtHundred)
 
 TEST(ConvertTable, BacktickInNameIsDoubledInTheSelect)
 {
-    SourceStub source;
-    RecordingWork work;
-    ConvertTable(work.proc, work, &source, "A`B", nullptr, 100);
-    ASSERT_EQ(source.opened.size(), 1u);
-    EXPECT_EQ(source.opened[0], "SELECT * FROM `A``B`");
+    Converted work({}, "A`B");
+    ASSERT_EQ(work.source.opened.size(), 1u);
+    EXPECT_EQ(work.source.opened[0], "SELECT * FROM `A``B`");
     // A table that cannot be opened: one report, nothing else attempted.
     ASSERT_EQ(work.failures.size(), 1u);
     EXPECT_EQ(work.failures[0].first, 102);
@@ -125,14 +132,11 @@ TEST(ConvertTable, BacktickInNameIsDoubledInTheSelect)
 
 TEST(ConvertTable, DamagedRowIsReportedOnceAndNotSent)
 {
-    SourceStub source;
-    source.tables["SELECT * FROM `T`"] = [] {
+    Converted work([] {
         auto rows = std::make_unique<DamagedRecordSet>(Fields(), Rows(3));
         rows->badValueRow = 1;
         return rows;
-    };
-    RecordingWork work;
-    ConvertTable(work.proc, work, &source, "T", nullptr, 100);
+    });
     ASSERT_EQ(work.failures.size(), 1u);
     EXPECT_EQ(work.failures[0].first, 116);
     EXPECT_NE(work.failures[0].second.find("T.DB"), std::string::npos);
@@ -144,14 +148,11 @@ TEST(ConvertTable, DamagedRowIsReportedOnceAndNotSent)
 // for its rows and once for its values, under the row step's number.
 TEST(ConvertTable, LossesAreToldOnceEachAfterTheRows)
 {
-    SourceStub source;
-    source.tables["SELECT * FROM `T`"] = [] {
+    Converted work([] {
         auto rows = std::make_unique<LossyRecordSet>(Fields(), Rows(0));
         rows->lost = {"/d/T.DB", 3218, 0, 1, "data block 1 is blank", 2, "/d/T.MB", "field \"Note\": the file is missing"};
         return rows;
-    };
-    RecordingWork work;
-    const ReadAccount account = ConvertTable(work.proc, work, &source, "T", nullptr, 100);
+    });
     ASSERT_EQ(work.failures.size(), 2u);
     EXPECT_EQ(work.failures[0].first, 116);
     EXPECT_EQ(work.failures[0].second.rfind("Table T: 2 memo or blob values could not be read from \"/d/T.MB\"", 0), 0u)
@@ -162,20 +163,17 @@ TEST(ConvertTable, LossesAreToldOnceEachAfterTheRows)
               0u)
         << work.failures[1].second;
     EXPECT_EQ(work.statements.size(), 1u);
-    EXPECT_EQ(account.expectedRows, 3218);
-    EXPECT_EQ(account.nullValues, 2);
+    EXPECT_EQ(work.account.expectedRows, 3218);
+    EXPECT_EQ(work.account.nullValues, 2);
 }
 
 TEST(ConvertTable, StuckCursorEndsTheTableInsteadOfLooping)
 {
-    SourceStub source;
-    source.tables["SELECT * FROM `T`"] = [] {
+    Converted work([] {
         auto rows = std::make_unique<DamagedRecordSet>(Fields(), Rows(5));
         rows->stuckRow = 1;
         return rows;
-    };
-    RecordingWork work;
-    ConvertTable(work.proc, work, &source, "T", nullptr, 100);
+    });
     ASSERT_EQ(work.failures.size(), 1u);
     EXPECT_EQ(work.failures[0].first, 120);
     EXPECT_EQ(work.statements.size(), 3u);  // create + rows 1 and 2

@@ -58,9 +58,7 @@ std::string TextDigest(const std::filesystem::path &file)
 
 TEST(TextMapping, EveryFixtureTableIsWrittenAsBefore)
 {
-    const std::filesystem::path dir = test::fixturesDir();
-    if (dir.empty())
-        GTEST_SKIP() << "The Paradox fixtures are not beside the project.";
+    TABULON_FIXTURES_OR_SKIP(dir);
     std::map<std::string, std::string> expected;
     std::ifstream in(TABULON_TEXT_DIGESTS);
     for (std::string name, digest; in >> name >> digest;)

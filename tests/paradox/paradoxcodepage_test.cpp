@@ -149,9 +149,7 @@ TEST(CodePage, ChosenCodePages)
 // only the two mis-declared ones differ, and they read as Russian.
 TEST(CodePage, FixturesChangeOnlyWhereTheHeaderIsWrong)
 {
-    const std::filesystem::path root = test::fixturesDir();
-    if (root.empty())
-        GTEST_SKIP() << "the shared Paradox fixtures are not present beside the project";
+    TABULON_FIXTURES_OR_SKIP(root);
     std::vector<std::string> changed;
     for (const auto &entry : std::filesystem::recursive_directory_iterator(root)) {
         std::string ext = entry.path().extension().string();

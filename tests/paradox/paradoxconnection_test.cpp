@@ -3,7 +3,7 @@
 #include "paradoxtestsupport.h"
 
 #include "source/paradox/paradoxconnection.h"
-#include "tools/paradoxwriter.h"
+#include "support/paradoxtable.h"
 
 #include <filesystem>
 
@@ -20,9 +20,7 @@ std::string ConnectionString(const std::string &folder)
 void WriteTable(const std::string &path, const std::string &marker)
 {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    ParadoxWriter w(path, {{"Where", 'A', 40}});
-    w.addRow({Value::text(marker)});
-    w.finish();
+    test::writeParadoxTable(path, {{"Where", 'A', 40}}, {{Value::text(marker)}});
 }
 
 std::string Marker(Connection &c, const std::string &table)

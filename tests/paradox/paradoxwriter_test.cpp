@@ -3,7 +3,7 @@
 
 #include "source/paradox/paradoxrecordset.h"
 #include "source/paradox/paradoxtable.h"
-#include "tools/paradoxwriter.h"
+#include "support/paradoxtable.h"
 
 #include <filesystem>
 
@@ -46,13 +46,7 @@ TEST(ParadoxWriter, EveryTypeFilledBlankAndAtItsBounds)
         Value::currency(922337203685477), Value::boolean(false), Value::decimal("9999999999999999999999999999.9999"),
         Value::text(Pattern(100000)), Value::bytes(std::string(5000, '\xff')), Value::bytes(Pattern(16)),
         Value::bytes(Pattern(3000000)), Value::bytes(Pattern(32)), Value::bytes(std::string(6, '\xee'))};
-    {
-        ParadoxWriter w(path, kAllTypes);
-        w.addRow(filled);
-        w.addRow(blank);
-        w.addRow(bounds);
-        w.finish();
-    }
+    test::writeParadoxTable(path, kAllTypes, {filled, blank, bounds});
     EXPECT_EQ(std::filesystem::file_size(dir.file("AllTypes.mb")) % 4096, 0u);
     paradox::ParadoxTable table(path);
     EXPECT_EQ(table.version(), 70);
@@ -124,12 +118,9 @@ TEST(ParadoxWriter, CodePages)
         SCOPED_TRACE(c.codePage);
         ScratchFolder dir;
         const std::string path = dir.file("cp.db");
-        {
-            const bool latin = c.codePage != 936 && c.codePage != 866 && c.codePage != 1251;
-            ParadoxWriter w(path, {{latin ? "Näme" : "Name", 'A', 40}, {"Memo", 'M', 12}}, c.codePage);
-            w.addRow({Value::text(c.text), Value::text(c.text + c.text)});
-            w.finish();
-        }
+        const bool latin = c.codePage != 936 && c.codePage != 866 && c.codePage != 1251;
+        test::writeParadoxTable(path, {{latin ? "Näme" : "Name", 'A', 40}, {"Memo", 'M', 12}},
+                                {{Value::text(c.text), Value::text(c.text + c.text)}}, c.codePage);
         paradox::ParadoxTable t(path);
         EXPECT_EQ(t.codePage(), c.codePage);
         const auto rows = ReadRows(path);

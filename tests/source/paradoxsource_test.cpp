@@ -39,6 +39,7 @@ protected:
         t.folder("My Data/sub");
         t.file("My Data/a.db", "a");
         t.file("My Data/sub/b.db", "b");
+        host.fields[1] = t.path("My Data");
     }
     void TearDown() override { SetProgramDriveRoot("/"); }
 };
@@ -59,7 +60,6 @@ TEST_F(CopyDb, NoSpaceAsksNothingAndChangesNothing)
 
 TEST_F(CopyDb, QuestionNamesTargetAndWord)
 {
-    host.fields[1] = t.path("My Data");
     host.answers = {false, false};
     CopyDB(host, true);
     CopyDB(host, false);
@@ -75,7 +75,6 @@ TEST_F(CopyDb, QuestionNamesTargetAndWord)
 
 TEST_F(CopyDb, YesCopiesIntoTargetAndSwitchesTheField)
 {
-    host.fields[1] = t.path("My Data");
     CopyDB(host, false);
     EXPECT_EQ(host.questions().size(), 1u);
     EXPECT_TRUE(host.errors().empty()) << host.errors().front();
@@ -90,7 +89,6 @@ TEST_F(CopyDb, MergesIntoAnExistingTarget)
     t.folder("drive/TestDB");
     t.file("drive/TestDB/a.db", "old");
     t.file("drive/TestDB/earlier.db", "earlier");
-    host.fields[1] = t.path("My Data");
     CopyDB(host, false);
     EXPECT_TRUE(host.errors().empty());
     EXPECT_EQ(t.read("drive/TestDB/a.db"), "a");
@@ -101,7 +99,6 @@ TEST_F(CopyDb, MergesIntoAnExistingTarget)
 TEST_F(CopyDb, CreateFailureLeavesTheField)
 {
     SetProgramDriveRoot(t.file("not-a-folder"));
-    host.fields[1] = t.path("My Data");
     CopyDB(host, false);
     const auto errors = host.errors();
     ASSERT_EQ(errors.size(), 1u);
@@ -117,7 +114,6 @@ TEST_F(CopyDb, CopyFailureStillSwitchesTheField)
 {
     t.folder("drive/TestDB");
     t.folder("drive/TestDB/a.db"); // a folder in the way of a file
-    host.fields[1] = t.path("My Data");
     CopyDB(host, false);
     const auto errors = host.errors();
     ASSERT_EQ(errors.size(), 1u);

@@ -26,36 +26,50 @@ std::string hasNo(const std::string &text, const std::string &word)
     return text.find(word) == std::string::npos ? std::string() : text;
 }
 
-// A loopback port with nothing listening on it.
-int closedPort()
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(s, reinterpret_cast<sockaddr *>(&a), &len);
-    ::close(s);
-    return ntohs(a.sin_port);
-}
-
-// A loopback port that accepts connections and then never says a word.
-struct SilentListener {
+// A loopback socket bound to a free port; listening or not.
+struct LoopbackSocket {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     int port = 0;
-    SilentListener()
+    explicit LoopbackSocket(bool listening)
     {
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-        ::listen(fd, 8);
+        if (listening)
+            ::listen(fd, 8);
         socklen_t len = sizeof a;
         ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
         port = ntohs(a.sin_port);
     }
-    ~SilentListener() { ::close(fd); }
+    ~LoopbackSocket() { ::close(fd); }
+};
+
+// A loopback port with nothing listening on it.
+int closedPort()
+{
+    return LoopbackSocket(false).port;
+}
+
+// A loopback port that accepts connections and then never says a word.
+struct SilentListener : LoopbackSocket {
+    SilentListener() : LoopbackSocket(true) {}
+};
+
+// The application whose event loop the pump turns; `ticks` counts 5 ms
+// timer turns once countTicks() started them.
+struct EventLoopApp {
+    int argc = 1;
+    char name[12] = "test_target";
+    char *argv[2] = {name, nullptr};
+    QCoreApplication app{argc, argv};
+    int ticks = 0;
+    QTimer timer;
+    void countTicks()
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this] { ++ticks; });
+        timer.start(5);
+    }
 };
 
 DbError openFailure(const std::string &connectionString, ConnectionOptions options = {})
@@ -110,46 +124,48 @@ protected:
     {
         return OpenMySqlConnection(server().connectionString(db), options);
     }
+    // The test server's account, at another host, port, database or password.
+    std::string at(const std::string &host, const std::string &port, const std::string &database = {},
+                   const std::string &password = server().password())
+    {
+        return MySqlConnectionString(host, server().user(), database.empty() ? db : database, password, port);
+    }
+    std::string at(const std::string &host, int port) { return at(host, std::to_string(port)); }
 
     std::string db;
 };
 
 TEST_F(MySqlConnectionTest, RefusedLoginsAndUnknownDatabasesAreServerErrors)
 {
-    const auto &s = server();
-    const std::string port = std::to_string(s.port());
-    DbError wrong = openFailure(MySqlConnectionString("127.0.0.1", s.user(), db, "wrong", port));
+    const std::string port = std::to_string(server().port());
+    DbError wrong = openFailure(at("127.0.0.1", port, db, "wrong"));
     EXPECT_EQ(wrong.code(), 1045);
     EXPECT_NE(std::string(wrong.what()).find("Access denied for user 'tabulon'@'127.0.0.1'"), std::string::npos)
         << wrong.what();
     EXPECT_FALSE(wrong.connectionLost());
 
-    DbError unknown = openFailure(MySqlConnectionString("127.0.0.1", s.user(), "nosuchdb", s.password(), port));
+    DbError unknown = openFailure(at("127.0.0.1", port, "nosuchdb"));
     EXPECT_EQ(unknown.code(), 1049);
     EXPECT_STREQ(unknown.what(), "SQLException: Unknown database 'nosuchdb' (MySQL error 1049, SQLSTATE 42000)");
 }
 
 TEST_F(MySqlConnectionTest, NothingListeningIsAClientErrorWithoutSqlException)
 {
-    const auto &s = server();
-    DbError e = openFailure(MySqlConnectionString("127.0.0.1", s.user(), db, s.password(),
-                                                  std::to_string(closedPort())));
+    DbError e = openFailure(at("127.0.0.1", closedPort()));
     EXPECT_EQ(e.code(), 2002);
     const std::string text = e.what();
     EXPECT_NE(text.find("Can't connect to server on '127.0.0.1'"), std::string::npos) << text;
     EXPECT_NE(text.find("(MySQL client error 2002)"), std::string::npos) << text;
     EXPECT_EQ(hasNo(text, "SQLException"), "");
 
-    DbError port = openFailure(MySqlConnectionString("127.0.0.1", s.user(), db, s.password(), "33o6"));
+    DbError port = openFailure(at("127.0.0.1", "33o6"));
     EXPECT_NE(std::string(port.what()).find("\"33o6\""), std::string::npos) << port.what();
 }
 
 TEST_F(MySqlConnectionTest, LocalhostMeansTcpAndTheSessionIsPrepared)
 {
-    const auto &s = server();
     // The account exists only for 127.0.0.1, so this proves TCP, not the socket.
-    auto c = OpenMySqlConnection(
-        MySqlConnectionString("localhost", s.user(), db, s.password(), std::to_string(s.port())), {});
+    auto c = OpenMySqlConnection(at("localhost", server().port()), {});
     auto rs = c->openRecordSet("SELECT @@character_set_client, @@max_allowed_packet, CURRENT_USER()");
     ASSERT_FALSE(rs->eof());
     EXPECT_EQ(rs->value(0).str(), "utf8mb4");
@@ -333,19 +349,13 @@ TEST(MySqlSessionTest, NoBackslashEscapesIsRemoved)
 // The window stays alive while the server works: the event loop turns.
 TEST_F(MySqlConnectionTest, WaitingTurnsTheEventLoop)
 {
-    int argc = 1;
-    char name[] = "test_target";
-    char *argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
-    int ticks = 0;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-    timer.start(5);
+    EventLoopApp loop;
+    loop.countTicks();
 
     auto c = open();
-    ticks = 0;
+    loop.ticks = 0;
     c->execute("SELECT SLEEP(0.3)");
-    EXPECT_GT(ticks, 10);
+    EXPECT_GT(loop.ticks, 10);
 
     // Quitting mid-wait ends the statement at once and closes the session.
     QTimer::singleShot(50, [] { EventPump::requestQuit(); });
@@ -381,10 +391,7 @@ TEST_F(MySqlConnectionTest, WaitingTurnsTheEventLoop)
 // turn a good connect or statement into a lost connection.
 TEST_F(MySqlConnectionTest, TimeInANestedEventLoopIsNotWaiting)
 {
-    int argc = 1;
-    char name[] = "test_target";
-    char *argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    EventLoopApp loop;
     int nested = 0;
     const auto openWindowFor = [&](int ms) {
         QTimer::singleShot(0, [&nested, ms] {
@@ -413,22 +420,15 @@ TEST_F(MySqlConnectionTest, TimeInANestedEventLoopIsNotWaiting)
 
 TEST_F(MySqlConnectionTest, ASilentServerTimesOutWhileTheLoopTurns)
 {
-    int argc = 1;
-    char name[] = "test_target";
-    char *argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
-    int ticks = 0;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-    timer.start(5);
+    EventLoopApp loop;
+    loop.countTicks();
 
     SilentListener silent;
-    const auto &s = server();
-    const std::string cs = MySqlConnectionString("127.0.0.1", s.user(), db, s.password(), std::to_string(silent.port));
+    const std::string cs = at("127.0.0.1", silent.port);
     ConnectionOptions options;
     options.connectionTimeout = 1;
     DbError e = openFailure(cs, options);
-    EXPECT_GT(ticks, 10);
+    EXPECT_GT(loop.ticks, 10);
     EXPECT_TRUE(e.code() >= 2000 && e.code() < 3000) << e.what();
     EXPECT_NE(std::string(e.what()).find("MySQL client error"), std::string::npos) << e.what();
     EXPECT_EQ(hasNo(e.what(), "SQLException"), "");

@@ -1,7 +1,7 @@
 #include "mainwindowfixture.h"
 
 #include "support/mariadbserver.h"
-#include "tools/paradoxwriter.h"
+#include "support/paradoxtable.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -33,19 +33,12 @@ TEST_F(MainWindowTest, StartConvertingCopiesTheFolderIntoMySql)
 
     const QString folder = path("px");
     QDir().mkpath(folder);
-    {
-        ParadoxWriter w((folder + "/people.db").toStdString(),
-                        {{"Id", 'I'}, {"Name", 'A', 30}, {"Born", 'D'}, {"Notes", 'M', 20}});
-        w.addRow({Value::integer(1), Value::text("Zoë O'Brien"),
-                  Value::dateTime(DateTime::fromCivil(1970, 5, 1)),
-                  Value::text(std::string(70000, 'n') + "\r\nend")});
-        w.addRow({Value::integer(2), Value::text("Jürgen"), Value::null(), Value::null()});
-        w.finish();
-    }
-    {
-        ParadoxWriter w((folder + "/empty.db").toStdString(), {{"Id", 'I'}});
-        w.finish();
-    }
+    writeParadoxTable((folder + "/people.db").toStdString(),
+                      {{"Id", 'I'}, {"Name", 'A', 30}, {"Born", 'D'}, {"Notes", 'M', 20}},
+                      {{Value::integer(1), Value::text("Zoë O'Brien"), Value::dateTime(DateTime::fromCivil(1970, 5, 1)),
+                        Value::text(std::string(70000, 'n') + "\r\nend")},
+                       {Value::integer(2), Value::text("Jürgen"), Value::null(), Value::null()}});
+    writeParadoxTable((folder + "/empty.db").toStdString(), {{"Id", 'I'}});
 
     storeDirectRun(folder, server, db);
     open();
@@ -94,11 +87,7 @@ TEST_F(MainWindowTest, TheRunReportTellsWhatHappenedAndRefusalsCanBeSilenced)
             w.addRow({Value::integer(id), Value::text("n" + std::to_string(id))});
         w.finish();
     }
-    {
-        ParadoxWriter w((folder + "/keep.db").toStdString(), {{"Id", 'I'}});
-        w.addRow({Value::integer(1)});
-        w.finish();
-    }
+    writeParadoxTable((folder + "/keep.db").toStdString(), {{"Id", 'I'}}, {{Value::integer(1)}});
     storeDirectRun(folder, server, db);
     open();
 
@@ -158,11 +147,7 @@ TEST_F(MainWindowTest, ChosenCodePageIsStoredAndUsedByTheRun)
     const std::string db = server.createDatabase("cp");
     const QString folder = path("px");
     QDir().mkpath(folder);
-    {
-        ParadoxWriter w((folder + "/people.db").toStdString(), {{"Name", 'A', 30}}, 1252);
-        w.addRow({Value::text("Café")});
-        w.finish();
-    }
+    writeParadoxTable((folder + "/people.db").toStdString(), {{"Name", 'A', 30}}, {{Value::text("Café")}}, 1252);
     storeDirectRun(folder, server, db);
     open();
     auto *combo = child<QComboBox>("Combo1");

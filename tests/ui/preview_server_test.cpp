@@ -34,6 +34,17 @@ protected:
         return ref;
     }
 
+    // `n` insert lines into the emptied t, sent batched or row by row.
+    ScriptedConnection &startOver(bool rowByRow, int n)
+    {
+        setRowByRow(rowByRow);
+        server().exec(database, "DELETE FROM t");
+        state.scriptList.clear();
+        ScriptedConnection &db = connect();
+        lines(n);
+        return db;
+    }
+
     std::vector<std::string> ids()
     {
         std::vector<std::string> out;
@@ -49,14 +60,10 @@ TEST_F(PreviewServerTest, ALocatedErrorStopsAtItsLineAndTheCorrectedRerunGoesOnT
 {
     for (const bool rowByRow : {true, false}) {
         SCOPED_TRACE(rowByRow ? "row by row" : "batched");
-        setRowByRow(rowByRow);
-        server().exec(database, "DELETE FROM t");
-        state.scriptList.clear();
+        startOver(rowByRow, 12);
         state.SQLFormOK = false;
         state.StopConversion = true;
         boxes.clear();
-        connect();
-        lines(12);
         open();
         click("PushButton1");
         EXPECT_EQ(ids(), (std::vector<std::string>{"1", "2", "3", "4"}));
@@ -92,13 +99,9 @@ TEST_F(PreviewServerTest, BatchedAndRowByRowAgreeOnRowsReportsAndTheLine)
         std::string error;
     };
     auto runOnce = [&](bool rowByRow) {
-        setRowByRow(rowByRow);
-        server().exec(database, "DELETE FROM t");
-        state.scriptList.clear();
+        startOver(rowByRow, 12);
         boxes.clear();
         state.ErrorLine = 0;
-        connect();
-        lines(12);
         open();
         click("PushButton1");
         Outcome o{ids(), plain(), state.ErrorLine, selectedLine(),
@@ -121,18 +124,11 @@ TEST_F(PreviewServerTest, BackDuringTheLastStatementLeavesAlikeRowByRowAndBatche
 {
     for (const bool rowByRow : {true, false}) {
         SCOPED_TRACE(rowByRow ? "row by row" : "batched");
-        setRowByRow(rowByRow);
-        server().exec(database, "DELETE FROM t");
-        state.scriptList.clear();
-        ScriptedConnection &db = connect();
-        lines(4);
+        ScriptedConnection &db = startOver(rowByRow, 4);
         state.scriptList.append("INSERT INTO `t` VALUES(6)");  // batched: the final flush
         state.SQLFormOK = false;
         state.StopConversion = true;
-        db.before = [this](const std::string &s) {
-            if (s.find("(6)") != std::string::npos)
-                click("PushButton5");
-        };
+        db.beforeStatementWith("(6)", [this] { click("PushButton5"); });
         open();
         click("PushButton1");
         EXPECT_EQ(ids(), (std::vector<std::string>{"1", "2", "3", "4", "6"}));
@@ -148,10 +144,7 @@ TEST_F(PreviewServerTest, ALostConnectionIsOneReportAndTheWindowStaysOpen)
     setRowByRow(true);
     ScriptedConnection &db = connect();
     auto *real = static_cast<MySqlConnection *>(db.real());
-    db.before = [&](const std::string &s) {
-        if (s.find("(4)") != std::string::npos)
-            server().killConnection(real->threadId());
-    };
+    db.beforeStatementWith("(4)", [&] { server().killConnection(real->threadId()); });
     lines(10);
     state.SQLFormOK = false;
     state.StopConversion = true;

@@ -155,10 +155,7 @@ TEST_F(PreviewTest, AnUnlocatedFailureIsReportedAndTheNextLinesRun)
 {
     ScriptedConnection &db = useFake();
     lines(6);
-    db.before = [](const std::string &s) {
-        if (s.find("(3)") != std::string::npos)
-            throw DbError("Commands out of sync (MySQL client error 2014)", 2014);
-    };
+    db.beforeStatementWith("(3)", [] { throw DbError("Commands out of sync (MySQL client error 2014)", 2014); });
     open();
     click("PushButton1");
     EXPECT_EQ(db.executed.size(), 6u);
@@ -174,10 +171,7 @@ TEST_F(PreviewTest, ExecutePressedDuringAnExecutionIsIgnored)
 {
     ScriptedConnection &db = useFake();
     lines(5);
-    db.before = [this](const std::string &s) {
-        if (s.find("(2)") != std::string::npos)
-            click("PushButton1");
-    };
+    db.beforeStatementWith("(2)", [this] { click("PushButton1"); });
     open();
     click("PushButton1");
     EXPECT_EQ(db.executed.size(), 5u);
@@ -203,10 +197,7 @@ TEST_F(PreviewTest, LeavingDuringAnExecutionStopsAfterTheCurrentLineThenLeaves)
         ScriptedConnection &db = useFake();
         state.SQLFormOK = false;
         state.StopConversion = true;
-        db.before = [&](const std::string &s) {
-            if (s.find("(3)") != std::string::npos)
-                c.act();
-        };
+        db.beforeStatementWith("(3)", [&] { c.act(); });
         open();
         click("PushButton1");
         EXPECT_EQ(db.executed.size(), 3u) << c.name;
@@ -232,10 +223,8 @@ TEST_F(PreviewTest, TheErrorLineOutlivesItsWindowAndAPastTheEndJumpIsReported)
 {
     ScriptedConnection &db = useFake();
     lines(9);
-    db.before = [](const std::string &s) {
-        if (s.find("(7)") != std::string::npos)
-            throw DbError("SQLException: refused (MySQL error 1644, SQLSTATE 45000)", 1644);
-    };
+    db.beforeStatementWith("(7)",
+                           [] { throw DbError("SQLException: refused (MySQL error 1644, SQLSTATE 45000)", 1644); });
     open();
     click("PushButton6");
     EXPECT_EQ(selectedLine(), 0) << "no error yet: nothing happens";

@@ -36,6 +36,14 @@ public:
 
     std::vector<std::string> executed;
     std::function<void(const std::string &)> before = [](const std::string &) {};
+    // Runs `act` before each statement that holds `marker`.
+    void beforeStatementWith(const std::string &marker, std::function<void()> act)
+    {
+        before = [marker, act = std::move(act)](const std::string &s) {
+            if (s.find(marker) != std::string::npos)
+                act();
+        };
+    }
 
     void execute(const std::string &statement) override
     {
