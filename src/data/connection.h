@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tabulon {
 
@@ -35,6 +36,20 @@ private:
     int m_code;
     bool m_connectionLost;
 };
+
+// Runs `step`, a statement or two on a connection: false when the server
+// refused it. A lost connection is no refusal: its DbError goes on.
+template <class F> bool AcceptedUnlessLost(F &&step)
+{
+    try {
+        std::forward<F>(step)();
+        return true;
+    } catch (const DbError &error) {
+        if (error.connectionLost())
+            throw;
+        return false;
+    }
+}
 
 // A statement larger than the server's max_allowed_packet. It is never sent:
 // the server would hang up on it and every later statement would be lost.

@@ -248,13 +248,7 @@ void BatchExecutor::finishPending()
             m_loaded = stored;
         } else {
             StatementCount count;
-            try {
-                m_connection.finish(count);
-            } catch (const DbError &error) {
-                if (error.connectionLost())
-                    throw;
-                stored = false;
-            }
+            stored = AcceptedUnlessLost([&] { m_connection.finish(count); });
         }
         // Every row of an accepted statement is stored, also after a
         // handler said stop on one of them.

@@ -331,26 +331,23 @@ bool LocalLoad::start(Connection &connection, std::string_view quotedName)
     m_statement.append("` CHARACTER SET binary FIELDS TERMINATED BY '\\t' ESCAPED BY '\\\\' "
                        "LINES TERMINATED BY '\\n'");
 
-    try {
-        // The last load's commit began this one's transaction.
+    // The last load's commit began this one's transaction.
+    const bool begun = AcceptedUnlessLost([&] {
         if (!m_chained)
             connection.execute("START TRANSACTION");
-        m_chained = false;
-    } catch (const DbError &error) {
-        if (error.connectionLost())
-            throw;
+    });
+    m_chained = false;
+    if (!begun) {
         m_usable = false;
         return false;
     }
-    try {
-        if (connection.start(m_statement, m_text)) {
+    bool started = false;
+    if (AcceptedUnlessLost([&] { started = connection.start(m_statement, m_text); })) {
+        if (started) {
             m_loading = true;
             return true;
         }
         m_usable = false;
-    } catch (const DbError &error) {
-        if (error.connectionLost())
-            throw;
     }
     rollBack(connection);
     return false;
@@ -378,17 +375,13 @@ LocalLoad::Result LocalLoad::finish(Connection &connection, size_t rows)
         refused();
         return Result::NotStored;
     }
-    try {
-        // With the next batch ready to load, its transaction begins in the
-        // same round trip.
-        connection.execute(m_prepared ? "COMMIT AND CHAIN" : "COMMIT");
-        m_chained = m_prepared;
-    } catch (const DbError &error) {
-        if (error.connectionLost())
-            throw;
+    // With the next batch ready to load, its transaction begins in the
+    // same round trip.
+    if (!AcceptedUnlessLost([&] { connection.execute(m_prepared ? "COMMIT AND CHAIN" : "COMMIT"); })) {
         rollBack(connection);
         return Result::NotStored;
     }
+    m_chained = m_prepared;
     m_backOff = 0;
     return Result::Stored;
 }
@@ -405,22 +398,12 @@ void LocalLoad::release(Connection &connection)
     if (!m_chained)
         return;
     m_chained = false;
-    try {
-        connection.execute("COMMIT");
-    } catch (const DbError &error) {
-        if (error.connectionLost())
-            throw;
-    }
+    AcceptedUnlessLost([&] { connection.execute("COMMIT"); });
 }
 
 void LocalLoad::rollBack(Connection &connection)
 {
-    try {
-        connection.execute("ROLLBACK");
-    } catch (const DbError &error) {
-        if (error.connectionLost())
-            throw;
-    }
+    AcceptedUnlessLost([&] { connection.execute("ROLLBACK"); });
 }
 
 } // namespace tabulon
