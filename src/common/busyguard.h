@@ -38,16 +38,18 @@ private:
     bool m_on = false;
 };
 
-// A flag that is set for the length of a call and cleared on every way out.
+// A flag that is set for the length of a call and put back as it was on
+// every way out, so that a nested call does not clear its caller's.
 class FlagScope {
 public:
-    explicit FlagScope(bool &flag) : m_flag(flag) { m_flag = true; }
-    ~FlagScope() { m_flag = false; }
+    explicit FlagScope(bool &flag) : m_flag(flag), m_before(std::exchange(flag, true)) {}
+    ~FlagScope() { m_flag = m_before; }
     FlagScope(const FlagScope &) = delete;
     FlagScope &operator=(const FlagScope &) = delete;
 
 private:
     bool &m_flag;
+    bool m_before;
 };
 
 } // namespace tabulon

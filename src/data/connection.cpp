@@ -32,7 +32,7 @@ std::string Describe(std::size_t size, int64_t limit, const std::string &subject
 } // namespace
 
 StatementTooLarge::StatementTooLarge(std::size_t size, int64_t limit, const std::string &subject)
-    : DbError(Describe(size, limit, subject), 1153), m_size(size), m_limit(limit)
+    : DbError(Describe(size, limit, subject), 1153, Kind::TooLarge), m_size(size), m_limit(limit)
 {
 }
 

@@ -22,30 +22,42 @@ struct ConnectionOptions {
     int compression = -1;
 };
 
-// A failure reported by a driver or server.
+// A failure reported by a driver or server. Its kind, not its text, says
+// what a caller may do next.
 class DbError : public Error {
 public:
-    DbError(const std::string &description, int code = 0, bool connectionLost = false)
-        : Error(description), m_code(code), m_connectionLost(connectionLost) {}
+    enum class Kind {
+        Refused,          // the server refused the statement; the session is as before
+        ConnectionLost,   // the session is gone (lost, timed out, closed, never made)
+        TooLarge,         // not sent: larger than the server takes; the session is as before
+        Misuse,           // a call the connection cannot take now (still busy, nothing started)
+        Unknown,          // what the server stored is not known: sending more could store rows twice
+    };
+
+    DbError(const std::string &description, int code = 0, Kind kind = Kind::Refused)
+        : Error(description), m_code(code), m_kind(kind) {}
     int code() const { return m_code; }
-    // The connection is gone (lost, timed out, already closed): later
-    // statements on it can only fail too.
-    bool connectionLost() const { return m_connectionLost; }
+    Kind kind() const { return m_kind; }
+    // Later statements on the connection can only fail too.
+    bool connectionLost() const { return m_kind == Kind::ConnectionLost; }
+    // This statement did not run and the session is unchanged: the caller
+    // may correct it, or send the next one.
+    bool refused() const { return m_kind == Kind::Refused || m_kind == Kind::TooLarge; }
 
 private:
     int m_code;
-    bool m_connectionLost;
+    Kind m_kind;
 };
 
 // Runs `step`, a statement or two on a connection: false when the server
-// refused it. A lost connection is no refusal: its DbError goes on.
-template <class F> bool AcceptedUnlessLost(F &&step)
+// refused it. Any other failure (a lost connection, a misuse) goes on.
+template <class F> bool Accepted(F &&step)
 {
     try {
         std::forward<F>(step)();
         return true;
     } catch (const DbError &error) {
-        if (error.connectionLost())
+        if (!error.refused())
             throw;
         return false;
     }
@@ -54,8 +66,7 @@ template <class F> bool AcceptedUnlessLost(F &&step)
 // A statement larger than the server's max_allowed_packet. It is never sent:
 // the server would hang up on it and every later statement would be lost.
 // Not sent, it leaves the session as it was. The description says what was
-// not sent, the sizes, and how an administrator raises the limit; it
-// mentions "SQLException", so Execute SQL locates the line.
+// not sent, the sizes, and how an administrator raises the limit.
 class StatementTooLarge : public DbError {
 public:
     StatementTooLarge(std::size_t size, int64_t limit, const std::string &subject = "The statement");
@@ -81,6 +92,14 @@ struct StatementCount {
     unsigned warnings = 0;
 };
 
+// What start() sends: the statement and, for a load, the rows the server
+// reads as its file. Moved into the statement in flight and handed back,
+// so their buffers serve the next statement too.
+struct StatementText {
+    std::string sql;
+    std::string rows;
+};
+
 class Connection {
 public:
     virtual ~Connection() = default;
@@ -99,18 +118,23 @@ public:
     virtual bool compressed() const { return false; }
     // Sends a statement and returns once it has left, before the server's
     // answer, so the caller can go on while the server works; finish()
-    // waits for the answer and throws what execute() would. With `rows`, a
-    // LOAD DATA LOCAL INFILE statement whose file, whatever its name, is
-    // those rows (no file is ever read); they stay untouched until
-    // finish(). Any other call first waits for the answer and keeps it for
-    // finish(). False: this connection cannot, nothing was sent.
-    virtual bool start(const std::string &statement, std::string_view rows = {})
+    // waits for the answer, hands the text back (before anything is thrown)
+    // and throws what execute() would. With `rows`, a LOAD DATA LOCAL
+    // INFILE statement whose file, whatever its name, is those rows (no file
+    // is ever read). True: the statement in flight owns the text until
+    // finish(); the caller may go away meanwhile. Any other call first
+    // waits for the answer and keeps it for finish(). False: this
+    // connection cannot, nothing was sent and the text is untouched.
+    virtual bool start(StatementText &text)
     {
-        (void)statement;
-        (void)rows;
+        (void)text;
         return false;
     }
-    virtual void finish(StatementCount &count) { (void)count; }
+    virtual void finish(StatementCount &count, StatementText &text)
+    {
+        (void)count;
+        (void)text;
+    }
     // In autocommit mode and outside any transaction, as far as is known.
     virtual bool autocommitting() const { return false; }
 };

@@ -1,6 +1,8 @@
 #include "engine/batchexecutor.h"
 
 #include "common/busyguard.h"
+#include "common/text.h"
+#include "engine/tabledefinition.h"
 
 #include <algorithm>
 #include <charconv>
@@ -213,12 +215,18 @@ void BatchExecutor::sendBatch()
     }
     m_refused = false;
     try {
-        if (loadable && m_local.start(m_connection, knownTable(m_sending, m_sendingPrefix)))
+        if (loadable && m_local.start(m_connection, knownTable(m_sending, m_sendingPrefix))) {
             m_pending = Pending::Load;
-        else if (m_connection.start(m_sending))
-            m_pending = Pending::Insert;
+        } else {
+            // The statement in flight owns its text until finish().
+            m_flight.sql.swap(m_sending);
+            const bool started = m_connection.start(m_flight);
+            m_sending.swap(m_flight.sql);
+            if (started)
+                m_pending = Pending::Insert;
+        }
     } catch (const DbError &error) {
-        if (error.connectionLost()) {
+        if (!error.refused()) {
             fail(m_sendingTags.front(), error);
             return;
         }
@@ -248,7 +256,13 @@ void BatchExecutor::finishPending()
             m_loaded = stored;
         } else {
             StatementCount count;
-            stored = AcceptedUnlessLost([&] { m_connection.finish(count); });
+            try {
+                stored = Accepted([&] { m_connection.finish(count, m_flight); });
+            } catch (const DbError &) {
+                m_sending.swap(m_flight.sql);
+                throw;
+            }
+            m_sending.swap(m_flight.sql);
         }
         // Every row of an accepted statement is stored, also after a
         // handler said stop on one of them.
@@ -258,7 +272,7 @@ void BatchExecutor::finishPending()
         else
             sendInserts();
     } catch (const DbError &error) {
-        if (!error.connectionLost())
+        if (error.refused())
             throw;
         fail(m_sendingTags.front(), error);
     }
@@ -330,7 +344,7 @@ bool BatchExecutor::sendRange(size_t first, size_t end, bool knownRefused)
                 accepted(m_sendingTags[i]);
             return true;
         } catch (const DbError &error) {
-            if (error.connectionLost()) {
+            if (!error.refused()) {
                 fail(m_sendingTags[first], error);
                 return false;
             }
@@ -432,7 +446,7 @@ BatchExecutor::Compound BatchExecutor::sendCompound(size_t pieces,
         const auto r = std::from_chars(text.data(), text.data() + text.size(), out);
         return r.ec == std::errc() && r.ptr == text.data() + text.size();
     };
-    DbError unclear("The server did not say how many pieces of a batch it stored.");
+    DbError unclear("The server did not say how many pieces of a batch it stored.", 0, DbError::Kind::Unknown);
     try {
         auto result = m_connection.openRecordSet(c);
         if (result && !result->eof() && count(result->value(0).toText(), done)) {
@@ -440,11 +454,11 @@ BatchExecutor::Compound BatchExecutor::sendCompound(size_t pieces,
             return Compound::Ran;
         }
     } catch (const DbError &error) {
-        if (error.connectionLost()) {
+        if (!error.refused()) {
             fail(firstTag, error);
             return Compound::Stopped;
         }
-        if (error.code() == 1064 || error.code() == 0 || dynamic_cast<const StatementTooLarge *>(&error)) {
+        if (error.code() == 1064 || error.code() == 0 || error.kind() == DbError::Kind::TooLarge) {
             // Not a server that knows compound statements (or the text is
             // too long): nothing ran. Halving does without.
             if (error.code() == 1064)
@@ -465,7 +479,7 @@ BatchExecutor::Compound BatchExecutor::sendCompound(size_t pieces,
         }
         fail(firstTag, unclear);
     } catch (const DbError &again) {
-        fail(firstTag, again.connectionLost() ? again : unclear);
+        fail(firstTag, again.refused() ? unclear : again);
     }
     // Not knowing which rows are stored, sending any again could store
     // them twice.
@@ -492,8 +506,10 @@ bool BatchExecutor::sendAlone(const std::string &statement, uint64_t tag)
 
 void BatchExecutor::fail(uint64_t tag, const DbError &error)
 {
+    // Only after a refusal is the session as it was: anything else ends
+    // the sending, whatever the handler says.
     const bool goOn = m_onFailure ? m_onFailure(tag, error) : true;
-    if (goOn && !error.connectionLost())
+    if (goOn && error.refused())
         return;
     stop();
 }
@@ -533,17 +549,22 @@ bool BatchExecutor::isTransactional(std::string_view quotedName)
     }
     query.push_back('\'');
     bool transactional = false;
+    std::string why;
     try {
         auto rows = m_connection.openRecordSet(query);
         if (rows && !rows->eof()) {
-            std::string engine = rows->value(0).toText();
-            for (char &c : engine)
-                c = static_cast<char>(c | 0x20);
-            transactional = engine == "innodb";
+            const std::string engine = rows->value(0).toText();
+            transactional = AsciiLower(engine) == "innodb";
+            why = "its storage engine " + engine + " cannot take back a refused batch";
+        } else {
+            why = "the server did not say which storage engine the table has";
         }
-    } catch (const Error &) {
+    } catch (const Error &error) {
         // Not known to be transactional: its rows go one by one.
+        why = std::string("the server could not say which storage engine the table has (") + error.what() + ")";
     }
+    if (!transactional && m_onNote)
+        m_onNote(UnquotedName(quotedName), "Rows were sent one by one, not in batches: " + why + ".");
     m_transactional.emplace(m_lastTable, transactional);
     m_lastTransactional = transactional;
     return transactional;

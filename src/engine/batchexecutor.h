@@ -35,7 +35,8 @@ public:
     // statement was given. Return false to stop: statements still queued are
     // dropped and every later execute() is ignored. A lost connection is
     // reported once (with the tag of the first statement of its batch) and
-    // always stops.
+    // always stops; so does any failure that is not a refusal (DbError::
+    // refused()): after it, what the server holds is not known.
     using FailureHandler = std::function<bool(uint64_t tag, const DbError &error)>;
 
     // Called once per statement the server accepted, in statement order, with
@@ -44,8 +45,13 @@ public:
     using AcceptHandler = std::function<bool(uint64_t tag)>;
 
     // rowByRow: every statement is sent on its own, as the setting "RowByRow" asks.
+    // Called once per table whose rows go one by one although batches were
+    // asked for, with the table's name and why.
+    using NoteHandler = std::function<void(const std::string &table, const std::string &why)>;
+
     BatchExecutor(Connection &connection, bool rowByRow, FailureHandler onFailure);
     void setAcceptHandler(AcceptHandler onAccept) { m_onAccept = std::move(onAccept); }
+    void setNoteHandler(NoteHandler onNote) { m_onNote = std::move(onNote); }
 
     // Executes the statement now, or queues it in the current batch.
     // rowPrefix, when known, is the length of the "INSERT INTO `t` VALUES"
@@ -113,6 +119,7 @@ private:
     bool m_rowByRow;
     FailureHandler m_onFailure;
     AcceptHandler m_onAccept;
+    NoteHandler m_onNote;
     const std::string *m_failedStatement = nullptr;
     bool m_stopped = false;
 
@@ -134,6 +141,8 @@ private:
     std::string m_sending;
     std::vector<std::pair<size_t, size_t>> m_sendingTuples;
     std::vector<uint64_t> m_sendingTags;
+    // Its text while it is with the server as a started statement.
+    StatementText m_flight;
     size_t m_sendingPrefix = 0;
     bool m_refused = false;
     // Compound statements locate refused rows until the server says it

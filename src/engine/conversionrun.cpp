@@ -52,7 +52,7 @@ public:
                 m_lost = true;
                 throw DbError("The MySQL connection is not open, so nothing can be written to the "
                               "database. Check the server and the login, then start again.",
-                              0, true);
+                              0, DbError::Kind::ConnectionLost);
             }
             m_executor = std::make_unique<BatchExecutor>(
                 *m_state.mysql_conn, m_host.rowByRow(),
@@ -61,6 +61,10 @@ public:
                 if ((tag >> kRowShift) > 0 && m_report)
                     ++m_report->rowsStored;
                 return true;
+            });
+            m_executor->setNoteHandler([this](const std::string &, const std::string &why) {
+                if (m_report)
+                    m_report->notes.push_back(why);
             });
         }
         // A batch's failures come after later rows were built: the tag
@@ -76,7 +80,9 @@ public:
             m_executor->flush();
     }
 
-    bool stopped() const override { return m_lost; }
+    // Lost, or the executor could not know what the server holds: later
+    // statements must not be sent.
+    bool stopped() const override { return m_lost || (m_executor && m_executor->stopped()); }
     ColumnTypes columnTypes() const override { return m_host.columnTypes(); }
     void setProgressCaption(const std::string &caption) override { m_host.setProgressCaption(caption); }
     void setProgress(double percent) override { m_host.setProgress(percent); }
@@ -100,7 +106,7 @@ private:
         const auto row = static_cast<int64_t>(tag >> kRowShift);
         const auto *large = dynamic_cast<const StatementTooLarge *>(&error);
         const std::string description = large ? large->about(subject(row)).what() : error.what();
-        if (error.connectionLost()) {
+        if (!error.refused()) {
             m_lost = true;
             m_proc.report(step, description);
             return false;

@@ -323,16 +323,17 @@ bool LocalLoad::start(Connection &connection, std::string_view quotedName)
         return false;
     }
     m_prepared = false;
-    m_text.swap(m_next);
-    m_statement.assign("LOAD DATA LOCAL INFILE 'tabulon-rows' INTO TABLE `");
-    m_statement.append(quotedName);
+    m_flight.rows.swap(m_next);
+    std::string &statement = m_flight.sql;
+    statement.assign("LOAD DATA LOCAL INFILE 'tabulon-rows' INTO TABLE `");
+    statement.append(quotedName);
     // Bytes as they are: the server reads them fastest so, and every text
     // column here stores UTF-8, checked above, as the insert's text is.
-    m_statement.append("` CHARACTER SET binary FIELDS TERMINATED BY '\\t' ESCAPED BY '\\\\' "
+    statement.append("` CHARACTER SET binary FIELDS TERMINATED BY '\\t' ESCAPED BY '\\\\' "
                        "LINES TERMINATED BY '\\n'");
 
     // The last load's commit began this one's transaction.
-    const bool begun = AcceptedUnlessLost([&] {
+    const bool begun = Accepted([&] {
         if (!m_chained)
             connection.execute("START TRANSACTION");
     });
@@ -342,7 +343,7 @@ bool LocalLoad::start(Connection &connection, std::string_view quotedName)
         return false;
     }
     bool started = false;
-    if (AcceptedUnlessLost([&] { started = connection.start(m_statement, m_text); })) {
+    if (Accepted([&] { started = connection.start(m_flight); })) {
         if (started) {
             m_loading = true;
             return true;
@@ -358,9 +359,9 @@ LocalLoad::Result LocalLoad::finish(Connection &connection, size_t rows)
     m_loading = false;
     StatementCount count;
     try {
-        connection.finish(count);
+        connection.finish(count, m_flight);
     } catch (const DbError &error) {
-        if (error.connectionLost())
+        if (!error.refused())
             throw;
         rollBack(connection);
         // Refused as such, by the server (MariaDB, MySQL 8): not again.
@@ -377,7 +378,7 @@ LocalLoad::Result LocalLoad::finish(Connection &connection, size_t rows)
     }
     // With the next batch ready to load, its transaction begins in the
     // same round trip.
-    if (!AcceptedUnlessLost([&] { connection.execute(m_prepared ? "COMMIT AND CHAIN" : "COMMIT"); })) {
+    if (!Accepted([&] { connection.execute(m_prepared ? "COMMIT AND CHAIN" : "COMMIT"); })) {
         rollBack(connection);
         return Result::NotStored;
     }
@@ -398,12 +399,28 @@ void LocalLoad::release(Connection &connection)
     if (!m_chained)
         return;
     m_chained = false;
-    AcceptedUnlessLost([&] { connection.execute("COMMIT"); });
+    // Refused, the session would stay in a transaction that nothing commits.
+    if (!Accepted([&] { connection.execute("COMMIT"); }))
+        throw DbError("The MySQL server refused to end a transaction, so rows sent after it might never be "
+                      "stored; nothing more was sent.",
+                      0, DbError::Kind::Unknown);
 }
 
 void LocalLoad::rollBack(Connection &connection)
 {
-    AcceptedUnlessLost([&] { connection.execute("ROLLBACK"); });
+    try {
+        connection.execute("ROLLBACK");
+    } catch (const DbError &error) {
+        if (!error.refused())
+            throw;
+        // The session may still hold the load's rows: inserts sent now
+        // would be committed with them.
+        m_usable = false;
+        throw DbError("The MySQL server refused to roll back a batch of rows that it did not store whole, so "
+                      "it is not known which of them it holds; nothing more was sent. "
+                      + std::string(error.what()),
+                      error.code(), DbError::Kind::Unknown);
+    }
 }
 
 } // namespace tabulon

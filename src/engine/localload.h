@@ -35,7 +35,9 @@ public:
                  const std::vector<std::pair<size_t, size_t>> &tuples);
     // Starts loading the prepared rows; finish() waits for the server and
     // commits or rolls back. False: nothing was loaded, the rows go as
-    // inserts. Both throw a DbError only for a lost connection.
+    // inserts. Both throw a DbError only when the rows must not go as
+    // inserts: a lost connection, or a ROLLBACK the server refused (kind
+    // Unknown: the session may still hold the load's rows).
     bool start(Connection &connection, std::string_view quotedName);
     Result finish(Connection &connection, size_t rows);
     // Ends the empty transaction the last load's commit began for a load
@@ -59,8 +61,7 @@ private:
     bool m_loading = false;
     bool m_chained = false;   // inside the transaction the last commit began
     std::string m_next;         // prepared
-    std::string m_text;         // being loaded
-    std::string m_statement;
+    StatementText m_flight;     // the statement and the rows being loaded
 };
 
 } // namespace tabulon

@@ -49,8 +49,20 @@ std::string GroupedNumber(int64_t value)
 void TableReport::addRefused(const std::string &message, const std::string &statement)
 {
     ++rowsRefused;
-    if (refused.size() < kRefusedKept)
+    if (refused.size() >= kRefusedKept)
+        return;
+    if (statement.size() <= kStatementKept) {
         refused.push_back({message, statement});
+        return;
+    }
+    // A refused row with a picture in it must not fill the report: its
+    // start names the table and the first values.
+    std::size_t cut = kStatementKept;
+    while (cut > 0 && (static_cast<unsigned char>(statement[cut]) & 0xC0) == 0x80)
+        --cut;
+    refused.push_back({message, statement.substr(0, cut) + " ... (the statement is "
+                                    + GroupedNumber(int64_t(statement.size())) + " bytes; its first "
+                                    + GroupedNumber(int64_t(cut)) + " are shown)"});
 }
 
 std::string TableReport::outcomeText() const

@@ -24,6 +24,8 @@ struct TableReport {
         std::string statement;
     };
     static constexpr std::size_t kRefusedKept = 100;
+    // Bytes of each refused statement kept for the report.
+    static constexpr std::size_t kStatementKept = 2048;
 
     std::string table;
     std::string file;

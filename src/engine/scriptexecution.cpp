@@ -7,6 +7,7 @@
 #include "data/connection.h"
 #include "engine/batchexecutor.h"
 #include "engine/scriptmodel.h"
+#include "engine/tabledefinition.h"
 
 #include <optional>
 #include <string_view>
@@ -56,21 +57,10 @@ std::string TooLargeText(const ScriptModel &script, int line, const StatementToo
     int row = 1;
     while (line - row >= 1 && std::string_view(script.line(line - row - 1)).substr(0, prefix.size()) == prefix)
         ++row;
-    std::string table;
-    for (size_t i = 0; i < insert.quotedName.size(); ++i) {
-        table.push_back(insert.quotedName[i]);
-        if (insert.quotedName[i] == '`')
-            ++i;  // a doubled backtick stands for one
-    }
-    return error.about("Row " + std::to_string(row) + " of table " + table).what();
+    return error.about("Row " + std::to_string(row) + " of table " + UnquotedName(insert.quotedName)).what();
 }
 
 } // namespace
-
-bool IsLocatedError(const std::string &description)
-{
-    return ContainsNoCase(description, "sqlexception");
-}
 
 bool IsBlankLine(const std::string &line)
 {
@@ -104,22 +94,19 @@ ExecutionResult ExecuteScript(ScriptModel &script, Connection *connection,
     std::string failedText;
     auto onFailure = [&](uint64_t tag, const DbError &error) {
         const int line = static_cast<int>(tag);
-        if (error.connectionLost()) {
-            // Every later line would fail the same way: one report, then stop.
-            failure = Failure::Lost;
-            failedLine = line;
-            proc.report(112, error.what());
-            return false;
-        }
-        if (IsLocatedError(error.what())) {
+        failedLine = line;
+        if (error.refused()) {
+            // The user can correct it at its line.
             failure = Failure::Located;
-            failedLine = line;
             const auto *large = dynamic_cast<const StatementTooLarge *>(&error);
             failedText = large ? TooLargeText(script, line, *large) : error.what();
             return false;
         }
+        // Lost, or not knowing what the server holds: every later line
+        // could fail the same way or store rows twice. One report, then stop.
+        failure = Failure::Lost;
         proc.report(112, error.what());
-        return !host.stopRequested();
+        return false;
     };
     // Only what the server accepted counts as executed; a leave asked for
     // meanwhile stops after this statement, as between lines.
@@ -193,6 +180,11 @@ ExecutionResult ExecuteScript(ScriptModel &script, Connection *connection,
         });
     script.publishExecuted();
     script.dropSent();
+    // An executor that ended without a failure handed to us.
+    if (failure == Failure::None && executor && executor->stopped() && !host.stopRequested()) {
+        failure = Failure::Lost;
+        failedLine = FirstLineToRun(script);
+    }
     // A leave asked for while the last batch was on the wire counts as one
     // asked for during the last line.
     if (failure == Failure::None && host.stopRequested())

@@ -29,7 +29,8 @@ enum class ExecutionResult {
     NothingToRun,   // empty list: "No SQL to run."
     Done,           // every line ran; the flags are set and the window closed
     LocatedError,   // stopped at the line put in ErrorLine, "Error found."
-    ConnectionLost, // one report, the line selected, the flags untouched
+    ConnectionLost, // one report, the line selected, the flags untouched; also
+                    // for any end after which what the server holds is not known
     Stopped,        // the user asked to leave after the current line
 };
 
@@ -47,10 +48,6 @@ struct ExecutionFlags {
 // after a located error goes on at the refused line.
 ExecutionResult ExecuteScript(ScriptModel &script, Connection *connection,
                               ScriptExecutionHost &host, ExecutionFlags flags, bool rowByRow);
-
-// A failure the user can correct at its line: the description mentions
-// "SQLException" in any case.
-bool IsLocatedError(const std::string &description);
 
 // Only white space: nothing to send.
 bool IsBlankLine(const std::string &line);

@@ -135,6 +135,18 @@ std::string QuoteName(const std::string &name)
     return out;
 }
 
+std::string UnquotedName(std::string_view quoted)
+{
+    std::string name;
+    name.reserve(quoted.size());
+    for (size_t i = 0; i < quoted.size(); ++i) {
+        name.push_back(quoted[i]);
+        if (quoted[i] == '`')
+            ++i;
+    }
+    return name;
+}
+
 std::string DropStatement(const std::string &table)
 {
     std::string out = "DROP TABLE ";

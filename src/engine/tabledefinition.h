@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tabulon {
@@ -50,6 +51,8 @@ struct TableDefinition {
 // `name` in backticks, a backtick inside doubled.
 std::string QuoteName(const std::string &name);
 void AppendQuotedName(std::string &out, const std::string &name);
+// The name written between backticks, doubled backticks standing for one.
+std::string UnquotedName(std::string_view quoted);
 
 std::string DropStatement(const std::string &table);
 

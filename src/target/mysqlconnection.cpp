@@ -5,6 +5,7 @@
 #include "common/eventpump.h"
 #include "common/text.h"
 #include "target/mysqlrecordset.h"
+#include "target/pendingstatement.h"
 #include "target/odbcstring.h"
 
 #include <mysql.h>
@@ -17,8 +18,6 @@
 #include <charconv>
 #include <functional>
 #include <limits>
-#include <mutex>
-#include <system_error>
 
 namespace tabulon {
 namespace {
@@ -65,14 +64,9 @@ MySqlConnection::MySqlConnection() = default;
 
 MySqlConnection::~MySqlConnection()
 {
-    // No event pumping here: a destructor may run while an exception unwinds.
-    if (m_worker.joinable()) {
-        // A statement still out: end it without waiting for the server.
-        const my_socket fd = m_mysql ? mysql_get_socket(m_mysql) : -1;
-        if (fd >= 0)
-            ::shutdown(fd, SHUT_RDWR);
-        m_worker.join();
-    }
+    // No event pumping here: a destructor may run while an exception
+    // unwinds. A statement still out ends without waiting for the server.
+    m_inFlight.reset();
     if (m_mysql)
         mysql_close(m_mysql);
     m_mysql = nullptr;
@@ -221,16 +215,16 @@ void MySqlConnection::requireOpen() const
     if (m_mysql)
         return;
     if (m_lostReason.empty())
-        throw DbError("The connection to the MySQL server is closed.", 2006, true);
+        throw DbError("The connection to the MySQL server is closed.", 2006, DbError::Kind::ConnectionLost);
     throw DbError("The connection to the MySQL server is closed: it was lost earlier (" + m_lostReason
                       + "). Check the server and connect again.",
-                  2006, true);
+                  2006, DbError::Kind::ConnectionLost);
 }
 
 void MySqlConnection::requireIdle() const
 {
     if (m_busy)
-        throw DbError("The MySQL connection is still busy with the previous statement.");
+        throw DbError("The MySQL connection is still busy with the previous statement.", 0, DbError::Kind::Misuse);
 }
 
 void MySqlConnection::readyForStatement()
@@ -277,7 +271,9 @@ void MySqlConnection::fail()
             m_lostReason = text;
         closeHard();
     }
-    throw DbError(text, static_cast<int>(e), lost);
+    // Before the session is made, a client error means there is none.
+    throw DbError(text, static_cast<int>(e),
+                  lost || client ? DbError::Kind::ConnectionLost : DbError::Kind::Refused);
 }
 
 void MySqlConnection::connect(const std::string &connectionString, const ConnectionOptions &options)
@@ -323,14 +319,14 @@ void MySqlConnection::connect(const std::string &connectionString, const Connect
     // and refuses a server that asks for a file at any other time.
     const unsigned localInfile = 1;
     mysql_options(m_mysql, MYSQL_OPT_LOCAL_INFILE, &localInfile);
-    mysql_set_local_infile_handler(m_mysql, &MySqlConnection::infileInit, &MySqlConnection::infileRead,
-                                   &MySqlConnection::infileEnd, &MySqlConnection::infileError, this);
+    PendingStatement::refuseLocalFiles(m_mysql);
     if (options.connectionTimeout > 0) {
         const unsigned t = static_cast<unsigned>(options.connectionTimeout);
         mysql_options(m_mysql, MYSQL_OPT_CONNECT_TIMEOUT, &t);
     }
     if (options.commandTimeout > 0) {
         const unsigned t = static_cast<unsigned>(options.commandTimeout);
+        m_commandTimeout = std::chrono::seconds(t);
         mysql_options(m_mysql, MYSQL_OPT_READ_TIMEOUT, &t);
         mysql_options(m_mysql, MYSQL_OPT_WRITE_TIMEOUT, &t);
     }
@@ -342,6 +338,7 @@ void MySqlConnection::connect(const std::string &connectionString, const Connect
         [&](int ready) { return mysql_real_connect_cont(&ret, m_mysql, ready); });
     if (!ret)
         fail();
+    m_socket = mysql_get_socket(m_mysql);
 
     query("SELECT @@SESSION.sql_mode, @@max_allowed_packet");
     MYSQL_RES *res = storeResult();
@@ -427,79 +424,52 @@ std::unique_ptr<RecordSet> MySqlConnection::openRecordSet(const std::string &sql
     return set;
 }
 
-bool MySqlConnection::start(const std::string &statement, std::string_view rows)
+bool MySqlConnection::start(StatementText &text)
 {
     readyForStatement();
-    if (m_maxAllowedPacket > 0 && statement.size() > StatementTooLarge::largestFor(m_maxAllowedPacket))
-        throw StatementTooLarge(statement.size(), m_maxAllowedPacket);
+    if (m_maxAllowedPacket > 0 && text.sql.size() > StatementTooLarge::largestFor(m_maxAllowedPacket))
+        throw StatementTooLarge(text.sql.size(), m_maxAllowedPacket);
     requireIdle();
-    m_infileExpected = !rows.empty();
-    m_infileOpen = false;
-    m_infile = rows;
-    m_infileAt = 0;
-    m_pending = true;
     m_kept = false;
-    m_workerDone = false;
     // The connector's blocking call, on a thread of its own: compressing a
     // large statement and streaming rows take no turn of the event loop,
     // and the caller goes on collecting while the server works. Nothing
-    // here touches the session until finish() has joined the thread.
-    const char *text = statement.data();
-    const size_t size = statement.size();
-    try {
-        m_worker = std::thread([this, text, size] {
-            const int ret = mysql_real_query(m_mysql, text, size);
-            std::lock_guard lock(m_workerMutex);
-            m_pendingRet = ret;
-            m_workerDone = true;
-            m_workerCv.notify_one();
-        });
-    } catch (const std::system_error &) {
+    // here touches the session until the statement has ended.
+    auto pending = std::make_unique<PendingStatement>(m_mysql, m_socket, std::move(text));
+    if (!pending->started()) {
         // No thread to be had: the caller executes it as any statement.
-        m_pending = false;
-        m_infileExpected = false;
+        text = pending->release();
         return false;
     }
+    m_inFlight = std::move(pending);
     return true;
 }
 
-void MySqlConnection::joinWorker()
-{
-    std::unique_lock lock(m_workerMutex);
-    while (!m_workerDone) {
-        lock.unlock();
-        try {
-            EventPump::yieldIfDue();
-        } catch (const Aborted &) {
-            // The application is quitting: end the call at once.
-            const my_socket fd = mysql_get_socket(m_mysql);
-            if (fd >= 0)
-                ::shutdown(fd, SHUT_RDWR);
-            m_worker.join();
-            m_pending = false;
-            m_lostReason = "the application was quitting";
-            closeHard();
-            throw;
-        }
-        lock.lock();
-        if (!m_workerDone)
-            m_workerCv.wait_for(lock, EventPump::untilDue());
-    }
-    lock.unlock();
-    m_worker.join();
-}
-
-void MySqlConnection::complete(StatementCount &count)
+void MySqlConnection::complete(StatementCount &count, StatementText &text)
 {
     requireIdle();
-    {
+    auto outcome = PendingStatement::Outcome::Answered;
+    try {
         FlagScope inCall(m_busy);
-        joinWorker();
+        outcome = m_inFlight->wait(m_commandTimeout);
+    } catch (const Aborted &) {
+        m_inFlight.reset();
+        m_lostReason = "the application was quitting";
+        closeHard();
+        throw;
     }
-    m_pending = false;
-    m_infileExpected = m_infileOpen = false;
-    m_infile = {};
-    if (m_pendingRet != 0)
+    const int ret = m_inFlight->result();
+    text = m_inFlight->release();
+    m_inFlight.reset();
+    if (outcome == PendingStatement::Outcome::TimedOut) {
+        const std::string seconds = std::to_string(m_commandTimeout.count() / 1000);
+        m_lostReason = "the server did not answer for " + seconds + " s";
+        closeHard();
+        throw DbError("The MySQL server did not answer for " + seconds
+                          + " s, so the connection was given up (MySQL client error 2013).",
+                      2013, DbError::Kind::ConnectionLost);
+    }
+    if (ret != 0)
         fail();
     readStatus();
     count.affected = mysql_affected_rows(m_mysql);
@@ -511,26 +481,27 @@ void MySqlConnection::completePending()
 {
     // Called from an event handler while we wait: the caller's own call
     // finds the connection busy.
-    if (!m_pending || m_busy)
+    if (!m_inFlight || m_busy)
         return;
     m_keptError = nullptr;
     try {
-        complete(m_keptCount);
+        complete(m_keptCount, m_keptText);
     } catch (const DbError &) {
         m_keptError = std::current_exception();
     }
     m_kept = true;
 }
 
-void MySqlConnection::finish(StatementCount &count)
+void MySqlConnection::finish(StatementCount &count, StatementText &text)
 {
-    if (m_pending) {
-        complete(count);
+    if (m_inFlight) {
+        complete(count, text);
         return;
     }
     if (!m_kept)
-        throw DbError("No statement was started on the MySQL connection.");
+        throw DbError("No statement was started on the MySQL connection.", 0, DbError::Kind::Misuse);
     m_kept = false;
+    text = std::move(m_keptText);
     if (m_keptError) {
         const std::exception_ptr error = m_keptError;
         m_keptError = nullptr;
@@ -546,37 +517,6 @@ void MySqlConnection::readStatus()
     unsigned int status = 0;
     m_autocommitting = !mariadb_get_infov(m_mysql, MARIADB_CONNECTION_SERVER_STATUS, &status) &&
                        (status & SERVER_STATUS_AUTOCOMMIT) && !(status & SERVER_STATUS_IN_TRANS);
-}
-
-int MySqlConnection::infileInit(void **state, const char *name, void *self)
-{
-    auto *c = static_cast<MySqlConnection *>(self);
-    *state = c;
-    if (!c->m_infileExpected || c->m_infileOpen || std::string_view(name ? name : "") != "tabulon-rows")
-        return 1;
-    c->m_infileOpen = true;
-    return 0;
-}
-
-int MySqlConnection::infileRead(void *state, char *buffer, unsigned length)
-{
-    auto *c = static_cast<MySqlConnection *>(state);
-    const size_t n = std::min<size_t>(length, c->m_infile.size() - c->m_infileAt);
-    std::copy_n(c->m_infile.data() + c->m_infileAt, n, buffer);
-    c->m_infileAt += n;
-    return static_cast<int>(n);
-}
-
-void MySqlConnection::infileEnd(void *) {}
-
-int MySqlConnection::infileError(void *, char *message, unsigned length)
-{
-    const std::string_view text = "The MySQL server asked for a local file that Tabulon did not offer.";
-    const size_t n = std::min<size_t>(text.size(), length ? length - 1 : 0);
-    std::copy_n(text.data(), n, message);
-    if (length)
-        message[n] = '\0';
-    return 2000;
 }
 
 void MySqlConnection::close()

@@ -3,29 +3,27 @@
 #include "data/connection.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <string_view>
-#include <thread>
 
 struct st_mysql;
 struct st_mysql_res;
 
 namespace tabulon {
 
+class PendingStatement;
+
 // A MySQL or MariaDB session over TCP through Connector/C. Every wait on the
 // server goes through the connector's non-blocking API and turns the event
 // loop, so the window never freezes; a statement start()ed runs on a thread
-// of its own while the event loop turns.
+// of its own (PendingStatement) while the event loop turns.
 //
 // Errors: a statement the server refuses gives "SQLException: <message>
-// (MySQL error N, SQLSTATE S)"; a failure of the connection itself gives
-// "<message> (MySQL client error N)" and never says "SQLException".
+// (MySQL error N, SQLSTATE S)" of kind Refused; a failure of the connection
+// itself gives "<message> (MySQL client error N)" of kind ConnectionLost.
 class MySqlConnection : public Connection {
 public:
     ~MySqlConnection() override;
@@ -49,8 +47,8 @@ public:
     unsigned long threadId() const;
     // The protocol compresses what goes over this session.
     bool compressed() const override { return m_compressed; }
-    bool start(const std::string &statement, std::string_view rows = {}) override;
-    void finish(StatementCount &count) override;
+    bool start(StatementText &text) override;
+    void finish(StatementCount &count, StatementText &text) override;
     bool autocommitting() const override;
     // Whether a session to this host compresses, for ConnectionOptions::
     // compression: only 1, or -1 with a host that is not a loopback address.
@@ -78,14 +76,9 @@ private:
     void endStatement();
     [[noreturn]] void fail();
     void closeHard();
-    void joinWorker();
     void readStatus();
-    void complete(StatementCount &count);
+    void complete(StatementCount &count, StatementText &text);
     void completePending();
-    static int infileInit(void **state, const char *name, void *self);
-    static int infileRead(void *state, char *buffer, unsigned length);
-    static void infileEnd(void *state);
-    static int infileError(void *state, char *message, unsigned length);
 
     st_mysql *m_mysql = nullptr;
     int64_t m_maxAllowedPacket = 0;
@@ -94,23 +87,18 @@ private:
     bool m_closeRequested = false;
     bool m_closing = false;
     std::string m_lostReason;   // set once the session is gone
+    // Read once when connected: a statement in flight may be closing the
+    // connector's own copy.
+    int m_socket = -1;
+    std::chrono::milliseconds m_commandTimeout{0};
     // A statement started and not finished, and its answer when another
     // call had to wait for it.
-    bool m_pending = false;
-    std::thread m_worker;
-    std::mutex m_workerMutex;
-    std::condition_variable m_workerCv;
-    bool m_workerDone = false;
-    int m_pendingRet = 0;
+    std::unique_ptr<PendingStatement> m_inFlight;
     bool m_autocommitting = false;   // as the last answer said
     bool m_kept = false;
     StatementCount m_keptCount;
+    StatementText m_keptText;
     std::exception_ptr m_keptError;
-    // The rows start() sends; the server gets no other file.
-    bool m_infileExpected = false;
-    bool m_infileOpen = false;
-    std::string_view m_infile;
-    size_t m_infileAt = 0;
 };
 
 // Parses "DRIVER=..;SERVER=..;USER=..;DATABASE=..;PASSWORD=..;PORT=..;"

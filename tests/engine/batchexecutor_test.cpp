@@ -33,7 +33,7 @@ public:
         executed.push_back(statement);
         ++trips;
         if (loseConnection)
-            throw DbError("Lost connection to server during query", 2013, true);
+            throw DbError("Lost connection to server during query", 2013, DbError::Kind::ConnectionLost);
         if (refuse(statement))
             throw DbError("Duplicate entry", 1062);
     }

@@ -169,20 +169,23 @@ TEST_F(ScriptExecutionTest, ALocatedErrorStopsAtItsLineAndTheNextPressGoesOnTher
     EXPECT_EQ(ErrorLine, 5) << "kept until the next located error";
 }
 
-TEST_F(ScriptExecutionTest, AnUnlocatedErrorIsReportedAndTheNextLinesStillRun)
+TEST_F(ScriptExecutionTest, AFailureThatIsNoRefusalIsReportedOnceAndStopsUnlocated)
 {
+    // A busy connection or an unknown outcome is not the line's fault:
+    // nothing to correct there, and the next lines must not run.
     lines(8);
     db.fail = [](const std::string &s) {
         if (s.find("(5)") != std::string::npos)
-            throw DbError("Commands out of sync", 2014);
+            throw DbError("The MySQL connection is still busy with the previous statement.", 0,
+                          DbError::Kind::Misuse);
     };
-    EXPECT_EQ(run(&db), ExecutionResult::Done);
-    EXPECT_EQ(db.executed.size(), 8u);
-    EXPECT_EQ(host.reports, std::vector<std::string>{report("Commands out of sync")});
-    EXPECT_TRUE(SQLFormOK);
-    EXPECT_FALSE(StopConversion);
+    EXPECT_EQ(run(&db), ExecutionResult::ConnectionLost);
+    EXPECT_EQ(db.executed.size(), 5u);
+    EXPECT_EQ(host.reports,
+              std::vector<std::string>{report("The MySQL connection is still busy with the previous statement.")});
+    EXPECT_FALSE(SQLFormOK);
     EXPECT_EQ(ErrorLine, 0);
-    EXPECT_EQ(host.closed, 1);
+    EXPECT_EQ(host.closed, 0);
 }
 
 TEST_F(ScriptExecutionTest, ALostConnectionIsReportedOnceAndStopsWithTheFlagsUntouched)
@@ -190,7 +193,7 @@ TEST_F(ScriptExecutionTest, ALostConnectionIsReportedOnceAndStopsWithTheFlagsUnt
     lines(10);
     db.fail = [](const std::string &s) {
         if (s >= "INSERT INTO `t` VALUES(3)")
-            throw DbError("Lost connection to server during query", 2013, true);
+            throw DbError("Lost connection to server during query", 2013, DbError::Kind::ConnectionLost);
     };
     EXPECT_EQ(run(&db), ExecutionResult::ConnectionLost);
     EXPECT_EQ(db.executed.size(), 3u);

@@ -35,7 +35,7 @@ public:
     std::unique_ptr<RecordSet> openRecordSet(const std::string &source) override
     {
         if (!m_open)
-            throw DbError("The connection to the Paradox folder \"" + m_folder + "\" is closed.", 0, true);
+            throw DbError("The connection to the Paradox folder \"" + m_folder + "\" is closed.", 0, DbError::Kind::ConnectionLost);
         const std::string table = ParadoxTableFromQuery(source);
         const std::string &path = fileOf(table);
         if (path.empty())
