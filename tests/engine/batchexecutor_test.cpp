@@ -28,19 +28,125 @@ public:
     int interruptAfter = -1;     // a compound ends unseen after so many pieces
     std::string session;         // @tabulon_done_
 
+    // Faults: the connection is lost at the loseAt-th call (1-based; every
+    // call counts: statements, queries, start and finish); statements that
+    // start with one of refusedVerbs are refused ("ROLLBACK", "COMMIT").
+    int loseAt = 0;
+    int calls = 0;
+    std::set<std::string> refusedVerbs;
+    // Local loads of one INT column, and what is committed: the tuples of
+    // every stored row, in the order stored; rows of an open transaction
+    // are held apart until COMMIT and dropped by ROLLBACK or a loss.
+    bool loads = false;
+    bool overlaps = false;   // takes start() and finish()
+    std::vector<std::string> stored;
+    std::vector<std::string> uncommitted;
+    bool inTransaction = false;
+    StatementText inFlight;
+    bool started = false;
+
     void execute(const std::string &statement) override
     {
         executed.push_back(statement);
         ++trips;
-        if (loseConnection)
-            throw DbError("Lost connection to server during query", 2013, DbError::Kind::ConnectionLost);
-        if (refuse(statement))
+        call();
+        for (const std::string &verb : refusedVerbs)
+            if (statement.rfind(verb, 0) == 0)
+                throw DbError("SQLException: refused " + verb, 1180);
+        if (statement == "START TRANSACTION") {
+            inTransaction = true;
+        } else if (statement.rfind("COMMIT", 0) == 0) {
+            stored.insert(stored.end(), uncommitted.begin(), uncommitted.end());
+            uncommitted.clear();
+            inTransaction = statement == "COMMIT AND CHAIN";
+        } else if (statement == "ROLLBACK") {
+            uncommitted.clear();
+            inTransaction = false;
+        } else if (refuse(statement)) {
             throw DbError("Duplicate entry", 1062);
+        } else {
+            store(tuplesOf(statement));
+        }
     }
+    bool start(StatementText &text) override
+    {
+        if (!overlaps)
+            return false;
+        call();
+        inFlight = std::move(text);
+        started = true;
+        return true;
+    }
+    void finish(StatementCount &count, StatementText &text) override
+    {
+        if (!started)
+            throw DbError("No statement was started.", 0, DbError::Kind::Misuse);
+        started = false;
+        text = std::move(inFlight);
+        call();
+        if (text.rows.empty()) {
+            execute(text.sql);
+            return;
+        }
+        // LOAD DATA: a refused row is a warning, and skipped.
+        std::vector<std::string> rows;
+        for (size_t at = 0, end; at < text.rows.size(); at = end + 1) {
+            end = text.rows.find('\n', at);
+            const std::string row = "(" + text.rows.substr(at, end - at) + ")";
+            if (refuse("INSERT INTO `a` VALUES" + row))
+                ++count.warnings;
+            else
+                rows.push_back(row);
+        }
+        count.affected = rows.size();
+        store(rows);
+    }
+    bool autocommitting() const override { return loads && !inTransaction && !started; }
+
+    void call()
+    {
+        if (++calls == loseAt)
+            loseConnection = true;
+        if (loseConnection) {
+            uncommitted.clear();
+            inTransaction = false;
+            throw DbError("Lost connection to server during query", 2013, DbError::Kind::ConnectionLost);
+        }
+    }
+    void store(const std::vector<std::string> &rows)
+    {
+        auto &to = inTransaction ? uncommitted : stored;
+        to.insert(to.end(), rows.begin(), rows.end());
+    }
+    // "(1),(2)" of an insert; nothing for other statements.
+    static std::vector<std::string> tuplesOf(const std::string &statement)
+    {
+        std::vector<std::string> tuples;
+        if (statement.rfind("INSERT INTO", 0) != 0)
+            return tuples;
+        for (size_t at = statement.find(" VALUES") + 7; at < statement.size();) {
+            const size_t end = statement.find(')', at);
+            tuples.push_back(statement.substr(at, end + 1 - at));
+            at = end + 2;
+        }
+        return tuples;
+    }
+
     std::unique_ptr<RecordSet> openRecordSet(const std::string &source) override
     {
         queries.push_back(source);
+        call();
         const std::vector<Field> f = {Field{"v", AdoType::adVarWChar}};
+        if (source.rfind("SHOW FULL COLUMNS", 0) == 0) {
+            std::vector<Field> columns;
+            for (const char *name : {"Field", "Type", "Collation", "Null", "Key", "Default", "Extra"})
+                columns.push_back(Field{name, AdoType::adVarWChar});
+            std::vector<std::vector<Value>> rows;
+            if (loads)
+                rows.push_back({Value::text("x"), Value::text("int(11)"), Value::null(), Value::text("YES"),
+                                Value::text(""), Value::null(), Value::text("")});
+            return std::make_unique<test::MemoryRecordSet>(columns, rows);
+        }
         if (source.rfind("BEGIN NOT ATOMIC", 0) == 0) {
             // A server without compound statements refuses them unread; one
             // with them runs the inserts in order up to the first refused.
@@ -59,6 +165,7 @@ public:
                 executed.push_back(insert);
                 if (refuse(insert))
                     break;
+                store(tuplesOf(insert));
                 ++done;
                 const size_t mark = source.find("@tabulon_done_ = '", at) + 18;
                 session = source.substr(mark, source.find('\'', mark) - mark);
@@ -532,6 +639,93 @@ TEST_F(BatchTest, TrickyLinesAreNotMerged)
         batch += (i ? "," : "") + merged[i].substr(std::string("INSERT INTO `a` VALUES").size());
     expected.push_back(batch);
     EXPECT_EQ(conn.executed, expected);
+}
+
+// Loads, overlapped batches and narrowing, with the connection lost at
+// every call in turn: the server keeps exactly the rows reported stored,
+// once each, a prefix of the rows sent but for the refused ones.
+TEST_F(BatchTest, ALostConnectionAtAnyCallLeavesExactlyTheRowsReportedStored)
+{
+    constexpr int kRows = 1200;
+    int lastCalls = 0;
+    for (int loseAt = 1;; ++loseAt) {
+        FakeConnection c;
+        c.engines = {{"a", "InnoDB"}};
+        c.loads = c.overlaps = true;
+        c.compound = loseAt % 2 == 0;
+        c.packet = 1024;   // batches of some 150 rows
+        c.loseAt = loseAt;
+        c.refuse = [](const std::string &s) { return s.find("(37)") != std::string::npos; };
+        std::vector<uint64_t> ok;
+        int lost = 0;
+        BatchExecutor ex(c, false, [&](uint64_t, const DbError &e) { lost += e.connectionLost(); return true; });
+        ex.setAcceptHandler([&](uint64_t tag) { ok.push_back(tag); return true; });
+        for (uint64_t i = 0; i < kRows; ++i)
+            ex.execute(ins("a", std::to_string(i)), i);
+        ex.flush();
+
+        std::vector<std::string> expected;
+        for (uint64_t tag : ok)
+            expected.push_back("(" + std::to_string(tag) + ")");
+        ASSERT_EQ(c.stored, expected) << "lost at call " << loseAt;
+        for (size_t i = 0; i < ok.size(); ++i)
+            ASSERT_EQ(ok[i], i + (i >= 37 ? 1 : 0)) << "lost at call " << loseAt;
+        ASSERT_EQ(lost, c.loseConnection ? 1 : 0) << "lost at call " << loseAt;
+        ASSERT_EQ(ex.stopped(), c.loseConnection);
+        if (!c.loseConnection) {
+            EXPECT_EQ(ok.size(), size_t(kRows - 1));
+            EXPECT_GT(lastCalls, 30) << "the sweep covered too few calls";
+            break;
+        }
+        lastCalls = loseAt;
+    }
+}
+
+// A refused COMMIT is rolled back and the rows go as inserts; a refused
+// ROLLBACK leaves the load's rows in an open transaction: nothing more may
+// be sent, or inserts would be committed with them.
+TEST_F(BatchTest, ARefusedCommitOrRollbackStoresNoRowTwice)
+{
+    for (const std::string verb : {"ROLLBACK", "COMMIT"}) {
+        FakeConnection c;
+        c.engines = {{"a", "InnoDB"}};
+        c.loads = c.overlaps = true;
+        c.packet = 1024;
+        c.refusedVerbs = {verb};
+        c.refuse = [](const std::string &s) { return s.find("(200)") != std::string::npos; };
+        std::vector<DbError::Kind> kinds;
+        BatchExecutor ex(c, false, [&](uint64_t, const DbError &e) { kinds.push_back(e.kind()); return true; });
+        std::vector<uint64_t> ok;
+        ex.setAcceptHandler([&](uint64_t tag) { ok.push_back(tag); return true; });
+        for (uint64_t i = 0; i < 600; ++i)
+            ex.execute(ins("a", std::to_string(i)), i);
+        ex.flush();
+        const bool rollback = verb == "ROLLBACK";
+        EXPECT_EQ(ex.stopped(), rollback) << verb;
+        ASSERT_FALSE(kinds.empty()) << verb;
+        EXPECT_EQ(kinds.back(), rollback ? DbError::Kind::Unknown : DbError::Kind::Refused) << verb;
+        EXPECT_EQ(c.stored.size(), rollback ? c.stored.size() : 599u);
+        std::set<std::string> seen(c.stored.begin(), c.stored.end());
+        seen.insert(c.uncommitted.begin(), c.uncommitted.end());
+        EXPECT_EQ(seen.size(), c.stored.size() + c.uncommitted.size()) << verb << ": a row stored twice";
+        EXPECT_LE(c.stored.size(), ok.size()) << verb;
+    }
+}
+
+TEST_F(BatchTest, TablesSentRowByRowSayWhy)
+{
+    auto ex = make();
+    std::vector<std::string> notes;
+    ex.setNoteHandler([&](const std::string &table, const std::string &why) { notes.push_back(table + ": " + why); });
+    ex.execute(ins("m", "1"), 1);
+    ex.execute(ins("m", "2"), 2);
+    ex.execute(ins("nosuch", "3"), 3);
+    ex.flush();
+    EXPECT_EQ(notes, (std::vector<std::string>{
+                         "m: Rows were sent one by one, not in batches: its storage engine MyISAM cannot take "
+                         "back a refused batch.",
+                         "nosuch: Rows were sent one by one, not in batches: the server did not say which "
+                         "storage engine the table has."}));
 }
 
 } // namespace
