@@ -4,7 +4,7 @@
 // with single-row and 500-row inserts.
 
 #include "common/eventpump.h"
-#include "engine/conversionrun.h"
+#include "engine/run/conversionrun.h"
 #include "support/fakehost.h"
 #include "support/mariadbserver.h"
 #include "benchload.h"

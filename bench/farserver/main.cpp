@@ -10,7 +10,7 @@
 
 #include "common/eventpump.h"
 #include "common/settingskeys.h"
-#include "engine/conversionrun.h"
+#include "engine/run/conversionrun.h"
 #include "support/fakehost.h"
 #include "support/mariadbserver.h"
 #include "benchload.h"

@@ -1,6 +1,6 @@
 // Prints figures; asserts nothing about time.
 #include "common/eventpump.h"
-#include "engine/runstate.h"
+#include "engine/run/runstate.h"
 #include "support/mariadbserver.h"
 #include "target/mysqlconnection.h"
 #include "ui/common/messageboxes.h"

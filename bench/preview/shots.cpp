@@ -1,11 +1,11 @@
 // Draws the preview window and the datatype view over a converted table, as
 // the pictures in docs/. Usage: preview_shots DIR [SAMPLES]
 #include "common/programfolder.h"
-#include "engine/connectionfactory.h"
-#include "engine/datatypemodel.h"
-#include "engine/nativescan.h"
-#include "engine/rowstatement.h"
-#include "engine/runstate.h"
+#include "engine/run/connectionfactory.h"
+#include "engine/script/datatypemodel.h"
+#include "engine/sqlgen/nativescan.h"
+#include "engine/sqlgen/rowstatement.h"
+#include "engine/run/runstate.h"
 #include "source/paradoxsource.h"
 #include "ui/common/messageboxes.h"
 #include "ui/preview/form2.h"

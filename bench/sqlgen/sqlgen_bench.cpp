@@ -4,8 +4,8 @@
 // made of hexadecimal digits.
 
 #include "common/error.h"
-#include "engine/batchexecutor.h"
-#include "engine/rowstatement.h"
+#include "engine/run/batchexecutor.h"
+#include "engine/sqlgen/rowstatement.h"
 
 #include <chrono>
 #include <cstdio>

@@ -2,12 +2,12 @@
 // loading with the mariadb or mysql client.
 
 #include "common/mainhost.h"
-#include "engine/insertbatch.h"
-#include "engine/listroutines.h"
+#include "engine/sqlgen/insertbatch.h"
+#include "engine/run/listroutines.h"
 #include "fs/filelister.h"
-#include "engine/runreport.h"
-#include "engine/tableconversion.h"
-#include "engine/tabledefinition.h"
+#include "engine/run/runreport.h"
+#include "engine/run/tableconversion.h"
+#include "engine/sqlgen/tabledefinition.h"
 #include "source/paradox/paradoxconnection.h"
 #include "source/paradoxsource.h"
 

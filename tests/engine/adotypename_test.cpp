@@ -1,4 +1,4 @@
-#include "engine/adotypename.h"
+#include "engine/sqlgen/adotypename.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/batchexecutor.h"
+#include "engine/run/batchexecutor.h"
 
 #include "support/memoryrecordset.h"
 

@@ -2,10 +2,10 @@
 // in its default strict mode: nothing refused, every value read back equal,
 // keyed tables with their primary key.
 
-#include "engine/batchexecutor.h"
-#include "engine/connectionfactory.h"
-#include "engine/rowstatement.h"
-#include "engine/tableconversion.h"
+#include "engine/run/batchexecutor.h"
+#include "engine/run/connectionfactory.h"
+#include "engine/sqlgen/rowstatement.h"
+#include "engine/run/tableconversion.h"
 #include "source/paradox/paradoxrecordset.h"
 #include "support/fixtures.h"
 #include "support/mariadbserver.h"

@@ -2,10 +2,10 @@
 // primary keys, and the pass that keeps a column as text when one of its
 // values would not fit the native type.
 
-#include "engine/batchexecutor.h"
-#include "engine/nativescan.h"
-#include "engine/rowstatement.h"
-#include "engine/tabledefinition.h"
+#include "engine/run/batchexecutor.h"
+#include "engine/sqlgen/nativescan.h"
+#include "engine/sqlgen/rowstatement.h"
+#include "engine/sqlgen/tabledefinition.h"
 #include "source/paradox/paradoxrecordset.h"
 #include "support/memoryrecordset.h"
 #include "support/paradoxtable.h"

@@ -1,4 +1,4 @@
-#include "engine/rowstatement.h"
+#include "engine/sqlgen/rowstatement.h"
 
 #include "support/memoryrecordset.h"
 

@@ -1,9 +1,9 @@
-#include "engine/scriptexecution.h"
+#include "engine/script/scriptexecution.h"
 
 #include "common/eventpump.h"
 #include "common/guardedsteps.h"
 #include "data/connection.h"
-#include "engine/scriptmodel.h"
+#include "engine/script/scriptmodel.h"
 
 #include <gtest/gtest.h>
 

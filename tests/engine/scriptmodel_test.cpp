@@ -1,6 +1,6 @@
-#include "engine/datatypemodel.h"
-#include "engine/listroutines.h"
-#include "engine/scriptmodel.h"
+#include "engine/script/datatypemodel.h"
+#include "engine/run/listroutines.h"
+#include "engine/script/scriptmodel.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>

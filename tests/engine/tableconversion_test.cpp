@@ -1,4 +1,4 @@
-#include "engine/tableconversion.h"
+#include "engine/run/tableconversion.h"
 
 #include "support/memoryrecordset.h"
 

@@ -1,4 +1,4 @@
-#include "engine/tabledefinition.h"
+#include "engine/sqlgen/tabledefinition.h"
 
 #include <gtest/gtest.h>
 

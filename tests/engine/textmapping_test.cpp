@@ -2,8 +2,8 @@
 // always has: digests of today's create and row statements, per table.
 
 #include "common/error.h"
-#include "engine/rowstatement.h"
-#include "engine/tabledefinition.h"
+#include "engine/sqlgen/rowstatement.h"
+#include "engine/sqlgen/tabledefinition.h"
 #include "source/paradox/paradoxrecordset.h"
 #include "support/fixtures.h"
 

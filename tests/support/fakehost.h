@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/runhost.h"
+#include "engine/run/runhost.h"
 
 #include <deque>
 #include <functional>

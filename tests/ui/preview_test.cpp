@@ -1,7 +1,7 @@
 #include "previewfixture.h"
 
 #include "common/guardedsteps.h"
-#include "engine/datatypemodel.h"
+#include "engine/script/datatypemodel.h"
 #include "ui/preview/clipboard.h"
 #include "ui/preview/form3.h"
 #include "ui/preview/form4.h"

@@ -5,8 +5,8 @@
 
 #include "common/eventpump.h"
 #include "data/connection.h"
-#include "engine/runstate.h"
-#include "engine/scriptexecution.h"
+#include "engine/run/runstate.h"
+#include "engine/script/scriptexecution.h"
 #include "ui/common/messageboxes.h"
 #include "ui/preview/errormail.h"
 #include "ui/preview/form2.h"

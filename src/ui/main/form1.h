@@ -1,8 +1,8 @@
 #pragma once
 
 #include "common/settingskeys.h"
-#include "engine/runhost.h"
-#include "engine/runstate.h"
+#include "engine/run/runhost.h"
+#include "engine/run/runstate.h"
 #include "ui/common/messageboxes.h"
 
 #include <QString>

@@ -3,7 +3,7 @@
 #include "common/error.h"
 #include "common/guardedsteps.h"
 #include "common/settingskeys.h"
-#include "engine/runstate.h"
+#include "engine/run/runstate.h"
 #include "ui/common/busypointer.h"
 #include "ui/common/windowlook.h"
 #include "ui/preview/clipboard.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/scriptexecution.h"
+#include "engine/script/scriptexecution.h"
 #include "ui/common/messageboxes.h"
 
 #include <QDialog>

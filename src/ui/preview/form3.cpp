@@ -2,8 +2,8 @@
 
 #include "common/eventpump.h"
 #include "common/guardedsteps.h"
-#include "engine/findtext.h"
-#include "engine/scriptmodel.h"
+#include "engine/script/findtext.h"
+#include "engine/script/scriptmodel.h"
 #include "ui/common/busypointer.h"
 #include "ui/common/windowlook.h"
 

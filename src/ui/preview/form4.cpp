@@ -2,7 +2,7 @@
 
 #include "common/error.h"
 #include "common/guardedsteps.h"
-#include "engine/scriptmodel.h"
+#include "engine/script/scriptmodel.h"
 #include "ui/common/windowlook.h"
 
 #include "ui_form4.h"

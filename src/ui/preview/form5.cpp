@@ -1,7 +1,7 @@
 #include "ui/preview/form5.h"
 
 #include "common/guardedsteps.h"
-#include "engine/datatypemodel.h"
+#include "engine/script/datatypemodel.h"
 #include "ui/common/windowlook.h"
 
 #include "ui_form5.h"

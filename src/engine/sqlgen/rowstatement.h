@@ -1,7 +1,7 @@
 #pragma once
 
 #include "data/recordset.h"
-#include "engine/tabledefinition.h"
+#include "engine/sqlgen/tabledefinition.h"
 
 #include <string>
 

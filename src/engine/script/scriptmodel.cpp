@@ -1,4 +1,4 @@
-#include "engine/scriptmodel.h"
+#include "engine/script/scriptmodel.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,8 +1,8 @@
-#include "engine/tableconversion.h"
+#include "engine/run/tableconversion.h"
 
 #include "common/eventpump.h"
-#include "engine/nativescan.h"
-#include "engine/rowstatement.h"
+#include "engine/sqlgen/nativescan.h"
+#include "engine/sqlgen/rowstatement.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "engine/localload.h"
+#include "engine/run/localload.h"
 
 #include "common/eventpump.h"
 #include "common/nametext.h"

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "data/connection.h"
-#include "engine/insertbatch.h"
-#include "engine/localload.h"
+#include "engine/sqlgen/insertbatch.h"
+#include "engine/run/localload.h"
 
 #include <cstddef>
 #include <cstdint>

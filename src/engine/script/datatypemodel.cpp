@@ -1,4 +1,4 @@
-#include "engine/datatypemodel.h"
+#include "engine/script/datatypemodel.h"
 
 #include <array>
 

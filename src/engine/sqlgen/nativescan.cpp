@@ -1,8 +1,8 @@
-#include "engine/nativescan.h"
+#include "engine/sqlgen/nativescan.h"
 
 #include "common/error.h"
 #include "common/eventpump.h"
-#include "engine/rowstatement.h"
+#include "engine/sqlgen/rowstatement.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/tabledefinition.h"
+#include "engine/sqlgen/tabledefinition.h"
 
 #include <QAbstractTableModel>
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "common/mainhost.h"
-#include "engine/runreport.h"
-#include "engine/tabledefinition.h"
+#include "engine/run/runreport.h"
+#include "engine/sqlgen/tabledefinition.h"
 
 #include <string>
 

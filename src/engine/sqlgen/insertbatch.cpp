@@ -1,4 +1,4 @@
-#include "engine/insertbatch.h"
+#include "engine/sqlgen/insertbatch.h"
 
 namespace tabulon {
 

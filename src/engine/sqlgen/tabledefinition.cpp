@@ -1,8 +1,8 @@
-#include "engine/tabledefinition.h"
+#include "engine/sqlgen/tabledefinition.h"
 
 #include "common/eventpump.h"
 #include "common/text.h"
-#include "engine/adotypename.h"
+#include "engine/sqlgen/adotypename.h"
 
 #include <algorithm>
 

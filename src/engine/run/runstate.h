@@ -1,8 +1,8 @@
 #pragma once
 
 #include "data/connection.h"
-#include "engine/datatypemodel.h"
-#include "engine/scriptmodel.h"
+#include "engine/script/datatypemodel.h"
+#include "engine/script/scriptmodel.h"
 
 #include <memory>
 #include <string>

@@ -2,7 +2,7 @@
 
 #include "common/guardedsteps.h"
 #include "data/connection.h"
-#include "engine/tabledefinition.h"
+#include "engine/sqlgen/tabledefinition.h"
 
 #include <cstddef>
 #include <cstdint>

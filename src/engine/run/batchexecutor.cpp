@@ -1,8 +1,8 @@
-#include "engine/batchexecutor.h"
+#include "engine/run/batchexecutor.h"
 
 #include "common/busyguard.h"
 #include "common/text.h"
-#include "engine/tabledefinition.h"
+#include "engine/sqlgen/tabledefinition.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/runhost.h"
-#include "engine/runstate.h"
+#include "engine/run/runhost.h"
+#include "engine/run/runstate.h"
 
 namespace tabulon {
 

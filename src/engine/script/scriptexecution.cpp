@@ -1,13 +1,13 @@
-#include "engine/scriptexecution.h"
+#include "engine/script/scriptexecution.h"
 
 #include "common/busyguard.h"
 #include "common/eventpump.h"
 #include "common/guardedsteps.h"
 #include "common/text.h"
 #include "data/connection.h"
-#include "engine/batchexecutor.h"
-#include "engine/scriptmodel.h"
-#include "engine/tabledefinition.h"
+#include "engine/run/batchexecutor.h"
+#include "engine/script/scriptmodel.h"
+#include "engine/sqlgen/tabledefinition.h"
 
 #include <optional>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "engine/findtext.h"
+#include "engine/script/findtext.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "engine/listroutines.h"
+#include "engine/run/listroutines.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "engine/connectionfactory.h"
+#include "engine/run/connectionfactory.h"
 
 #include "common/settingskeys.h"
 #include "common/text.h"
