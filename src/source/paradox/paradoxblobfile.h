@@ -27,9 +27,8 @@ public:
     // value. Throws Error only when the file cannot be read at all (I/O).
     bool read(const unsigned char *pointer, std::string &out, std::string *why);
 
-    // Marks the place a pointer's first four bytes (offset and index) that
-    // read() accepted name as taken; false
-    // when an earlier value took it.
+    // Marks the place named by the first four bytes (offset and index) of a
+    // pointer read() accepted as taken; false when an earlier value took it.
     bool claim(uint32_t where);
 
     // The .mb file, or where it was looked for when it is missing.
