@@ -3,6 +3,7 @@
 #include "paradoxtestsupport.h"
 
 #include "source/paradox/paradoxrecordset.h"
+#include "source/paradox/paradoxtable.h"
 #include "tools/paradoxwriter.h"
 
 #include <random>
@@ -213,6 +214,115 @@ TEST(ParadoxDamage, DamagedBlocksAreCountedNotLostSilently)
         EXPECT_NE(a.damage.find(c.needle), std::string::npos) << a.damage;
         EXPECT_EQ(a.damagedBlocks, c.damagedBlocks);
     }
+}
+
+// A blob pointer that names another place of the .mb is damage: the value
+// is NULL and told, never another record's bytes. Records of a 10-byte Id
+// leader memo: each memo's first 10 bytes are also in its record.
+TEST(ParadoxDamage, MisdirectedMemoPointersAreDamage)
+{
+    ScratchFolder dir;
+    const std::string path = dir.file("Memos.db");
+    const int rows = 11;
+    auto memo = [](int i) { return "memo " + std::string(1, char('a' + i)) + std::string(30, char('A' + i)); };
+    {
+        ParadoxWriter w(path, {{"Id", 'I'}, {"Memo", 'M', 20}}, 1252, 1);
+        for (int i = 0; i < rows; ++i)
+            w.addRow({Value::integer(i), Value::text(memo(i))});
+        w.finish();
+    }
+    const std::string mb = dir.file("Memos.mb"), goodMb = ReadWhole(mb), goodDb = ReadWhole(path);
+    // Row `bad` reads NULL with `needle` in the report; every other row reads whole.
+    auto expectOnlyLost = [&](int bad, const std::string &needle) {
+        ParadoxRecordSet rs(path);
+        for (int i = 0; i < rows; ++i, rs.moveNext()) {
+            EXPECT_EQ(rs.value(0).toText(), std::to_string(i));
+            if (i == bad)
+                EXPECT_TRUE(rs.value(1).isNull()) << i;
+            else
+                EXPECT_EQ(rs.value(1).str(), memo(i)) << i;
+        }
+        EXPECT_EQ(rs.account().nullValues, 1);
+        EXPECT_NE(rs.account().nullFault.find(needle), std::string::npos) << rs.account().nullFault;
+    };
+    // One flipped byte in the start offset of each sub-block in turn.
+    for (int i = 0; i < rows; ++i) {
+        SCOPED_TRACE(i);
+        std::string bytes = goodMb;
+        bytes[4096 + 12 + size_t(i) * 5] ^= 0x02;
+        WriteWhole(mb, bytes);
+        expectOnlyLost(i, "first bytes in the record differ");
+    }
+    WriteWhole(mb, goodMb);
+    // Record 7 carries record 3's leader and pointer.
+    std::string bytes = goodDb;
+    const size_t record = kHeader + 6, size = 4 + 20;
+    std::copy_n(goodDb.begin() + long(record + 3 * size + 4), 20, bytes.begin() + long(record + 7 * size + 4));
+    WriteWhole(path, bytes);
+    expectOnlyLost(7, "an earlier record's value");
+
+    // Reading a value again is no second claim.
+    paradox::ParadoxTable table(path);
+    Value v;
+    ASSERT_TRUE(table.next());
+    table.decode(1, v);
+    table.decode(1, v);
+    EXPECT_EQ(v.str(), memo(0));
+    EXPECT_EQ(table.account().nullValues, 0);
+}
+
+// A Logical byte other than false (0x80), true (0x81) or blank (0) is damage.
+TEST(ParadoxDamage, LogicalBytesOtherThanTrueOrFalse)
+{
+    ScratchFolder dir;
+    const std::string path = dir.file("Flags.db");
+    {
+        ParadoxWriter w(path, {{"Id", 'I'}, {"Flag", 'L'}}, 1252, 1);
+        for (int i = 0; i < 4; ++i)
+            w.addRow({Value::integer(i), i == 3 ? Value::null() : Value::boolean(i != 1)});
+        w.finish();
+    }
+    std::string bytes = ReadWhole(path);
+    bytes[kHeader + 6 + 2 * 5 + 4] = 0x42;
+    WriteWhole(path, bytes);
+    const auto values = test::ReadRows(path);
+    ASSERT_EQ(values.size(), 4u);
+    EXPECT_TRUE(values[0][1].kind() == Value::Kind::Boolean && values[0][1].boolean());
+    EXPECT_TRUE(values[1][1].kind() == Value::Kind::Boolean && !values[1][1].boolean());
+    EXPECT_TRUE(values[2][1].isNull());
+    EXPECT_TRUE(values[3][1].isNull());
+    ExpectDamage(path, "field \"Flag\" of row 3 holds 0x42");
+}
+
+// Field names a damaged header leaves empty or repeated (as MySQL compares
+// them) are made distinct by position and suffix, and told.
+TEST(ParadoxDamage, EmptyOrRepeatedFieldNamesAreMadeDistinct)
+{
+    ScratchFolder dir;
+    const std::string path = dir.file("Names.db");
+    {
+        ParadoxWriter w(path, {{"Id", 'I'}, {"ID", 'I'}, {" ", 'I'}, {"Müller", 'A', 9}, {"muller", 'I'},
+                               {"Field3", 'I'}, {"", 'I'}},
+                        1252, 1);
+        w.addRow({Value::integer(1), Value::integer(2), Value::integer(3), Value::text("Größe"), Value::integer(5),
+                  Value::integer(6), Value::integer(7)});
+        w.finish();
+    }
+    auto names = [](const RecordSet &rs) {
+        std::vector<std::string> out;
+        for (const Field &f : rs.fields())
+            out.push_back(f.name);
+        return out;
+    };
+    ParadoxRecordSet rs(path);
+    EXPECT_EQ(names(rs), (std::vector<std::string>{"Id", "ID_2", "Field3", "Müller", "muller_2", "Field3_2", "Field7"}));
+    EXPECT_EQ(rs.account().damagedBlocks, 5);
+    EXPECT_EQ(rs.account().damage, "field 2 is named \"ID\" like an earlier field; it is named ID_2");
+    // Read in another code page the names differ, and so does the count.
+    ParadoxRecordSet cyrillic(path, 1251);
+    EXPECT_EQ(names(cyrillic)[4], "muller");
+    EXPECT_EQ(cyrillic.account().damagedBlocks, 4);
+    EXPECT_EQ(test::ReadAll(cyrillic), 1);
 }
 
 // Random single-byte and truncation damage: any outcome but a crash, a hang

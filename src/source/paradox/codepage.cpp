@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -37,7 +38,8 @@ std::string qtNameFor(int number)
         return {};
     switch (number) {
     case 932: return "Shift_JIS";
-    case 936: return "GB18030";
+    // GB18030 has no euro sign at 0x80, which code page 936 has.
+    case 936: return QStringDecoder("windows-936").isValid() ? "windows-936" : "GB18030";
     case 949: return "windows-949";
     case 950: return "Big5";
     default: break;
@@ -53,6 +55,83 @@ std::string qtNameFor(int number)
             return name;
     }
     return {};
+}
+
+// The bytes where ICU's table for a page differs from Microsoft's, which is
+// what Paradox and Windows wrote with. 0xFFFD: a byte the page leaves unused.
+char16_t microsoftByte(int number, int b)
+{
+    switch (number) {
+    case 437: case 860: case 861: case 862: case 863: case 865:
+        if (b == 0xE6)
+            return 0x00B5; // micro sign, not Greek mu
+        break;
+    case 852:
+        if (b == 0xAA)
+            return 0x00AC;
+        break;
+    case 864:
+        switch (b) {
+        case 0x9F: return 0xFFFD;
+        case 0xD7: return 0xFEC1;
+        case 0xD8: return 0xFEC5;
+        case 0xF1: return 0x0651;
+        default: break;
+        }
+        break;
+    case 869:
+        if (b == 0x88)
+            return 0x00B7;
+        if (b == 0xEF)
+            return 0x0384;
+        break;
+    case 1253:
+        if (b == 0xAA)
+            return 0xFFFD;
+        break;
+    default: break;
+    }
+    return 0;
+}
+
+// What an upper byte means on its own in a multi-byte page where it is no
+// lead byte; 0 for a lead byte.
+char16_t singleOfMultiByte(int number, int b)
+{
+    if (number == 932) {
+        if (b >= 0xA1 && b <= 0xDF)
+            return char16_t(0xFF61 + (b - 0xA1)); // half-width katakana
+        if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC))
+            return 0;
+        return 0xFFFD;
+    }
+    if (b == 0x80)
+        return number == 936 ? 0x20AC : 0xFFFD;
+    return b == 0xFF ? 0xFFFD : 0;
+}
+
+bool isTrailByte(int number, unsigned b)
+{
+    switch (number) {
+    case 932: return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+    case 949: return (b >= 0x41 && b <= 0x5A) || (b >= 0x61 && b <= 0x7A) || (b >= 0x81 && b <= 0xFE);
+    case 950: return (b >= 0x40 && b <= 0x7E) || (b >= 0xA1 && b <= 0xFE);
+    default: return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE);
+    }
+}
+
+void appendUtf8(char16_t c, std::string &out)
+{
+    if (c < 0x80) {
+        out.push_back(char(c));
+    } else if (c < 0x800) {
+        out.push_back(char(0xC0 | c >> 6));
+        out.push_back(char(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(char(0xE0 | c >> 12));
+        out.push_back(char(0x80 | (c >> 6 & 0x3F)));
+        out.push_back(char(0x80 | (c & 0x3F)));
+    }
 }
 
 // Reverse tables for the writer, built on first use per code page.
@@ -82,34 +161,37 @@ CodePage::CodePage(int number) : m_number(number)
         m_qtName = "IBM437";
     }
     m_singleByte = !isMultiByte(m_number);
+    const bool windows = m_number == 874 || (m_number >= 1250 && m_number <= 1258);
     for (int b = 0; b < 256; ++b) {
-        Utf8Char &c = m_toUtf8[b];
-        if (b < 0x80 || !m_singleByte) {
-            c.length = 1;
-            c.bytes[0] = char(b);
+        char16_t c = b < 0x80 ? char16_t(b) : microsoftByte(m_number, b);
+        if (b >= 0x80 && !m_singleByte) {
+            c = singleOfMultiByte(m_number, b);
+        } else if (!c) {
+            QStringDecoder decoder(m_qtName.c_str());
+            const char byte = char(b);
+            const QString s = decoder.decode(QByteArrayView(&byte, 1));
+            c = decoder.hasError() || s.size() != 1 ? 0xFFFD : s[0].unicode();
+            // ICU fills the bytes Windows leaves unused with C1 controls and
+            // private-use characters; they stand for nothing.
+            if (windows && ((c >= 0x80 && c < 0xA0) || (c >= 0xE000 && c < 0xF900)))
+                c = 0xFFFD;
+        }
+        Utf8Char &u = m_toUtf8[b];
+        if (!c) {
+            u.length = 0; // a lead byte
             continue;
         }
-        QStringDecoder decoder(m_qtName.c_str());
-        const char byte = char(b);
-        QString s = decoder.decode(QByteArrayView(&byte, 1));
-        if (decoder.hasError() || s.size() != 1)
-            s = QString(QChar(0xFFFD));
-        const QByteArray utf8 = s.toUtf8();
-        c.length = uint8_t(utf8.size());
-        for (int i = 0; i < utf8.size() && i < 3; ++i)
-            c.bytes[i] = utf8[i];
+        std::string utf8;
+        appendUtf8(c, utf8);
+        u.length = uint8_t(utf8.size());
+        std::memcpy(u.bytes, utf8.data(), utf8.size());
     }
 }
 
 void CodePage::decode(const unsigned char *p, size_t n, std::string &out) const
 {
-    if (!m_singleByte) {
-        QStringDecoder decoder(m_qtName.c_str());
-        const QString s = decoder.decode(QByteArrayView(reinterpret_cast<const char *>(p), qsizetype(n)));
-        const QByteArray utf8 = s.toUtf8();
-        out.append(utf8.constData(), size_t(utf8.size()));
-        return;
-    }
+    if (!m_singleByte)
+        return decodeMultiByte(p, n, out);
     const size_t start = out.size();
     out.resize(start + n * 3);
     char *o = out.data() + start;
@@ -124,6 +206,41 @@ void CodePage::decode(const unsigned char *p, size_t n, std::string &out) const
         o += c.length;
     }
     out.resize(size_t(o - out.data()));
+}
+
+// Runs of ASCII and well-formed pairs go through Qt's converter; upper bytes
+// that stand alone and lead bytes without a trail byte are read here, so
+// none is lost or swallows the byte after it.
+void CodePage::decodeMultiByte(const unsigned char *p, size_t n, std::string &out) const
+{
+    size_t runStart = 0;
+    auto flush = [&](size_t end) {
+        if (end > runStart) {
+            QStringDecoder decoder(m_qtName.c_str(), QStringConverter::Flag::Stateless);
+            QString s = decoder.decode(QByteArrayView(reinterpret_cast<const char *>(p + runStart), qsizetype(end - runStart)));
+            // Shift_JIS marks an unassigned pair with SUB; a run holds no SUB byte.
+            s.replace(QChar(0x1A), QChar(0xFFFD));
+            const QByteArray utf8 = s.toUtf8();
+            out.append(utf8.constData(), size_t(utf8.size()));
+        }
+    };
+    size_t i = 0;
+    while (i < n) {
+        const unsigned b = p[i];
+        if (b < 0x80 && b != 0x1A) {
+            ++i;
+        } else if (m_toUtf8[b].length == 0 && i + 1 < n && isTrailByte(m_number, p[i + 1])) {
+            i += 2;
+        } else {
+            flush(i);
+            if (m_toUtf8[b].length == 0)
+                out.append("\xEF\xBF\xBD");
+            else
+                out.append(m_toUtf8[b].bytes, m_toUtf8[b].length);
+            runStart = ++i;
+        }
+    }
+    flush(n);
 }
 
 bool CodePage::encode(std::string_view utf8, std::string &out) const

@@ -30,6 +30,8 @@ public:
     explicit CodePage(int number);
 
 private:
+    void decodeMultiByte(const unsigned char *p, size_t n, std::string &out) const;
+
     struct Utf8Char {
         uint8_t length;
         char bytes[3];
@@ -37,6 +39,7 @@ private:
     int m_number;
     bool m_singleByte = true;
     std::string m_qtName;
+    // Multi-byte pages: length 0 for a lead byte.
     Utf8Char m_toUtf8[256];
 };
 

@@ -92,6 +92,23 @@ bool ParadoxBlobFile::readRange(uint64_t offset, size_t n, std::string &out, std
     return true;
 }
 
+bool ParadoxBlobFile::claim(uint32_t where)
+{
+    const uint64_t block = where & 0xFFFFFF00u;
+    const unsigned index = where & 0xFF;
+    if (block % kBlockSize || (index >= 64 && index != 0xFF) || !m_file)
+        return m_takenOffGrid.insert(where).second;
+    if (m_taken.empty())
+        m_taken.resize(size_t(m_file->size() / kBlockSize + 1) * 65);
+    const size_t bit = size_t(block / kBlockSize) * 65 + (index == 0xFF ? 64 : index);
+    if (bit >= m_taken.size())
+        return m_takenOffGrid.insert(where).second;
+    if (m_taken[bit])
+        return false;
+    m_taken[bit] = true;
+    return true;
+}
+
 bool ParadoxBlobFile::read(const unsigned char *pointer, std::string &out, std::string *why)
 {
     if (!open(why))

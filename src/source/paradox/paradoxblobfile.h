@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 namespace tabulon::paradox {
 
@@ -25,6 +27,10 @@ public:
     // value. Throws Error only when the file cannot be read at all (I/O).
     bool read(const unsigned char *pointer, std::string &out, std::string *why);
 
+    // Marks the place named by the first four bytes (offset and index) of a
+    // pointer read() accepted as taken; false when an earlier value took it.
+    bool claim(uint32_t where);
+
     // The .mb file, or where it was looked for when it is missing.
     std::string path() const;
 
@@ -40,6 +46,10 @@ private:
     std::unique_ptr<ReadOnlyFile> m_file;
     std::string m_scratch;
     std::string m_head;
+    // One bit per place: 64 sub-blocks and the whole of each 4 KB block;
+    // places off that grid only come from damaged pointers.
+    std::vector<bool> m_taken;
+    std::unordered_set<uint32_t> m_takenOffGrid;
 };
 
 } // namespace tabulon::paradox

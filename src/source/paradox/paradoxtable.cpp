@@ -1,11 +1,16 @@
 #include "source/paradox/paradoxtable.h"
 
 #include "common/error.h"
+#include "common/nametext.h"
 #include "source/paradox/codepage.h"
 #include "source/paradox/paradoxcrypt.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <unordered_set>
+
+#include <QString>
 
 namespace tabulon::paradox {
 namespace {
@@ -125,6 +130,19 @@ int recordBytes(uint8_t type, int size)
     }
 }
 
+// The record keeps a copy of a value's first bytes: of a memo as it is, of a
+// graphic after its storage header, as real tables show. Binary, OLE and
+// formatted memo leaders are not compared: no real table shows how they
+// are kept, and a wrong guess would cost sound values.
+bool leaderMatches(uint8_t type, const unsigned char *leader, size_t n, const std::string &value)
+{
+    if (type == Memo)
+        return std::memcmp(leader, value.data(), n) == 0;
+    if (type == Graphic)
+        return value.size() < 8 || std::memcmp(leader, value.data() + 8, std::min(n, value.size() - 8)) == 0;
+    return true;
+}
+
 } // namespace
 
 ParadoxTable::ParadoxTable(const std::string &path) : m_file(path), m_blobs(path, 0)
@@ -144,11 +162,51 @@ void ParadoxTable::useCodePage(int number)
 {
     m_codePage = &CodePage::forNumber(number);
     m_account.codePage = m_codePage->number();
+    std::string decoded;
     for (size_t i = 0; i < m_fields.size() && i < m_rawNames.size(); ++i) {
         const std::string &raw = m_rawNames[i];
-        m_fields[i].name.clear();
-        m_codePage->decode(reinterpret_cast<const unsigned char *>(raw.data()), raw.size(), m_fields[i].name);
+        decoded.clear();
+        m_codePage->decode(reinterpret_cast<const unsigned char *>(raw.data()), raw.size(), decoded);
+        m_fields[i].name = PrintableName(decoded);
     }
+    nameFieldsApart();
+}
+
+// A damaged header can give fields no name or one name twice; MySQL takes
+// neither as columns, so such fields get a name of their own, and are told.
+void ParadoxTable::nameFieldsApart()
+{
+    // MySQL compares column names without regard to case, accents or trailing blanks.
+    auto key = [](const std::string &name) {
+        QString s = QString::fromStdString(name).normalized(QString::NormalizationForm_D);
+        s.removeIf([](QChar c) { return c.category() == QChar::Mark_NonSpacing; });
+        while (!s.isEmpty() && s.back() == u' ')
+            s.chop(1);
+        return s.toCaseFolded().toStdString();
+    };
+    int faults = 0;
+    std::string first;
+    std::unordered_set<std::string> taken;
+    for (size_t i = 0; i < m_fields.size(); ++i) {
+        std::string &name = m_fields[i].name;
+        const std::string was = name;
+        const std::string base = key(name).empty() ? "Field" + std::to_string(i + 1) : name;
+        name = base;
+        for (int n = 2; !taken.insert(key(name)).second; ++n)
+            name = base + "_" + std::to_string(n);
+        if (name != was && faults++ == 0)
+            first = key(was).empty() ? "field " + std::to_string(i + 1) + " has no name; it is named " + name
+                                       : "field " + std::to_string(i + 1) + " is named \"" + was +
+                                             "\" like an earlier field; it is named " + name;
+    }
+    // The names are made again when the code page changes; so is their count.
+    m_account.damagedBlocks += faults - m_nameFaults;
+    if (m_nameFaults && m_account.damage == m_nameFault)
+        m_account.damage.clear();
+    if (faults && m_account.damage.empty())
+        m_account.damage = first;
+    m_nameFaults = faults;
+    m_nameFault = first;
 }
 
 std::string ParadoxTable::textSample(size_t limit, size_t scanLimit)
@@ -521,10 +579,18 @@ void ParadoxTable::decode(int j, Value &v)
         return;
     }
     case Logical:
-        if (!p[0])
+        if (p[0] == 0x80 || p[0] == 0x81) {
+            v.setBoolean(p[0] == 0x81);
+        } else {
+            if (p[0])
+                noteDamage([&] {
+                    char hex[8];
+                    std::snprintf(hex, sizeof hex, "0x%02X", p[0]);
+                    return "field \"" + f.name + "\" of row " + std::to_string(m_account.rowsRead) + " holds " +
+                           hex + ", which is no Logical value; it is stored as NULL";
+                });
             v.setNull();
-        else
-            v.setBoolean((p[0] & 0x7F) != 0);
+        }
         return;
     case Bcd: {
         if (!p[0]) {
@@ -581,6 +647,23 @@ void ParadoxTable::decode(int j, Value &v)
     }
 }
 
+// Each place in the .mb belongs to one value. Decoding a value again is no
+// second claim.
+bool ParadoxTable::claimBlob(int field, uint32_t where)
+{
+    if (m_claimRow != m_account.rowsRead) {
+        m_claimRow = m_account.rowsRead;
+        m_rowClaims.clear();
+    }
+    for (const auto &[j, w] : m_rowClaims)
+        if (w == where)
+            return j == field;
+    if (!m_blobs.claim(where))
+        return false;
+    m_rowClaims.emplace_back(field, where);
+    return true;
+}
+
 void ParadoxTable::decodeBlob(const ParadoxField &f, const unsigned char *p, Value &v)
 {
     const size_t leader = size_t(f.size - 10);
@@ -603,6 +686,19 @@ void ParadoxTable::decodeBlob(const ParadoxField &f, const unsigned char *p, Val
             read = m_blobs.read(pointer, m_blobData, first ? &why : nullptr);
         } catch (const Error &e) {
             why = e.what();
+        }
+        const uint32_t where = le32(pointer);
+        if (read && !leaderMatches(f.type, p, leader, m_blobData)) {
+            read = false;
+            if (first)
+                why = "the value's first bytes in the record differ from those at offset " +
+                      std::to_string(where & 0xFFFFFF00u) + " (sub-block " + std::to_string(where & 0xFF) +
+                      ") of the file; the record's pointer is damaged";
+        } else if (read && !claimBlob(int(&f - m_fields.data()), where)) {
+            read = false;
+            if (first)
+                why = "a value points to offset " + std::to_string(where & 0xFFFFFF00u) + " (sub-block " +
+                      std::to_string(where & 0xFF) + ") of the file, where an earlier record's value is kept";
         }
         if (!read) {
             if (first) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tabulon::paradox {
@@ -83,8 +84,10 @@ private:
     [[noreturn]] void damaged(const std::string &what) const;
     template <class Text> void noteDamage(Text &&text);
     void readHeader();
+    void nameFieldsApart();
     void loadBlock(uint32_t number);
     void decodeBlob(const ParadoxField &f, const unsigned char *p, Value &v);
+    bool claimBlob(int field, uint32_t where);
 
     ReadOnlyFile m_file;
     int m_version = 0;
@@ -100,6 +103,8 @@ private:
     const CodePage *m_codePage = nullptr;
     std::vector<ParadoxField> m_fields;
     std::vector<std::string> m_rawNames;
+    int m_nameFaults = 0;
+    std::string m_nameFault;
 
     std::vector<unsigned char> m_block;
     std::vector<bool> m_visited;
@@ -115,6 +120,8 @@ private:
 
     ParadoxBlobFile m_blobs;
     std::string m_blobData;
+    int64_t m_claimRow = -1;
+    std::vector<std::pair<int, uint32_t>> m_rowClaims;
     ReadAccount m_account;
 };
 
