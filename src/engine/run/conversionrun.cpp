@@ -3,9 +3,9 @@
 #include "common/busyguard.h"
 #include "common/eventpump.h"
 #include "common/guardedsteps.h"
-#include "engine/run/batchexecutor.h"
 #include "engine/run/connectionfactory.h"
 #include "engine/run/listroutines.h"
+#include "engine/run/runtablework.h"
 #include "engine/run/tableconversion.h"
 #include "source/paradox/paradoxconnection.h"
 #include "source/paradoxsource.h"
@@ -16,128 +16,6 @@
 
 namespace tabulon {
 namespace {
-
-// Sends the run's statements: listed for the preview, or executed on
-// mysql_conn through one batching executor. A refused statement is reported
-// with its own step, as row by row; a lost connection stops the run after
-// its one report, since every later statement could only fail the same way.
-// A row too large for the server is reported with its table and row number,
-// and the run goes on with the next row.
-class RunTableWork : public TableWork {
-public:
-    RunTableWork(GuardedProcedure &proc, RunHost &host, RunState &state)
-        : m_proc(proc), m_host(host), m_state(state)
-    {
-    }
-
-    // The table whose statements follow, and where its counts go.
-    void beginTable(const std::string &table, TableReport *report)
-    {
-        m_table = table;
-        m_report = report;
-    }
-
-    void statement(const std::string &text, int step, std::size_t rowPrefix, int64_t row) override
-    {
-        if (m_host.check1() == 1) {
-            m_state.scriptList.append(text);
-            if (row > 0 && m_report)
-                ++m_report->rowsStored;
-            return;
-        }
-        if (m_lost)
-            return;
-        if (!m_executor) {
-            if (!m_state.mysql_conn || !m_state.mysql_conn->isOpen()) {
-                m_lost = true;
-                throw DbError("The MySQL connection is not open, so nothing can be written to the "
-                              "database. Check the server and the login, then start again.",
-                              0, DbError::Kind::ConnectionLost);
-            }
-            m_executor = std::make_unique<BatchExecutor>(
-                *m_state.mysql_conn, m_host.rowByRow(),
-                [this](uint64_t tag, const DbError &error) { return refused(tag, error); });
-            m_executor->setAcceptHandler([this](uint64_t tag) {
-                if ((tag >> kRowShift) > 0 && m_report)
-                    ++m_report->rowsStored;
-                return true;
-            });
-            m_executor->setNoteHandler([this](const std::string &, const std::string &why) {
-                if (m_report)
-                    m_report->notes.push_back(why);
-            });
-        }
-        // A batch's failures come after later rows were built: the tag
-        // keeps the row number beside the step.
-        m_executor->execute(text, static_cast<uint64_t>(step) | (static_cast<uint64_t>(row) << kRowShift),
-                            rowPrefix);
-    }
-
-    // Sends what is still queued for the current table.
-    void flush()
-    {
-        if (m_executor)
-            m_executor->flush();
-    }
-
-    // Lost, or the executor could not know what the server holds: later
-    // statements must not be sent.
-    bool stopped() const override { return m_lost || (m_executor && m_executor->stopped()); }
-    ColumnTypes columnTypes() const override { return m_host.columnTypes(); }
-    void setProgressCaption(const std::string &caption) override { m_host.setProgressCaption(caption); }
-    void setProgress(double percent) override { m_host.setProgress(percent); }
-
-private:
-    static constexpr int kRowShift = 16;
-    static constexpr uint64_t kStepMask = (uint64_t(1) << kRowShift) - 1;
-    // Refused rows shown one box each before the user may silence them.
-    static constexpr int kRefusedBeforeQuietOffer = 3;
-
-    std::string subject(int64_t row) const
-    {
-        if (row > 0)
-            return "Row " + std::to_string(row) + " of table " + m_table;
-        return "A statement for table " + m_table;
-    }
-
-    bool refused(uint64_t tag, const DbError &error)
-    {
-        const int step = static_cast<int>(tag & kStepMask);
-        const auto row = static_cast<int64_t>(tag >> kRowShift);
-        const auto *large = dynamic_cast<const StatementTooLarge *>(&error);
-        const std::string description = large ? large->about(subject(row)).what() : error.what();
-        if (!error.refused()) {
-            m_lost = true;
-            m_proc.report(step, description);
-            return false;
-        }
-        if (row <= 0) {
-            m_proc.report(step, description);
-            return true;
-        }
-        if (m_report) {
-            const std::string *statement = m_executor ? m_executor->failedStatement() : nullptr;
-            m_report->addRefused(description, statement ? *statement : std::string());
-        }
-        // A systematic refusal must not cost the user a click per row.
-        if (!m_quietRefusals) {
-            ++m_refusedShown;
-            m_quietRefusals = m_host.reportRefusedRow(m_proc.reportText(step, description),
-                                                      m_refusedShown > kRefusedBeforeQuietOffer);
-        }
-        return true;
-    }
-
-    GuardedProcedure &m_proc;
-    RunHost &m_host;
-    RunState &m_state;
-    std::unique_ptr<BatchExecutor> m_executor;
-    std::string m_table;
-    TableReport *m_report = nullptr;
-    bool m_lost = false;
-    int m_refusedShown = 0;
-    bool m_quietRefusals = false;
-};
 
 // The server's own count of a table's rows, so the report can say the
 // load is complete without the user checking by hand.
