@@ -493,6 +493,10 @@ TEST_F(Conversion, LostConnectionEndsTheRunAfterOneReport)
     const TableReport &cut = host.report.tables[0];
     EXPECT_EQ(cut.outcome, TableReport::Outcome::Incomplete);
     EXPECT_EQ(cut.rowsStored, 9);
+    EXPECT_EQ(cut.serverRows, std::optional<int64_t>(9)) << "counted on a new session";
+    // The file is intact: the report blames the connection, not the table.
+    EXPECT_EQ(cut.notes, std::vector<std::string>{
+                             "Cut short: the connection to the server was lost after 9 rows were stored."});
     EXPECT_EQ(host.report.tables[1].outcome, TableReport::Outcome::NotReached);
     EXPECT_NE(host.report.summary().find("1 table INCOMPLETE. 1 table not reached."), std::string::npos)
         << host.report.summary();

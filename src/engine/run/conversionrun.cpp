@@ -31,6 +31,21 @@ void VerifyRowCount(Connection &connection, TableReport &report)
     }
 }
 
+// A commit the server applied just before the connection went is no loss:
+// a new session counts what the table holds, and that is what was stored.
+void RecountAfterLoss(RunHost &host, TableReport &report)
+{
+    try {
+        auto connection = OpenConnection(MySqlConnectionString(host), {2, 30, 5});
+        VerifyRowCount(*connection, report);
+        connection->close();
+        if (report.serverRows)
+            report.rowsStored = *report.serverRows;
+    } catch (const Error &e) {
+        report.notes.push_back(std::string("The rows on the server could not be counted: ") + e.what());
+    }
+}
+
 // On every way out: ConversionBusy back to false. When the run unwinds
 // because the application quits, the connections are closed without any
 // report.
@@ -176,7 +191,8 @@ void ConvertTables(RunHost &host, RunState &state)
                 tableReport.valuesNulled = read.nullValues;
                 if (read.nullValues > 0)
                     tableReport.notes.push_back(NullValuesText(t, read));
-                if (read.damaged())
+                // Rows not read because sending stopped are no damage of the file.
+                if (read.damagedBlocks > 0 || (read.damaged() && !work.stopped()))
                     tableReport.notes.push_back(DamagedRowsText(t, read));
                 if (read.codePageOverridden())
                     tableReport.notes.push_back("Text read in code page " + std::to_string(read.codePage)
@@ -188,6 +204,10 @@ void ConvertTables(RunHost &host, RunState &state)
                 tableReport.outcome = TableReport::Outcome::Listed;
             } else if (work.stopped()) {
                 tableReport.outcome = TableReport::Outcome::Incomplete;
+                if (work.connectionLost())
+                    RecountAfterLoss(host, tableReport);
+                tableReport.notes.push_back("Cut short: " + work.stopReason() + " after "
+                                            + GroupedNumber(tableReport.rowsStored) + " rows were stored.");
             } else {
                 tableReport.outcome = TableReport::Outcome::Converted;
                 VerifyRowCount(*state.mysql_conn, tableReport);

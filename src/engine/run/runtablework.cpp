@@ -14,7 +14,8 @@ void RunTableWork::statement(const std::string &text, int step, std::size_t rowP
         return;
     if (!m_executor) {
         if (!m_state.mysql_conn || !m_state.mysql_conn->isOpen()) {
-            m_lost = true;
+            m_lost = m_connectionLost = true;
+            m_stopReason = "the connection to the server was lost";
             throw DbError("The MySQL connection is not open, so nothing can be written to the "
                           "database. Check the server and the login, then start again.",
                           0, DbError::Kind::ConnectionLost);
@@ -53,6 +54,9 @@ bool RunTableWork::refused(uint64_t tag, const DbError &error)
     const std::string description = large ? large->about(subject(row)).what() : error.what();
     if (!error.refused()) {
         m_lost = true;
+        m_connectionLost = error.connectionLost();
+        m_stopReason = m_connectionLost ? "the connection to the server was lost"
+                                        : "the server could not say which rows it stored";
         m_proc.report(step, description);
         return false;
     }
@@ -67,7 +71,9 @@ bool RunTableWork::refused(uint64_t tag, const DbError &error)
     // A systematic refusal must not cost the user a click per row.
     if (!m_quietRefusals) {
         ++m_refusedShown;
-        m_quietRefusals = m_host.reportRefusedRow(m_proc.reportText(step, description),
+        // The box must say which row it is about; a row too large says so already.
+        const std::string boxText = large ? description : subject(row) + " was refused: " + description;
+        m_quietRefusals = m_host.reportRefusedRow(m_proc.reportText(step, boxText),
                                                   m_refusedShown > kRefusedBeforeQuietOffer);
     }
     return true;

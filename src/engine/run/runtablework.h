@@ -43,6 +43,9 @@ public:
     // Lost, or the executor could not know what the server holds: later
     // statements must not be sent.
     bool stopped() const override { return m_lost || (m_executor && m_executor->stopped()); }
+    // Why the sending stopped, for the report: "the connection to the server was lost".
+    const std::string &stopReason() const { return m_stopReason; }
+    bool connectionLost() const { return m_connectionLost; }
     ColumnTypes columnTypes() const override { return m_host.columnTypes(); }
     void setProgressCaption(const std::string &caption) override { m_host.setProgressCaption(caption); }
     void setProgress(double percent) override { m_host.setProgress(percent); }
@@ -64,6 +67,8 @@ private:
     std::string m_table;
     TableReport *m_report = nullptr;
     bool m_lost = false;
+    bool m_connectionLost = false;
+    std::string m_stopReason;
     int m_refusedShown = 0;
     bool m_quietRefusals = false;
 };
