@@ -39,7 +39,8 @@ const char *const StatementTooLarge::kRunElsewhere =
 
 StatementTooLarge::StatementTooLarge(std::size_t size, int64_t limit, const std::string &subject,
                                      const std::string &remedy)
-    : DbError(Describe(size, limit, subject, remedy), 1153, Kind::TooLarge), m_size(size), m_limit(limit), m_remedy(remedy)
+    : DbError(Describe(size, limit, subject, remedy), 1153, Kind::TooLarge), m_size(size), m_limit(limit),
+      m_remedy(remedy)
 {
 }
 
