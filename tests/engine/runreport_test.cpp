@@ -1,4 +1,4 @@
-#include "engine/runreport.h"
+#include "engine/run/runreport.h"
 
 #include <gtest/gtest.h>
 
