@@ -1,8 +1,11 @@
 #include "target/mysqltarget.h"
 
 #include "common/eventpump.h"
+#include "common/text.h"
 #include "target/mysqlconnection.h"
 #include "target/odbcstring.h"
+
+#include <chrono>
 
 namespace tabulon {
 
@@ -32,6 +35,87 @@ bool CanConnectMySQL(const MainHost &host, std::string *reason)
             *reason = e.what();
         return false;
     }
+}
+
+namespace {
+
+std::string serverAndPort(const MainHost &host)
+{
+    const std::string server = Trimmed(host.fieldText(2));
+    const std::string port = Trimmed(host.fieldText(3));
+    return (server.empty() ? "localhost" : server) + ":" + (port.empty() ? "3306" : port);
+}
+
+} // namespace
+
+std::string ConnectionAdvice(const MainHost &host, int code, double secondsWaited, int timeoutSeconds)
+{
+    // The connector's own words for a time-out vary (a lost handshake, a
+    // connect that never completed); the time spent does not.
+    const bool unreached = code == 2002 || code == 2003 || code == 2013;
+    if (unreached && timeoutSeconds > 0 && secondsWaited >= timeoutSeconds)
+        return "No answer came from " + serverAndPort(host) + " within " + std::to_string(timeoutSeconds) +
+               (timeoutSeconds == 1 ? " second." : " seconds.");
+    switch (code) {
+    case 1045:
+        return "Check the user name and password.";
+    case 2002:
+    case 2003:
+        return "Nothing answers at " + serverAndPort(host) + ". Is the server running, and is the port right?";
+    default:
+        return {};
+    }
+}
+
+void CreateMySqlDatabase(const MainHost &host)
+{
+    std::string name;
+    for (char c : host.fieldText(6)) {
+        name.push_back(c);
+        if (c == '`')
+            name.push_back('`');
+    }
+    auto connection = OpenMySqlConnection(
+        MySqlConnectionString(host.fieldText(2), host.fieldText(4), "", host.fieldText(5), host.fieldText(3)),
+        ConnectionOptions{});
+    connection->execute("CREATE DATABASE `" + name + "` CHARACTER SET utf8mb4");
+    connection->close();
+}
+
+bool TestMySqlLogin(MainHost &host, std::string &problem, int timeoutSeconds)
+{
+    ConnectionOptions options;
+    options.connectionTimeout = timeoutSeconds;
+    // Returns the server's error code, 0 on success.
+    auto attempt = [&]() -> int {
+        const auto started = std::chrono::steady_clock::now();
+        try {
+            OpenMySqlConnection(MySqlConnectionString(host), options)->close();
+            return 0;
+        } catch (const DbError &e) {
+            problem = e.what();
+            const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            if (const std::string advice = ConnectionAdvice(host, e.code(), waited, timeoutSeconds); !advice.empty())
+                problem += "\r\n" + advice;
+            return e.code() ? e.code() : -1;
+        } catch (const Error &e) {
+            problem = e.what();
+            return -1;
+        }
+    };
+    const int code = attempt();
+    if (code != 1049)
+        return code == 0;
+    const std::string database = host.fieldText(6);
+    if (!host.askYesNo("The database " + database + " does not exist on the server. Create it (utf8mb4)?"))
+        return false;
+    try {
+        CreateMySqlDatabase(host);
+    } catch (const Error &e) {
+        problem += "\r\nThe database " + database + " could not be created: " + e.what();
+        return false;
+    }
+    return attempt() == 0;
 }
 
 void ListMySQLTables(const MainHost &host, std::vector<std::string> &list)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/mainhost.h"
+#include "data/connection.h"
 
 #include <string>
 #include <vector>
@@ -18,6 +19,20 @@ std::string MySqlConnectionString(const MainHost &host);
 // Shows nothing; `reason`, when given, receives the server's or driver's
 // message on failure.
 bool CanConnectMySQL(const MainHost &host, std::string *reason = nullptr);
+// Tests the login as CanConnectMySQL does. A database the server does not
+// have is offered to be created (utf8mb4); on Yes it is created and the
+// login tested again. On failure `problem` receives the server's message
+// and, on a line of its own, what fits that failure (ConnectionAdvice).
+bool TestMySqlLogin(MainHost &host, std::string &problem,
+                    int timeoutSeconds = ConnectionOptions{}.connectionTimeout);
+// One line for a failed connection that fits its cause: a wrong password,
+// nothing listening, no answer within the time-out; empty when there is
+// nothing particular to say.
+std::string ConnectionAdvice(const MainHost &host, int code, double secondsWaited, int timeoutSeconds);
+// Creates the login's database with utf8mb4, over a connection without a
+// database. Throws on failure.
+void CreateMySqlDatabase(const MainHost &host);
+
 // Throws on failure. The list receives the tables in the server's order.
 void ListMySQLTables(const MainHost &host, std::vector<std::string> &list);
 

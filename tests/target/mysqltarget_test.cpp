@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace tabulon {
 namespace {
 
@@ -43,6 +47,53 @@ TEST_F(MySqlTargetTest, CanConnectSaysWhetherTheLoginWorks)
     EXPECT_TRUE(host.boxes.empty());
     // The check leaves no session behind.
     EXPECT_EQ(TestServer::shared().killConnectionsTo(db), 0);
+}
+
+// Each failure gets the line that fits it; a missing database is offered
+// and, on Yes, created with utf8mb4.
+TEST_F(MySqlTargetTest, TestLoginAdvisesByTheFailureAndCreatesAMissingDatabase)
+{
+    auto &s = TestServer::shared();
+    std::string problem;
+    host.fields[5] = "not the password";
+    EXPECT_FALSE(TestMySqlLogin(host, problem));
+    EXPECT_NE(problem.find("Access denied"), std::string::npos) << problem;
+    EXPECT_EQ(problem.substr(problem.rfind("\r\n")), "\r\nCheck the user name and password.");
+    host.fields[5] = s.password();
+
+    host.fields[3] = "1";
+    EXPECT_FALSE(TestMySqlLogin(host, problem));
+    EXPECT_EQ(problem.substr(problem.rfind("\r\n")),
+              "\r\nNothing answers at 127.0.0.1:1. Is the server running, and is the port right?");
+
+    // Accepts and never speaks.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(listener, 8), 0);
+    socklen_t len = sizeof a;
+    ::getsockname(listener, reinterpret_cast<sockaddr *>(&a), &len);
+    host.fields[3] = std::to_string(ntohs(a.sin_port));
+    EXPECT_FALSE(TestMySqlLogin(host, problem, 1));
+    ::close(listener);
+    EXPECT_EQ(problem.substr(problem.rfind("\r\n")),
+              "\r\nNo answer came from 127.0.0.1:" + host.fields[3] + " within 1 second.");
+    host.fields[3] = std::to_string(s.port());
+
+    const std::string missing = db + "_new";
+    host.fields[6] = missing;
+    host.answers = {false, true};
+    EXPECT_FALSE(TestMySqlLogin(host, problem));
+    EXPECT_NE(problem.find("Unknown database"), std::string::npos) << problem;
+    EXPECT_TRUE(TestMySqlLogin(host, problem));
+    ASSERT_EQ(host.questions().size(), 2u);
+    EXPECT_EQ(host.questions()[0], "The database " + missing + " does not exist on the server. Create it (utf8mb4)?");
+    EXPECT_EQ(s.scalar("", "SELECT DEFAULT_CHARACTER_SET_NAME FROM information_schema.SCHEMATA WHERE SCHEMA_NAME = '" +
+                           missing + "'"),
+              "utf8mb4");
+    s.exec("", "DROP DATABASE `" + missing + "`");
 }
 
 TEST_F(MySqlTargetTest, ListsTablesInTheServersOrder)

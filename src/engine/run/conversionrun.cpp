@@ -108,7 +108,7 @@ void ConvertTables(RunHost &host, RunState &state)
         proc.step(108, [&] { host.inform(problem); });
         return;
     }
-    if (proc.decide(110, [&] { return !CanConnectMySQL(host, &problem); })) {
+    if (proc.decide(110, [&] { return !TestMySqlLogin(host, problem); })) {
         proc.step(110, [&] {
             host.inform("Could not connect to the MySQL server, so nothing was converted.\r\n\r\nReason: "
                         + problem

@@ -335,13 +335,16 @@ void Form1::mySqlTestClick()
     BusyPointer busy(this);
     try {
         EventPump::yieldNow();
-        auto connection = OpenConnection(MySqlConnectionString(*this));
-        inform(kConnectionSuccessful);
-        connection->close();
+        // Wrong password and server down need different remedies: the
+        // problem ends with the one that fits.
+        std::string problem;
+        if (TestMySqlLogin(*this, problem))
+            inform(kConnectionSuccessful);
+        else
+            inform(std::string(kCouldNotConnectMySql) + "\r\n\r\n" + ReasonLine(problem));
     } catch (const Aborted &) {
         throw;
     } catch (const std::exception &e) {
-        // Wrong password and server down need different remedies.
         inform(std::string(kCouldNotConnectMySql) + "\r\n\r\n" + ReasonLine(e.what()));
     }
 }
