@@ -17,8 +17,8 @@ struct ConnectionOptions {
     int cursorLocation = 0;      // 2 server-side, 3 client-side, 0 default
     int commandTimeout = 30;
     int connectionTimeout = 15;
-    // The protocol's compression: -1 the setting "Compression" decides
-    // (absent: only for a server not on this machine), 0 off, 1 on.
+    // The protocol's compression: -1 only for a server not on this
+    // machine, 0 off, 1 on (MySqlLogin::compression).
     int compression = -1;
 };
 

@@ -18,16 +18,33 @@ std::string MySqlConnectionString(const std::string &server, const std::string &
         + ";";
 }
 
-std::string MySqlConnectionString(const MainHost &host)
+std::string MySqlLogin::connectionString() const
 {
-    return MySqlConnectionString(host.fieldText(2), host.fieldText(4), host.fieldText(6), host.fieldText(5),
-                                 host.fieldText(3));
+    return MySqlConnectionString(server, user, database, password, port);
 }
 
-bool CanConnectMySQL(const MainHost &host, std::string *reason)
+std::string MySqlLogin::serverAndPort() const
+{
+    const std::string s = Trimmed(server);
+    const std::string p = Trimmed(port);
+    return (s.empty() ? "localhost" : s) + ":" + (p.empty() ? "3306" : p);
+}
+
+ConnectionOptions MySqlLogin::with(ConnectionOptions options) const
+{
+    options.compression = compression;
+    return options;
+}
+
+std::unique_ptr<MySqlConnection> OpenMySqlConnection(const MySqlLogin &login, const ConnectionOptions &options)
+{
+    return OpenMySqlConnection(login.connectionString(), login.with(options));
+}
+
+bool CanConnectMySQL(const MySqlLogin &login, std::string *reason)
 {
     try {
-        auto connection = OpenMySqlConnection(MySqlConnectionString(host), ConnectionOptions{});
+        auto connection = OpenMySqlConnection(login, ConnectionOptions{});
         connection->close();
         return true;
     } catch (const Error &e) {
@@ -37,52 +54,41 @@ bool CanConnectMySQL(const MainHost &host, std::string *reason)
     }
 }
 
-namespace {
-
-std::string serverAndPort(const MainHost &host)
-{
-    const std::string server = Trimmed(host.fieldText(2));
-    const std::string port = Trimmed(host.fieldText(3));
-    return (server.empty() ? "localhost" : server) + ":" + (port.empty() ? "3306" : port);
-}
-
-} // namespace
-
-std::string ConnectionAdvice(const MainHost &host, int code, double secondsWaited, int timeoutSeconds)
+std::string ConnectionAdvice(const MySqlLogin &login, int code, double secondsWaited, int timeoutSeconds)
 {
     // The connector's own words for a time-out vary (a lost handshake, a
     // connect that never completed); the time spent does not.
     const bool unreached = code == 2002 || code == 2003 || code == 2013;
     if (unreached && timeoutSeconds > 0 && secondsWaited >= timeoutSeconds)
-        return "No answer came from " + serverAndPort(host) + " within " + std::to_string(timeoutSeconds) +
+        return "No answer came from " + login.serverAndPort() + " within " + std::to_string(timeoutSeconds) +
                (timeoutSeconds == 1 ? " second." : " seconds.");
     switch (code) {
     case 1045:
         return "Check the user name and password.";
     case 2002:
     case 2003:
-        return "Nothing answers at " + serverAndPort(host) + ". Is the server running, and is the port right?";
+        return "Nothing answers at " + login.serverAndPort() + ". Is the server running, and is the port right?";
     default:
         return {};
     }
 }
 
-void CreateMySqlDatabase(const MainHost &host)
+void CreateMySqlDatabase(const MySqlLogin &login)
 {
     std::string name;
-    for (char c : host.fieldText(6)) {
+    for (char c : login.database) {
         name.push_back(c);
         if (c == '`')
             name.push_back('`');
     }
-    auto connection = OpenMySqlConnection(
-        MySqlConnectionString(host.fieldText(2), host.fieldText(4), "", host.fieldText(5), host.fieldText(3)),
-        ConnectionOptions{});
+    MySqlLogin server = login;
+    server.database.clear();
+    auto connection = OpenMySqlConnection(server, ConnectionOptions{});
     connection->execute("CREATE DATABASE `" + name + "` CHARACTER SET utf8mb4");
     connection->close();
 }
 
-bool TestMySqlLogin(MainHost &host, std::string &problem, int timeoutSeconds)
+bool TestMySqlLogin(MessageHost &host, const MySqlLogin &login, std::string &problem, int timeoutSeconds)
 {
     ConnectionOptions options;
     options.connectionTimeout = timeoutSeconds;
@@ -90,12 +96,12 @@ bool TestMySqlLogin(MainHost &host, std::string &problem, int timeoutSeconds)
     auto attempt = [&]() -> int {
         const auto started = std::chrono::steady_clock::now();
         try {
-            OpenMySqlConnection(MySqlConnectionString(host), options)->close();
+            OpenMySqlConnection(login, options)->close();
             return 0;
         } catch (const DbError &e) {
             problem = e.what();
             const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            if (const std::string advice = ConnectionAdvice(host, e.code(), waited, timeoutSeconds); !advice.empty())
+            if (const std::string advice = ConnectionAdvice(login, e.code(), waited, timeoutSeconds); !advice.empty())
                 problem += "\r\n" + advice;
             return e.code() ? e.code() : -1;
         } catch (const Error &e) {
@@ -106,11 +112,11 @@ bool TestMySqlLogin(MainHost &host, std::string &problem, int timeoutSeconds)
     const int code = attempt();
     if (code != 1049)
         return code == 0;
-    const std::string database = host.fieldText(6);
+    const std::string &database = login.database;
     if (!host.askYesNo("The database " + database + " does not exist on the server. Create it (utf8mb4)?"))
         return false;
     try {
-        CreateMySqlDatabase(host);
+        CreateMySqlDatabase(login);
     } catch (const Error &e) {
         problem += "\r\nThe database " + database + " could not be created: " + e.what();
         return false;
@@ -118,11 +124,11 @@ bool TestMySqlLogin(MainHost &host, std::string &problem, int timeoutSeconds)
     return attempt() == 0;
 }
 
-void ListMySQLTables(const MainHost &host, std::vector<std::string> &list)
+void ListMySQLTables(const MySqlLogin &login, std::vector<std::string> &list)
 {
     ConnectionOptions options;
     options.cursorLocation = 3;
-    auto connection = OpenMySqlConnection(MySqlConnectionString(host), options);
+    auto connection = OpenMySqlConnection(login, options);
     auto tables = connection->openRecordSet("SHOW TABLES;");
     list.clear();
     for (; !tables->eof(); tables->moveNext()) {

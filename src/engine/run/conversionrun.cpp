@@ -33,10 +33,10 @@ void VerifyRowCount(Connection &connection, TableReport &report)
 
 // A commit the server applied just before the connection went is no loss:
 // a new session counts what the table holds, and that is what was stored.
-void RecountAfterLoss(RunHost &host, TableReport &report)
+void RecountAfterLoss(const MySqlLogin &login, TableReport &report)
 {
     try {
-        auto connection = OpenConnection(MySqlConnectionString(host), {2, 30, 5});
+        auto connection = OpenMySqlConnection(login, {2, 30, 5});
         VerifyRowCount(*connection, report);
         connection->close();
         if (report.serverRows)
@@ -95,6 +95,8 @@ void ConvertTables(RunHost &host, RunState &state)
     if (proc.decide(100, [&] { return state.ConversionBusy; }))
         return;
     proc.step(102, [&] { state.ConversionBusy = true; });
+    state.options = host.runOptions();
+    const RunOptions &options = state.options;
 
     std::unique_ptr<Connection> source;
     RunScope scope(state, source);
@@ -108,7 +110,7 @@ void ConvertTables(RunHost &host, RunState &state)
         proc.step(108, [&] { host.inform(problem); });
         return;
     }
-    if (proc.decide(110, [&] { return !TestMySqlLogin(host, problem); })) {
+    if (proc.decide(110, [&] { return !TestMySqlLogin(host, options.login, problem); })) {
         proc.step(110, [&] {
             host.inform("Could not connect to the MySQL server, so nothing was converted.\r\n\r\nReason: "
                         + problem
@@ -121,26 +123,26 @@ void ConvertTables(RunHost &host, RunState &state)
     // Without the target's tables the overwrite question could not be
     // asked, and without its connection nothing can be written: one report,
     // then the run ends as after a lost connection.
-    bool targetLost = !proc.step(116, [&] { ListMySQLTables(host, state.List1); });
+    bool targetLost = !proc.step(116, [&] { ListMySQLTables(options.login, state.List1); });
     proc.step(118, [&] { ListParadoxTables(host, state.List2, &state.List2Files); });
     proc.step(120, [&] { host.tableListsChanged(); });
     // The source reads each table from the file its entry was listed with,
     // without walking the folder again.
     proc.step(122, [&] {
         CodePageChoice codePages;
-        codePages.all = ParseCodePageChoice(host.codePage());
+        codePages.all = ParseCodePageChoice(options.codePage);
         source = OpenParadoxConnection(ParadoxConnectionString(host.fieldText(1)), {3, 30, 15},
                                        SourceTables(state.List2, state.List2Files), codePages);
     });
     proc.step(124, [&] { connectionsOpen = true; });
     if (!targetLost)
         targetLost = !proc.step(126, [&] {
-            state.mysql_conn = OpenConnection(MySqlConnectionString(host), {2, 5000, 5000});
+            state.mysql_conn = OpenMySqlConnection(options.login, {2, 5000, 5000});
         });
     proc.step(128, [&] { state.scriptList.clear(); state.datatypeList.clear(); });
 
     RunReport report;
-    report.previewMode = host.check1() == 1;
+    report.previewMode = options.preview;
     for (size_t i = state.List2.size(); i-- > 0;) {
         TableReport &entry = report.tables.emplace_back();
         entry.table = state.List2[i];
@@ -169,8 +171,8 @@ void ConvertTables(RunHost &host, RunState &state)
         if (skip) {
             tableReport.outcome = TableReport::Outcome::Declined;
         } else {
-            const bool preview = host.check1() == 1;
-            if (proc.decide(136, [&] { return host.option2(); }))
+            const bool preview = options.preview;
+            if (proc.decide(136, [&] { return options.previewEachTable; }))
                 proc.step(138, [&] { state.scriptList.clear(); state.datatypeList.clear(); });
             if (overwrite) {
                 // The server may keep names case-sensitively: drop the table the
@@ -205,7 +207,7 @@ void ConvertTables(RunHost &host, RunState &state)
             } else if (work.stopped()) {
                 tableReport.outcome = TableReport::Outcome::Incomplete;
                 if (work.connectionLost())
-                    RecountAfterLoss(host, tableReport);
+                    RecountAfterLoss(options.login, tableReport);
                 tableReport.notes.push_back("Cut short: " + work.stopReason() + " after "
                                             + GroupedNumber(tableReport.rowsStored) + " rows were stored.");
             } else {
@@ -213,7 +215,7 @@ void ConvertTables(RunHost &host, RunState &state)
                 VerifyRowCount(*state.mysql_conn, tableReport);
             }
             proc.step(168, [&] { state.StopConversion = true; });
-            if (!work.stopped() && proc.decide(170, [&] { return host.check1() == 1 && host.option2(); })) {
+            if (!work.stopped() && proc.decide(170, [&] { return options.preview && options.previewEachTable; })) {
                 state.SQLFormOK = false;
                 proc.step(172, [&] { host.showPreview(); });
                 if (!state.StopConversion)
@@ -230,7 +232,7 @@ void ConvertTables(RunHost &host, RunState &state)
             break;
     }
 
-    if (!targetLost && proc.decide(178, [&] { return host.check1() == 1 && host.option1(); })) {
+    if (!targetLost && proc.decide(178, [&] { return options.preview && options.previewEachFile; })) {
         proc.step(180, [&] { state.SQLFormOK = false; });
         proc.step(182, [&] { host.showPreview(); });
         if (state.SQLFormOK)

@@ -4,7 +4,7 @@ namespace tabulon {
 
 void RunTableWork::statement(const std::string &text, int step, std::size_t rowPrefix, int64_t row)
 {
-    if (m_host.check1() == 1) {
+    if (m_state.options.preview) {
         m_state.scriptList.append(text);
         if (row > 0 && m_report)
             ++m_report->rowsStored;
@@ -21,7 +21,7 @@ void RunTableWork::statement(const std::string &text, int step, std::size_t rowP
                           0, DbError::Kind::ConnectionLost);
         }
         m_executor = std::make_unique<BatchExecutor>(
-            *m_state.mysql_conn, m_host.rowByRow(),
+            *m_state.mysql_conn, m_state.options.rowByRow,
             [this](uint64_t tag, const DbError &error) { return refused(tag, error); });
         m_executor->setAcceptHandler([this](uint64_t tag) {
             if ((tag >> kRowShift) > 0 && m_report)

@@ -46,7 +46,7 @@ public:
     // Why the sending stopped, for the report: "the connection to the server was lost".
     const std::string &stopReason() const { return m_stopReason; }
     bool connectionLost() const { return m_connectionLost; }
-    ColumnTypes columnTypes() const override { return m_host.columnTypes(); }
+    ColumnTypes columnTypes() const override { return m_state.options.columnTypes; }
     void setProgressCaption(const std::string &caption) override { m_host.setProgressCaption(caption); }
     void setProgress(double percent) override { m_host.setProgress(percent); }
 
