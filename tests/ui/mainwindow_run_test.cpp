@@ -96,9 +96,9 @@ TEST_F(MainWindowTest, TheRunReportTellsWhatHappenedAndRefusalsCanBeSilenced)
     bool triggered = false;
     QObject::connect(window().findChild<QProgressBar *>("ProgressBar1"), &QProgressBar::valueChanged, [&](int) {
         if (!triggered && server.scalar(db, "SELECT COUNT(*) FROM information_schema.TABLES WHERE "
-                                            "TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 'PEOPLE'") == "1") {
+                                            "TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 'PEOPLE~tabulon'") == "1") {
             triggered = true;
-            server.exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON PEOPLE FOR EACH ROW "
+            server.exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON `PEOPLE~tabulon` FOR EACH ROW "
                             "IF NEW.Id > 1 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'no more people'; END IF");
         }
     });

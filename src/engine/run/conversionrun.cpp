@@ -6,6 +6,7 @@
 #include "engine/run/connectionfactory.h"
 #include "engine/run/listroutines.h"
 #include "engine/run/runtablework.h"
+#include "engine/run/tablereplacement.h"
 #include "engine/run/tableconversion.h"
 #include "source/paradox/paradoxconnection.h"
 #include "source/paradoxsource.h"
@@ -19,10 +20,10 @@ namespace {
 
 // The server's own count of a table's rows, so the report can say the
 // load is complete without the user checking by hand.
-void VerifyRowCount(Connection &connection, TableReport &report)
+void VerifyRowCount(Connection &connection, TableReport &report, const std::string &name)
 {
     try {
-        auto count = connection.openRecordSet("SELECT COUNT(*) FROM " + QuoteName(report.table));
+        auto count = connection.openRecordSet("SELECT COUNT(*) FROM " + QuoteName(name));
         if (!count->eof())
             report.serverRows = std::stoll(count->value(0).toText());
         count->close();
@@ -33,17 +34,58 @@ void VerifyRowCount(Connection &connection, TableReport &report)
 
 // A commit the server applied just before the connection went is no loss:
 // a new session counts what the table holds, and that is what was stored.
-void RecountAfterLoss(const MySqlLogin &login, TableReport &report)
+void RecountAfterLoss(const MySqlLogin &login, TableReport &report, const std::string &name)
 {
     try {
         auto connection = OpenMySqlConnection(login, {2, 30, 5});
-        VerifyRowCount(*connection, report);
+        VerifyRowCount(*connection, report, name);
         connection->close();
         if (report.serverRows)
             report.rowsStored = *report.serverRows;
     } catch (const Error &e) {
         report.notes.push_back(std::string("The rows on the server could not be counted: ") + e.what());
     }
+}
+
+// Gives the complete staging table its real name and drops the table it
+// replaced; false when the server refused (reported under step 140).
+bool PutInPlace(GuardedProcedure &proc, RunTableWork &work, const std::string &table, const std::string &existing)
+{
+    bool placed = false;
+    proc.step(140, [&] {
+        const std::string retired = RetiredName(table);
+        if (!existing.empty() && !work.sendOwn("DROP TABLE IF EXISTS " + QuoteName(retired), 140))
+            return;
+        if (!work.sendOwn(PutInPlaceStatement(table, existing), 140))
+            return;
+        placed = true;
+        if (!existing.empty())
+            work.sendOwn(DropStatement(retired), 140);
+    });
+    return placed;
+}
+
+// Removes a staging table while the session lasts; false when it stays.
+bool DropQuietly(RunState &state, const std::string &staging)
+{
+    try {
+        if (!state.mysql_conn || !state.mysql_conn->isOpen())
+            return false;
+        (*state.mysql_conn).execute("DROP TABLE IF EXISTS " + QuoteName(staging));
+        return true;
+    } catch (const DbError &) {
+        return false;
+    }
+}
+
+std::string CutShortText(const std::string &table, const std::string &reason, int64_t stored, bool removed)
+{
+    std::string text = "Cut short: " + reason + " after " + GroupedNumber(stored) + " rows were stored. The table "
+                       + table + " on the server is unchanged";
+    if (removed)
+        return text + "; the rows stored were removed with " + QuoteName(StagingName(table)) + ".";
+    return text + "; the rows stored are in " + QuoteName(StagingName(table)) + ", which the next run that converts "
+           + table + " removes.";
 }
 
 // On every way out: ConversionBusy back to false. When the run unwinds
@@ -174,12 +216,20 @@ void ConvertTables(RunHost &host, RunState &state)
             const bool preview = options.preview;
             if (proc.decide(136, [&] { return options.previewEachTable; }))
                 proc.step(138, [&] { state.scriptList.clear(); state.datatypeList.clear(); });
-            if (overwrite) {
-                // The server may keep names case-sensitively: drop the table the
-                // user agreed to replace, under the name the server reported.
-                proc.step(140, [&] { work.statement(DropStatement(FindListEntry(state.List1, t)), 140, 0, 0); });
-                proc.step(142, [&] { RemoveListEntry(state.List1, LowerCase(t)); });
+            // The server may keep names case-sensitively: the table the user
+            // agreed to replace, under the name the server reported.
+            const std::string existing = overwrite ? FindListEntry(state.List1, t) : std::string();
+            const std::string staging = StagingName(t);
+            if (!preview) {
+                // The old table stays until the new one is complete; a staging
+                // table an earlier run could not remove goes first.
+                work.stageAs(t, staging);
+                proc.step(140, [&] { work.sendOwn("DROP TABLE IF EXISTS " + QuoteName(staging), 140); });
+            } else if (overwrite) {
+                proc.step(140, [&] { work.statement(DropStatement(existing), 140, 0, 0); });
             }
+            if (overwrite)
+                proc.step(142, [&] { RemoveListEntry(state.List1, LowerCase(t)); });
             if (!work.stopped()) {
                 const std::size_t firstLine = state.datatypeList.lines().size();
                 const ReadAccount read = ConvertTable(proc, work, source.get(), t, &state.datatypeList, kTableFirstStep);
@@ -207,13 +257,21 @@ void ConvertTables(RunHost &host, RunState &state)
             } else if (work.stopped()) {
                 tableReport.outcome = TableReport::Outcome::Incomplete;
                 if (work.connectionLost())
-                    RecountAfterLoss(options.login, tableReport);
-                tableReport.notes.push_back("Cut short: " + work.stopReason() + " after "
-                                            + GroupedNumber(tableReport.rowsStored) + " rows were stored.");
+                    RecountAfterLoss(options.login, tableReport, staging);
+                tableReport.notes.push_back(CutShortText(t, work.stopReason(), tableReport.rowsStored,
+                                                         !work.connectionLost() && DropQuietly(state, staging)));
             } else {
                 tableReport.outcome = TableReport::Outcome::Converted;
-                VerifyRowCount(*state.mysql_conn, tableReport);
+                VerifyRowCount(*state.mysql_conn, tableReport, staging);
+                // Only a table whose rows are all there takes the real name.
+                if (!tableReport.verified() || !PutInPlace(proc, work, t, existing)) {
+                    tableReport.outcome = TableReport::Outcome::Incomplete;
+                    tableReport.notes.push_back("Not put in place: the table " + t
+                                                + " on the server is unchanged; the rows read are in "
+                                                + QuoteName(staging) + ".");
+                }
             }
+            work.stageAs(t, {});
             proc.step(168, [&] { state.StopConversion = true; });
             if (!work.stopped() && proc.decide(170, [&] { return options.preview && options.previewEachTable; })) {
                 state.SQLFormOK = false;

@@ -1,5 +1,9 @@
 #include "engine/run/runtablework.h"
 
+#include "engine/sqlgen/tabledefinition.h"
+
+#include <string_view>
+
 namespace tabulon {
 
 void RunTableWork::statement(const std::string &text, int step, std::size_t rowPrefix, int64_t row)
@@ -35,8 +39,54 @@ void RunTableWork::statement(const std::string &text, int step, std::size_t rowP
     }
     // A batch's failures come after later rows were built: the tag
     // keeps the row number beside the step.
-    m_executor->execute(text, static_cast<uint64_t>(step) | (static_cast<uint64_t>(row) << kRowShift),
-                        rowPrefix);
+    const uint64_t tag = static_cast<uint64_t>(step) | (static_cast<uint64_t>(row) << kRowShift);
+    if (!m_insertAsWritten.empty()) {
+        const std::string_view view(text);
+        // The staging name in place of the table's: one copy into a buffer
+        // that is kept, no allocation per row.
+        if (rowPrefix == m_insertAsWritten.size() && view.substr(0, rowPrefix) == m_insertAsWritten) {
+            m_staged.assign(m_insertAsSent).append(view.substr(rowPrefix));
+            m_executor->execute(m_staged, tag, m_insertAsSent.size());
+            return;
+        }
+        if (view.substr(0, m_createAsWritten.size()) == m_createAsWritten) {
+            m_staged.assign(m_createAsSent).append(view.substr(m_createAsWritten.size()));
+            m_executor->execute(m_staged, tag, 0);
+            return;
+        }
+    }
+    m_executor->execute(text, tag, rowPrefix);
+}
+
+void RunTableWork::stageAs(const std::string &table, const std::string &staging)
+{
+    if (staging.empty()) {
+        m_insertAsWritten.clear();
+        return;
+    }
+    m_insertAsWritten = "INSERT INTO " + QuoteName(table) + " VALUES";
+    m_insertAsSent = "INSERT INTO " + QuoteName(staging) + " VALUES";
+    m_createAsWritten = "CREATE TABLE " + QuoteName(table) + "(";
+    m_createAsSent = "CREATE TABLE " + QuoteName(staging) + "(";
+}
+
+bool RunTableWork::sendOwn(const std::string &text, int step)
+{
+    if (stopped())
+        return false;
+    // A refusal is reported under the step, as any statement's.
+    bool refusedNow = false;
+    m_refusedOwn = &refusedNow;
+    try {
+        statement(text, step, 0, 0);
+        if (m_executor)
+            m_executor->flush();
+    } catch (...) {
+        m_refusedOwn = nullptr;
+        throw;
+    }
+    m_refusedOwn = nullptr;
+    return !refusedNow && !stopped();
 }
 
 std::string RunTableWork::subject(int64_t row) const
@@ -62,11 +112,17 @@ bool RunTableWork::refused(uint64_t tag, const DbError &error)
     }
     if (row <= 0) {
         m_proc.report(step, description);
+        if (m_refusedOwn)
+            *m_refusedOwn = true;
         return true;
     }
     if (m_report) {
         const std::string *statement = m_executor ? m_executor->failedStatement() : nullptr;
-        m_report->addRefused(description, statement ? *statement : std::string());
+        std::string written = statement ? *statement : std::string();
+        // Ready to be corrected and run against the table the user knows.
+        if (!m_insertAsWritten.empty() && written.compare(0, m_insertAsSent.size(), m_insertAsSent) == 0)
+            written.replace(0, m_insertAsSent.size(), m_insertAsWritten);
+        m_report->addRefused(description, written);
     }
     // A systematic refusal must not cost the user a click per row.
     if (!m_quietRefusals) {

@@ -33,6 +33,13 @@ public:
 
     void statement(const std::string &text, int step, std::size_t rowPrefix, int64_t row) override;
 
+    // The table's CREATE and INSERTs go to `staging` instead of `table`
+    // (empty: as written). Refused rows are reported as written.
+    void stageAs(const std::string &table, const std::string &staging);
+    // Sends a statement of the run's own (a DROP, a RENAME) once what is
+    // queued has gone; false when it was refused or sending has stopped.
+    bool sendOwn(const std::string &text, int step);
+
     // Sends what is still queued for the current table.
     void flush()
     {
@@ -71,6 +78,10 @@ private:
     std::string m_stopReason;
     int m_refusedShown = 0;
     bool m_quietRefusals = false;
+    // Staging: the statement prefixes as written and as sent.
+    std::string m_insertAsWritten, m_insertAsSent, m_createAsWritten, m_createAsSent;
+    std::string m_staged;
+    bool *m_refusedOwn = nullptr;
 };
 
 } // namespace tabulon
