@@ -29,4 +29,6 @@ void SetApplicationTitle()
 
 const std::string &ApplicationTitle() { return g_title; }
 
+const char *ApplicationVersion() { return TABULON_VERSION; }
+
 } // namespace tabulon

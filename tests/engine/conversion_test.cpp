@@ -422,6 +422,29 @@ TEST_F(Conversion, OverwriteQuestionIgnoresCaseAndActsOnlyOnYes)
               "0");
 }
 
+TEST_F(Conversion, AnAnswerToAllHoldsForTheRestOfTheRun)
+{
+    for (const char *name : {"T1", "T2", "T3", "T4"}) {
+        writeSimple(name, 2);
+        server->exec(db, std::string("CREATE TABLE ") + name + " (Id INT)");
+    }
+    // The run goes from the last table to the first.
+    host.overwrites = {FakeHost::Overwrite::No, FakeHost::Overwrite::YesToAll};
+    ConvertTables(host, state);
+    EXPECT_EQ(host.questions().size(), 2u);
+    EXPECT_EQ((std::vector<std::string>{count("T1"), count("T2"), count("T3"), count("T4")}),
+              (std::vector<std::string>{"2", "2", "2", "0"}));
+
+    Host again;
+    copySettings(again);
+    again.overwrites = {FakeHost::Overwrite::NoToAll};
+    RunState next;
+    ConvertTables(again, next);
+    EXPECT_EQ(again.questions().size(), 1u);
+    EXPECT_EQ(again.report.summary().find("4 tables not overwritten") != std::string::npos, true)
+        << again.report.summary();
+}
+
 TEST_F(Conversion, CaseDifferentExistingTableIsAskedAndReplaced)
 {
     writeSimple("Orders", 2);

@@ -28,6 +28,7 @@ public:
     ColumnTypes columnTypesValue = ColumnTypes::Text;
     std::string codePageValue = "Auto";
     std::deque<bool> answers;            // answers to askYesNo, in order
+    std::deque<Overwrite> overwrites;    // answers to askOverwrite; none left: askYesNo's
     bool defaultAnswer = true;
     std::vector<Box> boxes;
     std::vector<double> progress;
@@ -52,6 +53,15 @@ public:
             return defaultAnswer;
         const bool a = answers.front();
         answers.pop_front();
+        return a;
+    }
+    Overwrite askOverwrite(const std::string &text, const std::string &title) override
+    {
+        if (overwrites.empty())
+            return RunHost::askOverwrite(text, title);
+        boxes.push_back({Box::Question, text, title});
+        const Overwrite a = overwrites.front();
+        overwrites.pop_front();
         return a;
     }
     void inform(const std::string &text, const std::string &title) override

@@ -1,5 +1,6 @@
 #include "engine/run/conversionrun.h"
 
+#include "common/applicationtitle.h"
 #include "common/busyguard.h"
 #include "common/eventpump.h"
 #include "common/guardedsteps.h"
@@ -12,8 +13,11 @@
 #include "source/paradoxsource.h"
 #include "target/mysqltarget.h"
 
+#include <QDateTime>
+
 #include <chrono>
 #include <exception>
+#include <optional>
 
 namespace tabulon {
 namespace {
@@ -86,6 +90,21 @@ std::string CutShortText(const std::string &table, const std::string &reason, in
         return text + "; the rows stored were removed with " + QuoteName(StagingName(table)) + ".";
     return text + "; the rows stored are in " + QuoteName(StagingName(table)) + ", which the next run that converts "
            + table + " removes.";
+}
+
+std::vector<std::pair<std::string, std::string>> RunHeader(const RunOptions &options, const std::string &folder)
+{
+    const std::string mode = std::string(options.preview ? "SQL preview" : "direct") + "; "
+                             + (options.columnTypes == ColumnTypes::Native ? "native MySQL column types"
+                                                                           : "text column types")
+                             + "; code page " + options.codePage + (options.rowByRow ? "; row by row" : "");
+    return {{"When", QDateTime::currentDateTime().toString(Qt::ISODate).replace('T', ' ').toStdString()},
+            {"Tabulon", ApplicationVersion()},
+            {"Server", options.login.serverAndPort()},
+            {"Database", options.login.database},
+            {"User", options.login.user},
+            {"Folder", folder},
+            {"Mode", mode}};
 }
 
 // On every way out: ConversionBusy back to false. When the run unwinds
@@ -185,6 +204,7 @@ void ConvertTables(RunHost &host, RunState &state)
 
     RunReport report;
     report.previewMode = options.preview;
+    report.header = RunHeader(options, host.fieldText(1));
     for (size_t i = state.List2.size(); i-- > 0;) {
         TableReport &entry = report.tables.emplace_back();
         entry.table = state.List2[i];
@@ -193,6 +213,8 @@ void ConvertTables(RunHost &host, RunState &state)
     }
 
     RunTableWork work(proc, host, state);
+    // "Yes to All" or "No to All": the answer for the rest of the run.
+    std::optional<bool> overwriteAll;
     constexpr int kTableFirstStep = 144;
     static_assert(kTableFirstStep + 2 * kConvertTableSteps == 168);
     for (size_t i = state.List2.size(); i-- > 0 && !targetLost;) {
@@ -206,7 +228,15 @@ void ConvertTables(RunHost &host, RunState &state)
         bool overwrite = false;
         bool skip = false;
         if (proc.decide(132, [&] { return ListContains(state.List1, t); })) {
-            skip = proc.decide(134, [&] { return !host.askYesNo("Would you like to overwrite " + t + "?", "Overwrite?"); });
+            skip = proc.decide(134, [&] {
+                if (!overwriteAll) {
+                    const auto answer = host.askOverwrite("Would you like to overwrite " + t + "?", "Overwrite?");
+                    if (answer == RunHost::Overwrite::YesToAll || answer == RunHost::Overwrite::NoToAll)
+                        overwriteAll = answer == RunHost::Overwrite::YesToAll;
+                    return answer == RunHost::Overwrite::No || answer == RunHost::Overwrite::NoToAll;
+                }
+                return !*overwriteAll;
+            });
             overwrite = !skip;
         }
         bool leaveRun = false;

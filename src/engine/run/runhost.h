@@ -20,6 +20,13 @@ public:
     virtual void showPreview() = 0;
     // List1 or List2 of the run state were refilled.
     virtual void tableListsChanged() {}
+    // "Would you like to overwrite T?" with Yes, Yes to All, No and No to
+    // All; an answer to all holds for the rest of the run.
+    enum class Overwrite { Yes, YesToAll, No, NoToAll };
+    virtual Overwrite askOverwrite(const std::string &text, const std::string &title)
+    {
+        return askYesNo(text, title) ? Overwrite::Yes : Overwrite::No;
+    }
     // The end of a run: "Done." with what became of every table.
     virtual void showRunReport(const RunReport &) { inform("Done."); }
     // The Application Error report of a refused row. With offerQuiet it

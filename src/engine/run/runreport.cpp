@@ -158,7 +158,10 @@ std::string RunReport::details() const
         }
         return out + "\n";
     };
-    std::string out = line(heads);
+    std::string out = headerText();
+    if (!out.empty())
+        out += "\n";
+    out += line(heads);
     for (const auto &row : rows)
         out += line(row);
 
@@ -179,5 +182,19 @@ std::string RunReport::details() const
 }
 
 std::string RunReport::text() const { return summary() + "\n\n" + details(); }
+
+std::string RunReport::headerText() const
+{
+    std::size_t width = 0;
+    for (const auto &[key, value] : header)
+        width = std::max(width, displayWidth(key));
+    std::string out;
+    for (const auto &[key, value] : header) {
+        out += key + ":";
+        out.append(width + 2 - displayWidth(key), ' ');
+        out += EscapedName(value) + "\n";
+    }
+    return out;
+}
 
 } // namespace tabulon

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tabulon {
@@ -48,6 +49,9 @@ struct TableReport {
 
 struct RunReport {
     bool previewMode = false;
+    // What the run was, for a report read later: "When", "Tabulon",
+    // "Server", "Database", "User", "Folder", "Mode", each with its value.
+    std::vector<std::pair<std::string, std::string>> header;
     std::vector<TableReport> tables;
 
     // One line: tables, rows read, stored, refused, values set to NULL, and
@@ -55,6 +59,8 @@ struct RunReport {
     std::string summary() const;
     // One line per table, then the refused rows and notes of each table.
     std::string details() const;
+    // The header, one "Key:  value" line each.
+    std::string headerText() const;
     // Summary and details, as "Save Report..." writes them.
     std::string text() const;
     bool empty() const { return tables.empty(); }

@@ -396,6 +396,17 @@ bool Form1::askYesNo(const std::string &text, const std::string &title)
 
 void Form1::inform(const std::string &text, const std::string &title) { m_boxes.inform(text, title); }
 
+RunHost::Overwrite Form1::askOverwrite(const std::string &text, const std::string &title)
+{
+    switch (m_boxes.show({QMessageBox::NoIcon, QString::fromStdString(title), QString::fromStdString(text),
+                          QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll})) {
+    case QMessageBox::Yes: return Overwrite::Yes;
+    case QMessageBox::YesToAll: return Overwrite::YesToAll;
+    case QMessageBox::NoToAll: return Overwrite::NoToAll;
+    default: return Overwrite::No;
+    }
+}
+
 std::string Form1::fieldText(int n) const { return field(n)->text().toStdString(); }
 
 void Form1::setFieldText(int n, const std::string &text)

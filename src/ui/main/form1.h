@@ -53,6 +53,7 @@ public:
     void setProgressCaption(const std::string &caption) override;
     void showPreview() override;
     void tableListsChanged() override;
+    Overwrite askOverwrite(const std::string &text, const std::string &title) override;
     void showRunReport(const RunReport &report) override;
     bool reportRefusedRow(const std::string &text, bool offerQuiet) override;
 
