@@ -99,6 +99,21 @@ QMessageBox::StandardButton MessageBoxes::execKeepingCloseBox(QMessageBox &box)
     return box.standardButton(box.clickedButton());
 }
 
+void MessageBoxes::informWithoutWaiting(const std::string &text, const std::string &title)
+{
+    const BoxRequest request{QMessageBox::NoIcon,
+                             title.empty() ? QString::fromStdString(ApplicationTitle()) : QString::fromStdString(title),
+                             QString::fromStdString(text), QMessageBox::Ok};
+    if (g_responder) {
+        g_responder(request);
+        return;
+    }
+    auto *box = new QMessageBox(request.icon, request.title, request.text, request.buttons, m_parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
 void MessageBoxes::showApplicationError(const std::string &text)
 {
     show({QMessageBox::Warning, QString::fromLatin1(kApplicationErrorCaption),

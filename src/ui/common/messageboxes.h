@@ -41,6 +41,11 @@ public:
     // Shows a box (title empty: the application title) and returns the button pressed.
     QMessageBox::StandardButton show(const BoxRequest &request);
 
+    // Shows an information box and returns at once: a run that is under
+    // way goes on while the user reads it (a box shown with show() would
+    // hold the run in its event loop until closed).
+    void informWithoutWaiting(const std::string &text, const std::string &title = {});
+
     // Tests: when set, no box is shown; the responder sees every request and
     // returns the button to press.
     using Responder = std::function<QMessageBox::StandardButton(const BoxRequest &)>;

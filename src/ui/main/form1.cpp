@@ -349,11 +349,20 @@ void Form1::mySqlTestClick()
     }
 }
 
+void Form1::helpBox(const std::string &text)
+{
+    // Reading help is no question the run waits for.
+    if (m_state.ConversionBusy)
+        m_boxes.informWithoutWaiting(text);
+    else
+        inform(text);
+}
+
 void Form1::mySqlHelpClick()
 {
     GuardedProcedure proc(m_boxes, "Form1.PushButton4_Click");
     proc.step(100, [&] {
-        inform(std::string("If you cannot establish connection to your database with this "
+        helpBox(std::string("If you cannot establish connection to your database with this "
                            "program, please go to: \r\r")
                + kMySqlWorkbenchPage
                + "\r\rDownload and install the MySQL Workbench. Try to connect to the same "
@@ -368,7 +377,7 @@ void Form1::generalHelpClick()
 {
     GuardedProcedure proc(m_boxes, "Form1.PushButton5_Click");
     proc.step(100, [&] {
-        inform(std::string("This software transfers text-based, numeric, binary and pictures "
+        helpBox(std::string("This software transfers text-based, numeric, binary and pictures "
                            "fields.\r\n\r\nUse SQL Preview if you want to read or edit the SQL "
                            "before it runs; it shows tables of millions of rows.\r\n\r\n"
                            "Questions? Please contact Team Korvanto at ")

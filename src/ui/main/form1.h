@@ -80,6 +80,7 @@ private:
     void browseClick();            // PushButton1
     void loadSampleClick();        // PushButton2
     void paradoxTestClick();       // PushButton3
+    void helpBox(const std::string &text);
     void mySqlHelpClick();         // PushButton4
     void generalHelpClick();       // PushButton5
     void mySqlTestClick();         // PushButton6

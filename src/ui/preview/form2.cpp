@@ -302,6 +302,15 @@ void Form2::PushButton7_Click()
 {
     GuardedProcedure proc(m_boxes, "Form2.PushButton7_Click");
     proc.step(100, [&] {
+        // While lines execute, the view is a window beside the list, not a
+        // question the execution waits for.
+        if (m_executing) {
+            auto *view = new Form5(m_state.datatypeList, this);
+            view->setAttribute(Qt::WA_DeleteOnClose);
+            view->setWindowModality(Qt::NonModal);
+            view->show();
+            return;
+        }
         Form5 view(m_state.datatypeList, this);
         view.exec();
     });
