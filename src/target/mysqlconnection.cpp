@@ -158,7 +158,19 @@ int MySqlConnection::waitFor(int status)
         return ready ? ready : status & kWaitEvents;
     };
 
+    Clock::duration waited{};
+    auto nextAsk = m_onStall && m_stallInterval.count() > 0 ? Clock::duration(m_stallInterval)
+                                                            : Clock::duration::max();
     for (;;) {
+        if (waited >= nextAsk) {
+            if (!askKeepWaiting(std::chrono::duration_cast<std::chrono::milliseconds>(waited))) {
+                // The connector finds the socket closed and fails the call.
+                if (fd >= 0)
+                    ::shutdown(fd, SHUT_RDWR);
+                return status & kWaitEvents;
+            }
+            nextAsk += m_stallInterval;
+        }
         // The event loop turns by the same clock as between rows. A window
         // opened from an event handler runs its own event loop in there, for
         // as long as the user keeps it open: no waiting on the server, so it
@@ -177,8 +189,13 @@ int MySqlConnection::waitFor(int status)
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
             sliceMs = static_cast<int>(std::min<int64_t>(sliceMs, left));
         }
+        if (nextAsk != Clock::duration::max())
+            sliceMs = static_cast<int>(std::min<int64_t>(
+                sliceMs, std::chrono::ceil<std::chrono::milliseconds>(nextAsk - waited).count()));
+        const auto from = Clock::now();
         if (const int ready = check(sliceMs))
             return ready;
+        waited += Clock::now() - from;
     }
 }
 
@@ -246,6 +263,8 @@ void MySqlConnection::endStatement()
 
 void MySqlConnection::fail()
 {
+    if (m_gaveUpAfter.count() > 0)
+        giveUp();
     const unsigned e = mysql_errno(m_mysql);
     const std::string message = e ? mysql_error(m_mysql) : "the MySQL client library failed without saying why";
     const std::string state = mysql_sqlstate(m_mysql);
@@ -453,7 +472,8 @@ void MySqlConnection::complete(StatementCount &count, StatementText &text)
     auto outcome = PendingStatement::Outcome::Answered;
     try {
         FlagScope inCall(m_busy);
-        outcome = m_inFlight->wait(m_commandTimeout);
+        outcome = m_inFlight->wait(m_commandTimeout, m_stallInterval,
+                                   [this](std::chrono::milliseconds waited) { return askKeepWaiting(waited); });
     } catch (const Aborted &) {
         m_inFlight.reset();
         m_lostReason = "the application was quitting";
@@ -463,6 +483,8 @@ void MySqlConnection::complete(StatementCount &count, StatementText &text)
     const int ret = m_inFlight->result();
     text = m_inFlight->release();
     m_inFlight.reset();
+    if (outcome == PendingStatement::Outcome::GivenUp)
+        giveUp();
     if (outcome == PendingStatement::Outcome::TimedOut) {
         const std::string seconds = std::to_string(m_commandTimeout.count() / 1000);
         m_lostReason = "the server did not answer for " + seconds + " s";
@@ -513,6 +535,26 @@ void MySqlConnection::finish(StatementCount &count, StatementText &text)
 }
 
 bool MySqlConnection::autocommitting() const { return m_autocommitting; }
+
+bool MySqlConnection::askKeepWaiting(std::chrono::milliseconds waited)
+{
+    if (!m_onStall || m_onStall(std::chrono::round<std::chrono::seconds>(waited)))
+        return true;
+    m_gaveUpAfter = std::chrono::round<std::chrono::seconds>(waited);
+    return false;
+}
+
+void MySqlConnection::giveUp()
+{
+    const std::string seconds = std::to_string(m_gaveUpAfter.count());
+    m_gaveUpAfter = {};
+    m_lostReason = "the server did not answer for " + seconds + " s";
+    closeHard();
+    throw DbError("The MySQL server did not answer for " + seconds
+                      + " s, and waiting was given up; the connection is closed. Check the server, then "
+                        "start again.",
+                  2013, DbError::Kind::ConnectionLost);
+}
 
 void MySqlConnection::readStatus()
 {

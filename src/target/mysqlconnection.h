@@ -50,6 +50,15 @@ public:
     bool start(StatementText &text) override;
     void finish(StatementCount &count, StatementText &text) override;
     bool autocommitting() const override;
+    // Asked after every `interval` the server has not answered one
+    // statement (time the event loop turned does not count): true waits
+    // on, false gives the session up as lost. Unset: only the time-outs.
+    using StallHandler = std::function<bool(std::chrono::seconds waited)>;
+    void setStallHandler(std::chrono::milliseconds interval, StallHandler handler)
+    {
+        m_stallInterval = interval;
+        m_onStall = std::move(handler);
+    }
     // Whether a session to this host compresses, for ConnectionOptions::
     // compression: only 1, or -1 with a host that is not a loopback address.
     static bool compresses(const std::string &host, int compression);
@@ -91,6 +100,12 @@ private:
     // connector's own copy.
     int m_socket = -1;
     std::chrono::milliseconds m_commandTimeout{0};
+    std::chrono::milliseconds m_stallInterval{0};
+    StallHandler m_onStall;
+    // Set when the user gave up waiting: how long the server was silent.
+    std::chrono::seconds m_gaveUpAfter{0};
+    bool askKeepWaiting(std::chrono::milliseconds waited);
+    [[noreturn]] void giveUp();
     // A statement started and not finished, and its answer when another
     // call had to wait for it.
     std::unique_ptr<PendingStatement> m_inFlight;

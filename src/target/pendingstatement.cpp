@@ -63,9 +63,11 @@ void PendingStatement::join()
     refuseLocalFiles(m_mysql);
 }
 
-PendingStatement::Outcome PendingStatement::wait(std::chrono::milliseconds timeout)
+PendingStatement::Outcome PendingStatement::wait(std::chrono::milliseconds timeout, std::chrono::milliseconds ask,
+                                                 const KeepWaiting &keepWaiting)
 {
     Clock::duration waited{};
+    auto nextAsk = ask.count() > 0 && keepWaiting ? Clock::duration(ask) : Clock::duration::max();
     std::unique_lock lock(m_mutex);
     while (!m_done) {
         lock.unlock();
@@ -79,7 +81,24 @@ PendingStatement::Outcome PendingStatement::wait(std::chrono::milliseconds timeo
         lock.lock();
         if (m_done)
             break;
+        if (waited >= nextAsk) {
+            lock.unlock();
+            // The question's own event loop is no waiting on the server.
+            const bool goOn = keepWaiting(std::chrono::duration_cast<std::chrono::milliseconds>(waited));
+            lock.lock();
+            if (m_done)
+                break;
+            if (!goOn) {
+                lock.unlock();
+                shutDown();
+                join();
+                return Outcome::GivenUp;
+            }
+            nextAsk += ask;
+        }
         auto slice = std::chrono::duration_cast<Clock::duration>(EventPump::untilDue());
+        if (nextAsk != Clock::duration::max())
+            slice = std::min<Clock::duration>(slice, nextAsk - waited);
         if (timeout.count() > 0) {
             if (waited >= timeout) {
                 lock.unlock();

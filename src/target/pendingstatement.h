@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -28,13 +29,17 @@ public:
 
     bool started() const { return m_thread.joinable() || m_joined; }
 
-    enum class Outcome { Answered, TimedOut };
+    enum class Outcome { Answered, TimedOut, GivenUp };
+    // Asked after every so long without an answer; false gives up.
+    using KeepWaiting = std::function<bool(std::chrono::milliseconds waited)>;
     // Waits for the server's answer, turning the event loop, for at most
     // `timeout` of time really spent waiting (turns of the event loop do
-    // not count; zero: no limit). On time-out the socket is shut down, so
-    // the call ends as a lost connection. Aborted (the application is
-    // quitting): the socket is shut down, the thread joined, Aborted goes on.
-    Outcome wait(std::chrono::milliseconds timeout);
+    // not count; zero: no limit), asking `keepWaiting` after every `ask`.
+    // On time-out or giving up the socket is shut down, so the call ends as
+    // a lost connection. Aborted (the application is quitting): the socket
+    // is shut down, the thread joined, Aborted goes on.
+    Outcome wait(std::chrono::milliseconds timeout, std::chrono::milliseconds ask = {},
+                 const KeepWaiting &keepWaiting = {});
     // mysql_real_query's return, after wait().
     int result() const { return m_result; }
     // The text and rows, handed back for the next statement.

@@ -441,3 +441,47 @@ TEST_F(MySqlConnectionTest, ASilentServerTimesOutWhileTheLoopTurns)
 
 } // namespace
 } // namespace tabulon
+
+namespace tabulon {
+namespace {
+
+// A server that does not answer is a question after every interval, for a
+// statement sent as any other and for one started on its own thread alike:
+// yes waits on, no gives the session up at once as lost.
+TEST(MySqlStallTest, ASilentServerIsAQuestionWhoseNoGivesUp)
+{
+    EventPump::reset();
+    TestServer &server = TestServer::shared();
+    const std::string db = server.createDatabase("stall");
+    for (const bool started : {false, true}) {
+        auto c = OpenMySqlConnection(server.connectionString(db), {});
+        std::vector<int64_t> asked;
+        c->setStallHandler(std::chrono::milliseconds(300), [&](std::chrono::seconds waited) {
+            asked.push_back(waited.count());
+            return asked.size() < 3;
+        });
+        const auto send = [&](const std::string &sql) {
+            StatementText text{sql, {}};
+            StatementCount count;
+            if (!started || !c->start(text))
+                return c->execute(sql);
+            c->finish(count, text);
+        };
+        send("SELECT SLEEP(0.1)");
+        EXPECT_TRUE(asked.empty()) << started;
+        const auto from = std::chrono::steady_clock::now();
+        try {
+            send("SELECT SLEEP(20)");
+            ADD_FAILURE() << "waited for the whole statement " << started;
+        } catch (const DbError &e) {
+            EXPECT_TRUE(e.connectionLost()) << e.what();
+            EXPECT_NE(std::string(e.what()).find("did not answer for"), std::string::npos) << e.what();
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - from, std::chrono::seconds(5)) << started;
+        EXPECT_EQ(asked.size(), 3u) << started;
+        EXPECT_FALSE(c->isOpen());
+    }
+}
+
+} // namespace
+} // namespace tabulon

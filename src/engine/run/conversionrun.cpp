@@ -22,6 +22,8 @@
 namespace tabulon {
 namespace {
 
+constexpr std::chrono::seconds kStallQuestionAfter{30};
+
 // The server's own count of a table's rows, so the report can say the
 // load is complete without the user checking by hand.
 void VerifyRowCount(Connection &connection, TableReport &report, const std::string &name)
@@ -198,7 +200,14 @@ void ConvertTables(RunHost &host, RunState &state)
     proc.step(124, [&] { connectionsOpen = true; });
     if (!targetLost)
         targetLost = !proc.step(126, [&] {
-            state.mysql_conn = OpenMySqlConnection(options.login, {2, 5000, 5000});
+            auto connection = OpenMySqlConnection(options.login, {2, 5000, 5000});
+            // Its time-out is long: a server that stops answering is the
+            // user's question, not a wait without a word.
+            connection->setStallHandler(kStallQuestionAfter, [&host](std::chrono::seconds waited) {
+                return host.askYesNo("The server has not answered for " + std::to_string(waited.count())
+                                     + " s. Keep waiting?");
+            });
+            state.mysql_conn = std::move(connection);
         });
     proc.step(128, [&] { state.scriptList.clear(); state.datatypeList.clear(); });
 
