@@ -11,6 +11,7 @@
 #include "source/paradoxsource.h"
 #include "target/mysqltarget.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 
@@ -76,7 +77,8 @@ std::vector<ParadoxTableFile> SourceTables(const std::vector<std::string> &names
 
 void ConvertTables(RunHost &host, RunState &state)
 {
-    GuardedProcedure proc(host, "Form1.PushButton7_Click");
+    TimedMessages messages(host);
+    GuardedProcedure proc(messages, "Form1.PushButton7_Click");
     if (proc.decide(100, [&] { return state.ConversionBusy; }))
         return;
     proc.step(102, [&] { state.ConversionBusy = true; });
@@ -133,7 +135,7 @@ void ConvertTables(RunHost &host, RunState &state)
             entry.file = state.List2Files[i];
     }
 
-    RunTableWork work(proc, host, state);
+    RunTableWork work(proc, host, state, &messages);
     constexpr int kTableFirstStep = 144;
     static_assert(kTableFirstStep + 2 * kConvertTableSteps == 168);
     for (size_t i = state.List2.size(); i-- > 0 && !targetLost;) {
@@ -142,13 +144,19 @@ void ConvertTables(RunHost &host, RunState &state)
         const std::string t = state.List2[i];
         TableReport &tableReport = report.tables[state.List2.size() - 1 - i];
         const auto started = std::chrono::steady_clock::now();
-        work.beginTable(t, &tableReport);
+        const auto waitedBefore = messages.waited();
+        work.beginTable(t, &tableReport, state.List2.size() - i, state.List2.size());
         proc.step(130, [] { EventPump::yield(); });
+        if (host.stopRequested())
+            break;
         bool overwrite = false;
         bool skip = false;
         if (proc.decide(132, [&] { return ListContains(state.List1, t); })) {
-            skip = proc.decide(134, [&] { return !host.askYesNo("Would you like to overwrite " + t + "?", "Overwrite?"); });
+            skip = proc.decide(134, [&] { return !messages.askYesNo("Would you like to overwrite " + t + "?", "Overwrite?"); });
             overwrite = !skip;
+            // A close of the window answers the question; the table stays as it was.
+            if (host.stopRequested())
+                break;
         }
         bool leaveRun = false;
         if (skip) {
@@ -184,16 +192,18 @@ void ConvertTables(RunHost &host, RunState &state)
             }
             // Queued rows go before the caption clears; their failures carry the row step.
             proc.step(kTableFirstStep + 18, [&] { work.flush(); });
-            if (preview) {
-                tableReport.outcome = TableReport::Outcome::Listed;
-            } else if (work.stopped()) {
+            if (work.stopped()) {
                 tableReport.outcome = TableReport::Outcome::Incomplete;
+                if (!preview && work.stoppedByUser())
+                    VerifyRowCount(*state.mysql_conn, tableReport);
+            } else if (preview) {
+                tableReport.outcome = TableReport::Outcome::Listed;
             } else {
                 tableReport.outcome = TableReport::Outcome::Converted;
                 VerifyRowCount(*state.mysql_conn, tableReport);
             }
             proc.step(168, [&] { state.StopConversion = true; });
-            if (!work.stopped() && proc.decide(170, [&] { return host.check1() == 1 && host.option2(); })) {
+            if (!work.stopped() && !host.stopRequested() && proc.decide(170, [&] { return host.check1() == 1 && host.option2(); })) {
                 state.SQLFormOK = false;
                 proc.step(172, [&] { host.showPreview(); });
                 if (!state.StopConversion)
@@ -202,15 +212,21 @@ void ConvertTables(RunHost &host, RunState &state)
                 leaveRun = proc.decide(174, [&] { return state.StopConversion; });
             }
         }
-        tableReport.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        tableReport.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started
+                                                            - (messages.waited() - waitedBefore)).count();
         if (leaveRun)
             break;
         proc.step(176, [&] { host.setProgressCaption(""); });
-        if (work.stopped())
+        if (work.stopped() || host.stopRequested())
             break;
     }
+    // A stop after the last table's rows has nothing left to stop.
+    report.stopped = host.stopRequested()
+        && std::any_of(report.tables.begin(), report.tables.end(), [](const TableReport &t) {
+               return t.outcome == TableReport::Outcome::NotReached || t.outcome == TableReport::Outcome::Incomplete;
+           });
 
-    if (!targetLost && proc.decide(178, [&] { return host.check1() == 1 && host.option1(); })) {
+    if (!targetLost && !report.stopped && proc.decide(178, [&] { return host.check1() == 1 && host.option1(); })) {
         proc.step(180, [&] { state.SQLFormOK = false; });
         proc.step(182, [&] { host.showPreview(); });
         if (state.SQLFormOK)

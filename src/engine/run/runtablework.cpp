@@ -1,9 +1,84 @@
 #include "engine/run/runtablework.h"
 
+#include <cmath>
+
 namespace tabulon {
+namespace {
+
+// A few captions a second: more would cost the rows time and read no better.
+constexpr auto kCaptionInterval = std::chrono::milliseconds(250);
+
+std::string TimeLeftText(double seconds)
+{
+    const auto s = std::max<int64_t>(1, std::llround(seconds));
+    if (s < 100)
+        return "about " + std::to_string(s) + " s left";
+    const int64_t minutes = (s + 30) / 60;
+    if (minutes < 100)
+        return "about " + std::to_string(minutes) + " min left";
+    return "about " + std::to_string(minutes / 60) + " h " + std::to_string(minutes % 60) + " min left";
+}
+
+} // namespace
+
+std::string RowProgressText(int64_t rows, int64_t total, double seconds)
+{
+    std::string text = GroupedNumber(rows);
+    if (total >= 0)
+        text += " of " + GroupedNumber(total);
+    text += rows == 1 && total < 0 ? " row" : " rows";
+    if (seconds < 1.0 || rows <= 0)
+        return text;
+    const double rate = double(rows) / seconds;
+    text += ", " + GroupedNumber(std::llround(rate)) + " rows/s";
+    if (total > rows)
+        text += ", " + TimeLeftText(double(total - rows) / rate);
+    return text;
+}
+
+std::string RunTableWork::tableLabel(const std::string &table) const
+{
+    // "(1 of 1)" would tell nothing.
+    if (m_count <= 1)
+        return table;
+    return table + " (" + std::to_string(m_number) + " of " + std::to_string(m_count) + ")";
+}
+
+void RunTableWork::setProgressCaption(const std::string &caption)
+{
+    m_caption = caption;
+    m_host.setProgressCaption(caption);
+}
+
+void RunTableWork::setProgress(int64_t row, int64_t total)
+{
+    m_host.setProgress(ProgressPercent(row, total));
+    using Clock = TimedMessages::Clock;
+    const auto waited = [this] { return m_waits ? m_waits->waited() : Clock::duration{}; };
+    if (row == 1) {
+        m_rowsStarted = m_captionWritten = Clock::now();
+        m_waitedBefore = waited();
+        return;
+    }
+    // Reading the clock every row would cost more than the caption is worth.
+    if ((row & 15) != 0)
+        return;
+    const auto now = Clock::now();
+    if (now - m_captionWritten < kCaptionInterval)
+        return;
+    m_captionWritten = now;
+    const double seconds = std::chrono::duration<double>(now - m_rowsStarted - (waited() - m_waitedBefore)).count();
+    m_host.setProgressCaption(m_caption + ": " + RowProgressText(row, total, seconds));
+}
 
 void RunTableWork::statement(const std::string &text, int step, std::size_t rowPrefix, int64_t row)
 {
+    // Between rows only: a table stopped is created, with the rows sent
+    // before the stop.
+    if (row > 0 && (m_userStop || m_host.stopRequested())) {
+        m_userStop = true;
+        return;
+    }
     if (m_host.check1() == 1) {
         m_state.scriptList.append(text);
         if (row > 0 && m_report)
@@ -67,8 +142,11 @@ bool RunTableWork::refused(uint64_t tag, const DbError &error)
     // A systematic refusal must not cost the user a click per row.
     if (!m_quietRefusals) {
         ++m_refusedShown;
-        m_quietRefusals = m_host.reportRefusedRow(m_proc.reportText(step, description),
-                                                  m_refusedShown > kRefusedBeforeQuietOffer);
+        const auto ask = [&] {
+            return m_host.reportRefusedRow(m_proc.reportText(step, description),
+                                           m_refusedShown > kRefusedBeforeQuietOffer);
+        };
+        m_quietRefusals = m_waits ? m_waits->timed(ask) : ask();
     }
     return true;
 }

@@ -40,6 +40,8 @@ public:
 
     // Shows a box (title empty: the application title) and returns the button pressed.
     QMessageBox::StandardButton show(const BoxRequest &request);
+    // A box of these is waiting for its answer.
+    bool isOpen() const { return m_open > 0; }
 
     // Tests: when set, no box is shown; the responder sees every request and
     // returns the button to press.
@@ -51,6 +53,7 @@ private:
 
     QWidget *m_parent;
     bool m_closesProgram;
+    int m_open = 0;
 };
 
 } // namespace tabulon

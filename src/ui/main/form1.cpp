@@ -27,6 +27,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QSaveFile>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTimer>
 
@@ -95,6 +96,10 @@ Form1::Form1(QWidget *parent)
     connect(m_ui->PushButton5, &QPushButton::clicked, this, [this] { command([this] { generalHelpClick(); }); });
     connect(m_ui->PushButton6, &QPushButton::clicked, this, [this] { command([this] { mySqlTestClick(); }); });
     connect(m_ui->PushButton7, &QPushButton::clicked, this, [this] { command([this] { startConvertingClick(); }); });
+    connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, [this] {
+        if (m_state.ConversionBusy)
+            requestStop();
+    });
     connect(m_ui->Check1, &QCheckBox::stateChanged, this, [this] { check1Click(); });
     connect(m_ui->CheckNative, &QCheckBox::toggled, this, [this] { nativeClick(); });
     // Clicked, not toggled: a click on the option already selected stores too.
@@ -210,8 +215,36 @@ void Form1::applySkinFile()
     setStyleSheet(QString::fromUtf8(file.readAll()));
 }
 
+Form1::CloseDuringRun Form1::closeDuringRun()
+{
+    if (!m_state.ConversionBusy || m_closing || EventPump::quitting())
+        return CloseDuringRun::Now;
+    auto *preview = findChild<Form2 *>();
+    // A window over the preview would have to be answered first: end as
+    // the program always ends, by unwinding.
+    if (preview && preview->isVisible() && QApplication::activeModalWidget() != preview)
+        return CloseDuringRun::Now;
+    // A box or the preview waits for the user, who has just given an answer.
+    if (!m_boxes.isOpen() && !(preview && preview->isVisible())
+        && !m_boxes.askYesNo("A conversion is running. Stop it and close Tabulon?"))
+        return CloseDuringRun::Refused;
+    m_closing = true;
+    requestStop();
+    // The preview stops after its current line and closes; a box of the run
+    // closes with this close event.
+    if (preview)
+        preview->reject();
+    return CloseDuringRun::AfterTheRun;
+}
+
 void Form1::closeEvent(QCloseEvent *event)
 {
+    // Mid-run the run stops first, after the statement in flight, so that
+    // no batch is cut; the window closes when it has ended.
+    if (const CloseDuringRun how = closeDuringRun(); how != CloseDuringRun::Now) {
+        event->ignore();
+        return;
+    }
     // Ends the program even mid-run: every later yield of the run throws
     // Aborted, and the run closes its own connections as it unwinds.
     EventPump::requestQuit();
@@ -375,23 +408,57 @@ void Form1::generalHelpClick()
 
 void Form1::startConvertingClick()
 {
-    // A run of its own refuses a second start (ConversionBusy). A run ended
-    // by the window closing has closed its connections as it unwound.
+    // A run ended by the window closing has closed its connections as it
+    // unwound.
     if (m_testing)
         return;
+    if (m_state.ConversionBusy) {
+        requestStop();
+        return;
+    }
+    m_stopRequested = false;
+    QPushButton *button = m_ui->PushButton7;
+    const QString startText = button->text();
+    button->setText(QStringLiteral("Stop"));
+    BusyGuard stopButton([button, startText](bool on) {
+        if (!on) {
+            button->setText(startText);
+            button->setEnabled(true);
+        }
+    });
+    stopButton.acquire();
     ConvertTables(*this, m_state);
+    stopButton.release();
+    if (m_closing)
+        close();
+}
+
+void Form1::requestStop()
+{
+    m_stopRequested = true;
+    // Pressed: the run ends after the statement in flight.
+    m_ui->PushButton7->setEnabled(false);
 }
 
 // ---- RunHost -------------------------------------------------------------
 
-void Form1::showApplicationError(const std::string &text) { m_boxes.showApplicationError(text); }
+// Closing mid-run: the user has left, nobody is there to answer.
+void Form1::showApplicationError(const std::string &text)
+{
+    if (!m_closing)
+        m_boxes.showApplicationError(text);
+}
 
 bool Form1::askYesNo(const std::string &text, const std::string &title)
 {
-    return m_boxes.askYesNo(text, title);
+    return !m_closing && m_boxes.askYesNo(text, title);
 }
 
-void Form1::inform(const std::string &text, const std::string &title) { m_boxes.inform(text, title); }
+void Form1::inform(const std::string &text, const std::string &title)
+{
+    if (!m_closing)
+        m_boxes.inform(text, title);
+}
 
 std::string Form1::fieldText(int n) const { return field(n)->text().toStdString(); }
 
@@ -418,7 +485,11 @@ void Form1::setProgressCaption(const std::string &caption)
     m_ui->ProgressBar1->setFormat(QString::fromStdString(caption));
 }
 
-void Form1::showPreview() { ShowPreviewWindow(this, m_state); }
+void Form1::showPreview()
+{
+    if (!m_closing)
+        ShowPreviewWindow(this, m_state);
+}
 
 void Form1::tableListsChanged()
 {
@@ -434,6 +505,8 @@ void Form1::tableListsChanged()
 
 void Form1::showRunReport(const RunReport &report)
 {
+    if (m_closing)
+        return;
     BoxRequest request{QMessageBox::NoIcon, {}, QStringLiteral("Done."), QMessageBox::Ok};
     if (!report.empty()) {
         request.buttons |= QMessageBox::Save;
@@ -459,6 +532,8 @@ void Form1::showRunReport(const RunReport &report)
 
 bool Form1::reportRefusedRow(const std::string &text, bool offerQuiet)
 {
+    if (m_closing)
+        return true;
     BoxRequest request{QMessageBox::Warning, QString::fromLatin1(kApplicationErrorCaption),
                        QString::fromStdString(text), QMessageBox::Ok};
     bool ticked = false;
