@@ -28,6 +28,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <thread>
 #include <tuple>
 
 #include <sys/wait.h>
@@ -48,7 +49,16 @@ class Host : public FakeHost {
 public:
     std::function<void(const std::string &)> onCaption;
     std::function<void(int)> onRow;   // the row counter r, from 1
+    std::function<void()> onAsk;
     int rowsSeen = 0;
+    bool stop = false;                // Stop pressed
+    bool stopRequested() const override { return stop; }
+    bool askYesNo(const std::string &text, const std::string &title) override
+    {
+        if (onAsk)
+            onAsk();
+        return FakeHost::askYesNo(text, title);
+    }
     void setProgressCaption(const std::string &caption) override
     {
         FakeHost::setProgressCaption(caption);
@@ -499,6 +509,44 @@ TEST_F(Conversion, LostConnectionEndsTheRunAfterOneReport)
     EXPECT_EQ(host.report.tables[1].outcome, TableReport::Outcome::NotReached);
     EXPECT_NE(host.report.summary().find("1 table INCOMPLETE. 1 table not reached."), std::string::npos)
         << host.report.summary();
+}
+
+// Stop while batches are with the server: the queued rows still go, none
+// after; the report says what the server holds and what was not reached.
+TEST_F(Conversion, StopMidLoadStoresWhatWasSentAndReportsTheRest)
+{
+    writeSimple("AAA", 45000);
+    writeSimple("BBB", 100);
+    host.onRow = [&](int r) {
+        if (r == 31000)
+            host.stop = true;
+    };
+    ConvertTables(host, state);
+    EXPECT_TRUE(host.errors().empty());
+    expectDone();
+    const RunReport &report = host.report;
+    ASSERT_EQ(report.tables.size(), 2u);
+    const TableReport &cut = report.tables[0];
+    EXPECT_EQ(cut.table, "AAA");
+    EXPECT_EQ(cut.outcome, TableReport::Outcome::Incomplete);
+    EXPECT_EQ(cut.rowsStored, 30999);
+    EXPECT_EQ(count("AAA"), "30999");
+    EXPECT_TRUE(cut.verified());
+    EXPECT_EQ(report.tables[1].outcome, TableReport::Outcome::NotReached);
+    EXPECT_EQ(query("SHOW TABLES"), (Rows{{"AAA"}}));
+    EXPECT_EQ(report.summary().rfind("Stopped by the user. 2 tables: ", 0), 0u) << report.summary();
+}
+
+// The time a box waited for the user is no table's time.
+TEST_F(Conversion, WaitingForAnAnswerIsNotCountedInTheTablesTime)
+{
+    writeSimple("ASKED", 1);
+    server->exec(db, "CREATE TABLE ASKED (x INT)");
+    host.onAsk = [] { std::this_thread::sleep_for(std::chrono::milliseconds(800)); };
+    ConvertTables(host, state);
+    ASSERT_EQ(host.report.tables.size(), 1u);
+    EXPECT_EQ(host.report.tables[0].outcome, TableReport::Outcome::Converted);
+    EXPECT_LT(host.report.tables[0].seconds, 0.4);
 }
 
 TEST_F(Conversion, LostConnectionWhileBatchingAlsoEndsAfterOneReport)

@@ -27,7 +27,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QSaveFile>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QSignalBlocker>
 #include <QTimer>
 
@@ -96,10 +96,6 @@ Form1::Form1(QWidget *parent)
     connect(m_ui->PushButton5, &QPushButton::clicked, this, [this] { command([this] { generalHelpClick(); }); });
     connect(m_ui->PushButton6, &QPushButton::clicked, this, [this] { command([this] { mySqlTestClick(); }); });
     connect(m_ui->PushButton7, &QPushButton::clicked, this, [this] { command([this] { startConvertingClick(); }); });
-    connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, [this] {
-        if (m_state.ConversionBusy)
-            requestStop();
-    });
     connect(m_ui->Check1, &QCheckBox::stateChanged, this, [this] { check1Click(); });
     connect(m_ui->CheckNative, &QCheckBox::toggled, this, [this] { nativeClick(); });
     // Clicked, not toggled: a click on the option already selected stores too.
@@ -250,6 +246,16 @@ void Form1::closeEvent(QCloseEvent *event)
     EventPump::requestQuit();
     event->accept();
     QApplication::quit();
+}
+
+void Form1::keyPressEvent(QKeyEvent *event)
+{
+    // Fields and buttons leave Esc to the window, as in a dialog.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && m_state.ConversionBusy) {
+        requestStop();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
