@@ -30,10 +30,9 @@ std::string RowProgressText(int64_t rows, int64_t total, double seconds)
     if (seconds < 1.0 || rows <= 0)
         return text;
     const double rate = double(rows) / seconds;
-    text += ", " + GroupedNumber(std::llround(rate)) + " rows/s";
     if (total > rows)
         text += ", " + TimeLeftText(double(total - rows) / rate);
-    return text;
+    return text + ", " + GroupedNumber(std::llround(rate)) + " rows/s";
 }
 
 std::string RunTableWork::tableLabel(const std::string &table) const

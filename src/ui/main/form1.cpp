@@ -26,8 +26,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QSaveFile>
 #include <QKeyEvent>
+#include <QProgressBar>
+#include <QSaveFile>
 #include <QSignalBlocker>
 #include <QTimer>
 
@@ -488,7 +489,19 @@ void Form1::setProgress(double percent)
 
 void Form1::setProgressCaption(const std::string &caption)
 {
-    m_ui->ProgressBar1->setFormat(QString::fromStdString(caption));
+    // The bar has one line: the clauses of the row count (after the last
+    // ": ") go from the end until the rest fits.
+    QProgressBar *bar = m_ui->ProgressBar1;
+    QString text = QString::fromStdString(caption);
+    const int room = bar->contentsRect().width() - 2 * bar->fontMetrics().averageCharWidth();
+    const int head = text.lastIndexOf(QStringLiteral(": "));
+    while (bar->fontMetrics().horizontalAdvance(text) > room) {
+        const int clause = text.lastIndexOf(QStringLiteral(", "));
+        if (head < 0 || clause < head)
+            break;
+        text.truncate(clause);
+    }
+    bar->setFormat(text);
 }
 
 void Form1::showPreview()
