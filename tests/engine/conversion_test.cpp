@@ -532,6 +532,8 @@ TEST_F(Conversion, StopMidLoadStoresWhatWasSentAndReportsTheRest)
     EXPECT_EQ(cut.rowsStored, 30999);
     EXPECT_EQ(count("AAA"), "30999");
     EXPECT_TRUE(cut.verified());
+    ASSERT_EQ(cut.notes.size(), 1u);
+    EXPECT_EQ(cut.notes[0], "Stopped by the user: the rows after row 30,999 were not sent.");
     EXPECT_EQ(report.tables[1].outcome, TableReport::Outcome::NotReached);
     EXPECT_EQ(query("SHOW TABLES"), (Rows{{"AAA"}}));
     EXPECT_EQ(report.summary().rfind("Stopped by the user. 2 tables: ", 0), 0u) << report.summary();

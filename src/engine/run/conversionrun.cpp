@@ -184,7 +184,8 @@ void ConvertTables(RunHost &host, RunState &state)
                 tableReport.valuesNulled = read.nullValues;
                 if (read.nullValues > 0)
                     tableReport.notes.push_back(NullValuesText(t, read));
-                if (read.damaged())
+                // Rows a stop left unread are no damage.
+                if (read.damagedBlocks > 0 || (read.rowsDiffer() && !work.stopped()))
                     tableReport.notes.push_back(DamagedRowsText(t, read));
                 if (read.codePageOverridden())
                     tableReport.notes.push_back("Text read in code page " + std::to_string(read.codePage)
@@ -194,8 +195,14 @@ void ConvertTables(RunHost &host, RunState &state)
             proc.step(kTableFirstStep + 18, [&] { work.flush(); });
             if (work.stopped()) {
                 tableReport.outcome = TableReport::Outcome::Incomplete;
-                if (!preview && work.stoppedByUser())
-                    VerifyRowCount(*state.mysql_conn, tableReport);
+                if (work.stoppedByUser()) {
+                    // The row read last was held back, not lost.
+                    tableReport.notes.push_back("Stopped by the user: the rows after row "
+                                                + GroupedNumber(tableReport.rowsRead - 1) + " were not "
+                                                + (preview ? "listed." : "sent."));
+                    if (!preview)
+                        VerifyRowCount(*state.mysql_conn, tableReport);
+                }
             } else if (preview) {
                 tableReport.outcome = TableReport::Outcome::Listed;
             } else {

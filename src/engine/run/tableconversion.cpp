@@ -4,7 +4,6 @@
 #include "engine/sqlgen/nativescan.h"
 #include "engine/sqlgen/rowstatement.h"
 
-#include <algorithm>
 #include <optional>
 
 namespace tabulon {
