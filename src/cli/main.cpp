@@ -2,6 +2,7 @@
 // loading with the mariadb or mysql client.
 
 #include "common/mainhost.h"
+#include "data/connection.h"
 #include "engine/sqlgen/insertbatch.h"
 #include "engine/run/listroutines.h"
 #include "fs/filelister.h"
@@ -42,7 +43,8 @@ const char kUsage[] =
     "  --drop          write \"DROP TABLE IF EXISTS `t`\" before each CREATE TABLE\n"
     "  --table NAME    convert only this table (repeatable; case is ignored)\n"
     "  --batch N       up to N rows per INSERT statement (default 1); a statement\n"
-    "                  is also kept under 1 MiB, below the client's packet limit\n"
+    "                  is also kept under 1 MiB, below the client's packet limit,\n"
+    "                  unless a single row is larger: standard error names it\n"
     "  --types native  MySQL's own column types (DATE, TIME(3), DECIMAL, VARCHAR,\n"
     "                  BOOLEAN ...) and primary keys for keyed tables; a column\n"
     "                  with values such a type cannot hold stays text\n"
@@ -50,7 +52,8 @@ const char kUsage[] =
     "                  Alpha fields as TEXT, no keys (the default)\n"
     "  --batch max     as many rows per INSERT as fit in 15 MiB, for a server and\n"
     "                  client with the default 16 MiB max_allowed_packet (fewest\n"
-    "                  round trips to a far server)\n"
+    "                  round trips to a far server); a row over 16 MiB is named\n"
+    "                  on standard error\n"
     "  --codepage auto|N\n"
     "                  read the text of every table that is not plain ASCII in\n"
     "                  code page N (437, 850, 852, 865, 866, 1250-1254, 1257, 932,\n"
@@ -63,15 +66,20 @@ const char kUsage[] =
     "Errors name the table and the reason and go to standard error; the other\n"
     "tables are still written. A table read only in part (damaged data blocks,\n"
     "memo values given as NULL) is written as far as it could be read, and\n"
-    "standard error says what was lost. The exit status is 1 when any\n"
-    "table failed or was read only in part, 2 for a usage error. A table read\n"
-    "in another code page than its header names is told on standard error.\n";
+    "standard error says what was lost. A row whose statement is over the\n"
+    "limit is still written. The exit status is 1 when any table failed, was\n"
+    "read only in part or has a row over the limit, 2 for a usage error. A table\n"
+    "read in another code page than its header names is told on standard error.\n";
 
 constexpr std::size_t kBatchBytes = std::size_t(1) << 20;
 // --batch max: the default max_allowed_packet (16 MiB) less the margin the
 // direct mode keeps too.
 constexpr std::size_t kMaxBatchBytes = (std::size_t(16) << 20) - (std::size_t(1) << 20);
 constexpr std::size_t kOutputBuffer = std::size_t(1) << 20;
+// The default max_allowed_packet of the MariaDB and MySQL server and client.
+constexpr int64_t kDefaultPacket = int64_t(16) << 20;
+// Rows over the limit named one by one per table; the rest are counted.
+constexpr int64_t kLargeRowsNamed = 20;
 
 // The main window's fields as the folder routines read them; their reports
 // go to standard error.
@@ -136,7 +144,8 @@ private:
 class ExportWork : public TableWork, public StepReporter {
 public:
     ExportWork(Output &out, const std::string &folder, std::size_t batch, std::size_t batchBytes)
-        : m_out(out), m_folder(folder), m_batch(batch), m_batchBytes(batchBytes)
+        : m_out(out), m_folder(folder), m_batch(batch), m_batchBytes(batchBytes),
+          m_rowLimit(batchBytes > kBatchBytes ? StatementTooLarge::largestFor(kDefaultPacket) : kBatchBytes)
     {
     }
 
@@ -145,6 +154,16 @@ public:
         m_table = table;
         m_failed = false;
         m_rowsWritten = 0;
+        m_largeRows = 0;
+    }
+    // Told after the table: how many of its rows were over the limit and
+    // not named one by one.
+    void endTable()
+    {
+        if (m_largeRows > kLargeRowsNamed)
+            std::fprintf(stderr, "tabulon-sql: %s: table %s: %s more %s over the limit\n", m_folder.c_str(),
+                         m_table.c_str(), GroupedNumber(m_largeRows - kLargeRowsNamed).c_str(),
+                         m_largeRows - kLargeRowsNamed == 1 ? "row" : "rows");
     }
     int64_t rowsWritten() const { return m_rowsWritten; }
     bool tableFailed() const { return m_failed; }
@@ -162,8 +181,12 @@ public:
 
     void statement(const std::string &text, int, std::size_t rowPrefix, int64_t row) override
     {
-        if (row > 0)
+        if (row > 0) {
             ++m_rowsWritten;
+            // Batches keep under the limit; a single row cannot be split.
+            if (text.size() > m_rowLimit)
+                largeRow(row, text.size());
+        }
         if (rowPrefix == 0 || m_batch <= 1) {
             endBatch();
             write(text);
@@ -182,6 +205,26 @@ public:
         m_rows.clear();
     }
 
+    // Written all the same: the user may raise the limit to load it.
+    void largeRow(int64_t row, std::size_t size)
+    {
+        m_failed = true;
+        if (++m_largeRows > kLargeRowsNamed)
+            return;
+        const int64_t needed = StatementTooLarge::limitFor(size);
+        std::string text = "Row " + std::to_string(row) + " of table " + m_table + ": its statement is " +
+                           GroupedNumber(int64_t(size)) + " bytes, ";
+        if (size > StatementTooLarge::largestFor(kDefaultPacket))
+            text += "more than the 16 MiB a server and a client take by default; raise max_allowed_packet to " +
+                    std::to_string(needed) + " on the server (SET GLOBAL max_allowed_packet=" +
+                    std::to_string(needed) + ") and the client (mariadb --max-allowed-packet=" +
+                    std::to_string(needed) + ") to load it";
+        else
+            text += "more than 1 MiB; a server or client whose max_allowed_packet is below " +
+                    std::to_string(needed) + " refuses it";
+        std::fprintf(stderr, "tabulon-sql: %s: %s\n", m_folder.c_str(), text.c_str());
+    }
+
     void write(const std::string &text)
     {
         std::string &buffer = m_out.buffer();
@@ -197,6 +240,9 @@ private:
     const std::string &m_folder;
     std::size_t m_batch;
     std::size_t m_batchBytes;
+    // A row statement over it breaks the promise of the chosen --batch.
+    std::size_t m_rowLimit;
+    int64_t m_largeRows = 0;
     std::string m_table;
     bool m_failed = false;
     InsertBatch m_rows;
@@ -364,6 +410,7 @@ int Run(int argc, char **argv)
             std::fprintf(stderr, "tabulon-sql: %s: code page %d read for table %s; its header names %d\n",
                          options.folder.c_str(), read.codePage, t.c_str(), read.headerCodePage);
         work.endBatch();
+        work.endTable();
         failed = failed || work.tableFailed();
         TableReport &entry = report.tables.emplace_back();
         entry.table = t;

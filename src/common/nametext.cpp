@@ -83,4 +83,42 @@ std::string PrintableName(std::string_view text)
     return out;
 }
 
+std::string EscapedName(std::string_view text)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    auto byte = [](std::string &out, unsigned value) {
+        out += "\\x";
+        out += hex[(value >> 4) & 0xF];
+        out += hex[value & 0xF];
+    };
+    std::string out;
+    out.reserve(text.size());
+    char32_t cp;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t len = NextUtf8Char(text, i, cp);
+        if (len == 0) {
+            byte(out, static_cast<unsigned char>(text[i]));
+            ++i;
+            continue;
+        }
+        i += len;
+        if (!IsControl(cp)) {
+            out.append(text, i - len, len);
+        } else if (cp == '\n') {
+            out += "\\n";
+        } else if (cp == '\r') {
+            out += "\\r";
+        } else if (cp == '\t') {
+            out += "\\t";
+        } else if (cp < 0x80) {
+            byte(out, unsigned(cp));
+        } else {
+            out += "\\u00";
+            out += hex[(cp >> 4) & 0xF];
+            out += hex[cp & 0xF];
+        }
+    }
+    return out;
+}
+
 } // namespace tabulon

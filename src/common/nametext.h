@@ -19,4 +19,9 @@ std::size_t NextUtf8Char(std::string_view s, std::size_t i, char32_t &cp);
 // U+FFFD and every control character (C0, DEL, C1) by "_".
 std::string PrintableName(std::string_view text);
 
+// `text` with its control characters written as escapes ("\n", "\t",
+// "\x01", "\u0085") and stray bytes as "\xFF": one line that still tells
+// which file it names.
+std::string EscapedName(std::string_view text);
+
 } // namespace tabulon

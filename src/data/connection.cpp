@@ -14,7 +14,7 @@ constexpr int64_t kCommandRoom = 16;
 constexpr int64_t kLargestLimit = int64_t(1) << 30;
 constexpr int64_t kMebibyte = int64_t(1) << 20;
 
-std::string Describe(std::size_t size, int64_t limit, const std::string &subject)
+std::string Describe(std::size_t size, int64_t limit, const std::string &subject, const std::string &remedy)
 {
     std::string text = "SQLException: " + subject + " was not sent: its statement is " + std::to_string(size)
         + " bytes, more than the MySQL server accepts in one statement (max_allowed_packet = "
@@ -26,13 +26,21 @@ std::string Describe(std::size_t size, int64_t limit, const std::string &subject
     // A session keeps the limit it started with, so the new one counts
     // from the next connection on.
     return text + "An administrator can raise the limit with SET GLOBAL max_allowed_packet="
-        + std::to_string(needed) + "; then start the conversion again.";
+        + std::to_string(needed) + "; " + remedy;
 }
 
 } // namespace
 
-StatementTooLarge::StatementTooLarge(std::size_t size, int64_t limit, const std::string &subject)
-    : DbError(Describe(size, limit, subject), 1153, Kind::TooLarge), m_size(size), m_limit(limit)
+const char *const StatementTooLarge::kStartAgain = "then start the conversion again.";
+const char *const StatementTooLarge::kRunElsewhere =
+    "this window's connection keeps the limit it started with, so run the line on a new connection (tick it, "
+    "\"Copy SQL To Clipboard\", paste it into a MySQL client), then clear its text here and press \"Execute "
+    "SQL\" to go on.";
+
+StatementTooLarge::StatementTooLarge(std::size_t size, int64_t limit, const std::string &subject,
+                                     const std::string &remedy)
+    : DbError(Describe(size, limit, subject, remedy), 1153, Kind::TooLarge), m_size(size), m_limit(limit),
+      m_remedy(remedy)
 {
 }
 

@@ -17,8 +17,8 @@ struct ConnectionOptions {
     int cursorLocation = 0;      // 2 server-side, 3 client-side, 0 default
     int commandTimeout = 30;
     int connectionTimeout = 15;
-    // The protocol's compression: -1 the setting "Compression" decides
-    // (absent: only for a server not on this machine), 0 off, 1 on.
+    // The protocol's compression: -1 only for a server not on this
+    // machine, 0 off, 1 on (MySqlLogin::compression).
     int compression = -1;
 };
 
@@ -69,12 +69,22 @@ template <class F> bool Accepted(F &&step)
 // not sent, the sizes, and how an administrator raises the limit.
 class StatementTooLarge : public DbError {
 public:
-    StatementTooLarge(std::size_t size, int64_t limit, const std::string &subject = "The statement");
+    // What to do once the limit is raised: a run starts over, the preview
+    // has the line run elsewhere.
+    static const char *const kStartAgain;
+    static const char *const kRunElsewhere;
+
+    StatementTooLarge(std::size_t size, int64_t limit, const std::string &subject = "The statement",
+                      const std::string &remedy = kStartAgain);
     std::size_t size() const { return m_size; }
     int64_t limit() const { return m_limit; }
     // The same failure, naming what the user knows the statement as
     // ("Row 3 of table PICTURES").
-    StatementTooLarge about(const std::string &subject) const { return {m_size, m_limit, subject}; }
+    StatementTooLarge about(const std::string &subject) const { return {m_size, m_limit, subject, m_remedy}; }
+    StatementTooLarge about(const std::string &subject, const std::string &remedy) const
+    {
+        return {m_size, m_limit, subject, remedy};
+    }
 
     // The longest statement a server with this max_allowed_packet takes.
     static std::size_t largestFor(int64_t limit);
@@ -84,6 +94,7 @@ public:
 private:
     std::size_t m_size;
     int64_t m_limit;
+    std::string m_remedy;
 };
 
 // What the server says a statement did.

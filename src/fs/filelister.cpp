@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -112,7 +113,21 @@ std::vector<std::string> ListFiles(const std::string &folder, const std::string 
         if (IsOpenableFile(base + name))
             names.push_back(name);
     }
+    SortByName(names);
     return names;
+}
+
+void SortByName(std::vector<std::string> &names)
+{
+    std::vector<std::pair<std::string, std::string>> keyed;
+    keyed.reserve(names.size());
+    for (std::string &name : names) {
+        std::string key = IsAscii(name) ? AsciiLower(name) : CaseFolded(name);
+        keyed.emplace_back(std::move(key), std::move(name));
+    }
+    std::sort(keyed.begin(), keyed.end());
+    for (std::size_t i = 0; i < names.size(); ++i)
+        names[i] = std::move(keyed[i].second);
 }
 
 bool IsOpenableFile(const std::string &path)

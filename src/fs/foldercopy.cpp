@@ -10,6 +10,7 @@
 #include <memory>
 #include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace tabulon {
@@ -88,7 +89,93 @@ void copyTree(const std::string &from, const std::string &to, Seen &seen)
     }
 }
 
+bool isHex(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+}
+
+bool isParadoxFile(const std::string &name)
+{
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0)
+        return false;
+    std::string ext = name.substr(dot + 1);
+    for (char &c : ext)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    if (ext == "db" || ext == "mb" || ext == "px" || ext == "val" || ext == "tv" || ext == "fam")
+        return true;
+    // Secondary indexes: .Xnn/.Ynn by field number in hex, .XGn/.YGn for
+    // composite ones; not .xls or .xml.
+    return ext.size() == 3 && (ext[0] == 'x' || ext[0] == 'y') &&
+           ((isHex(ext[1]) && isHex(ext[2])) || (ext[1] == 'g' && isHex(ext[2])));
+}
+
+void collectParadoxFiles(const std::string &folder, std::vector<std::string> &out)
+{
+    std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+    if (!dir)
+        fail("Could not list the folder", folder, errno);
+    std::vector<std::string> below;
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir.get());
+        if (!entry) {
+            if (errno != 0)
+                fail("Could not list the folder", folder, errno);
+            break;
+        }
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        const std::string path = folder + "/" + name;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode))
+            below.push_back(path);
+        else if ((S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) && isParadoxFile(name))
+            out.push_back(path);
+    }
+    dir.reset();
+    for (const std::string &sub : below)
+        collectParadoxFiles(sub, out);
+}
+
 } // namespace
+
+std::vector<std::string> ParadoxFilesIn(const std::string &folder)
+{
+    std::string top = folder;
+    while (top.size() > 1 && top.back() == '/')
+        top.pop_back();
+    std::vector<std::string> files;
+    collectParadoxFiles(top, files);
+    return files;
+}
+
+void DeleteFiles(const std::vector<std::string> &paths)
+{
+    for (const std::string &path : paths) {
+        EventPump::yield();
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+            fail("Could not delete", path, errno);
+    }
+}
+
+bool IsWithinFolder(const std::string &path, const std::string &folder)
+{
+    std::error_code ec;
+    const std::string inner = std::filesystem::canonical(path, ec).string();
+    if (ec)
+        return false;
+    const std::string outer = std::filesystem::canonical(folder, ec).string();
+    if (ec)
+        return false;
+    return inner == outer ||
+           (inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 &&
+            (outer.back() == '/' || inner[outer.size()] == '/'));
+}
 
 void CopyFolderContents(const std::string &from, const std::string &to)
 {

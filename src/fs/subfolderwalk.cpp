@@ -3,6 +3,7 @@
 #include "common/error.h"
 #include "common/eventpump.h"
 #include "common/guardedsteps.h"
+#include "common/text.h"
 #include "fs/filelister.h"
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <memory>
 #include <set>
 #include <sys/stat.h>
@@ -45,19 +47,25 @@ bool skippedName(const std::string &name)
            name.find('?') != std::string::npos;
 }
 
-// Appends the sub-folders of `folder` to `found`. Returns 0, or the errno
-// that stopped the enumeration (sub-folders found before it stay).
+// Appends the sub-folders of `folder` to `found`, in name order. Returns 0,
+// or the errno that stopped the enumeration (sub-folders found before it
+// stay).
 int listSubFolders(const std::string &folder, std::vector<std::string> &found, Seen &seen)
 {
     std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
     if (!dir)
         return errno;
     const int fd = ::dirfd(dir.get());
+    std::vector<std::string> names;
+    std::map<std::string, std::pair<dev_t, ino_t>> ids;
+    int err = 0;
     for (;;) {
         errno = 0;
         const dirent *entry = ::readdir(dir.get());
-        if (!entry)
-            return errno;
+        if (!entry) {
+            err = errno;
+            break;
+        }
         if (entry->d_type != DT_DIR && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
             continue;
         const std::string name = entry->d_name;
@@ -70,10 +78,16 @@ int listSubFolders(const std::string &folder, std::vector<std::string> &found, S
         EventPump::yield();
         if (skippedName(name))
             continue;
-        if (!seen.insert({st.st_dev, st.st_ino}).second)
-            continue;
-        found.push_back(folder + name + "/");
+        names.push_back(name);
+        ids[name] = {st.st_dev, st.st_ino};
     }
+    // Of two ways to one folder, the first in name order is taken, whatever
+    // the directory order.
+    SortByName(names);
+    for (const std::string &name : names)
+        if (seen.insert(ids[name]).second)
+            found.push_back(folder + name + "/");
+    return err;
 }
 
 void walk(MessageHost &host, std::vector<std::string> &list, bool recursive, Seen &seen)
@@ -127,7 +141,40 @@ void walk(MessageHost &host, std::vector<std::string> &list, bool recursive, See
     }
 }
 
+// The components of a folder path, each with its name-order key.
+std::vector<std::pair<std::string, std::string>> PathKey(const std::string &path)
+{
+    std::vector<std::pair<std::string, std::string>> key;
+    std::size_t at = 0;
+    while (at < path.size()) {
+        std::size_t end = path.find('/', at);
+        if (end == std::string::npos)
+            end = path.size();
+        if (end > at) {
+            std::string name = path.substr(at, end - at);
+            std::string folded = IsAscii(name) ? AsciiLower(name) : CaseFolded(name);
+            key.emplace_back(std::move(folded), std::move(name));
+        }
+        at = end + 1;
+    }
+    return key;
+}
+
 } // namespace
+
+void SortFolderTree(std::vector<std::string> &folders)
+{
+    std::vector<std::pair<std::vector<std::pair<std::string, std::string>>, std::string>> keyed;
+    keyed.reserve(folders.size());
+    for (std::string &folder : folders)
+        keyed.emplace_back(PathKey(folder), std::move(folder));
+    // A folder's key is a prefix of its sub-folders' keys: it sorts before
+    // them, and they before its next sibling.
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (std::size_t i = 0; i < folders.size(); ++i)
+        folders[i] = std::move(keyed[i].second);
+}
 
 void GetSubDirectories2016(MessageHost &host, std::vector<std::string> &folders, bool recursive)
 {

@@ -91,16 +91,31 @@ void CopyDB(MainHost &host, bool sampleDatabase)
         proc.step(106, [&] { word = "Your"; });
     std::string target;
     proc.step(108, [&] { target = ProgramDriveRoot() + "TestDB"; });
+    // A folder inside the copy's folder would be emptied before it is read;
+    // it is read where it is.
+    if (IsWithinFolder(host.fieldText(1), target))
+        return;
+    // An earlier copy's tables would be converted with this folder's: the
+    // run must read exactly the chosen folder's.
+    std::vector<std::string> earlier;
+    bool listed = true;
+    if (IsFolder(target))
+        listed = proc.step(110, [&] { earlier = ParadoxFilesIn(target); });
+    if (!listed)
+        return;
     if (proc.decide(110, [&] {
+            const std::string action = earlier.empty()
+                ? "create the folder " + target
+                : "delete the Paradox files (tables, memos, indexes; " + std::to_string(earlier.size())
+                      + " in all) in the folder " + target + " and its sub-folders, keep its other files,";
             return !host.askYesNo("In some cases the software needs to use a folder without spaces.\r\n"
-                                  "Is it OK to create the folder " + target + " and put " + word +
-                                  " db files in it?");
+                                  "Is it OK to " + action + " and put " + word + " db files in it?");
         }))
         return;
     // 112: there is no file-system object to create.
     if (proc.decide(114, [&] { return !IsFolder(target); }))
         proc.step(116, [&] { createFolder(target); });
-    if (proc.decide(118, [&] { return IsFolder(target); })) {
+    if (proc.decide(118, [&] { return IsFolder(target); }) && proc.step(120, [&] { DeleteFiles(earlier); })) {
         proc.step(120, [&] { CopyFolderContents(host.fieldText(1), target); });
         proc.step(122, [&] { host.setFieldText(1, target); });
     }
@@ -142,6 +157,8 @@ std::vector<ParadoxTableFile> FindParadoxTables(MessageHost &host, const std::st
     const std::string top = folder.back() == '/' ? folder : folder + "/";
     std::vector<std::string> folders{top};
     GetSubDirectories2016(host, folders, true);
+    // Names are given in this order, so it must not hang on the file system.
+    SortFolderTree(folders);
     std::set<std::string> taken;
     for (const std::string &each : folders) {
         std::string prefix;

@@ -26,10 +26,11 @@ struct ParadoxTableFile {
 };
 
 // Walks `folder` and all its sub-folders once and returns one entry per
-// "*.db" file ("~" files skipped): the top folder first, then the
-// sub-folders in walk order. Each name is ParadoxTableName of the file name;
-// a name already taken (case ignored) gets the file's sub-folder path in
-// front, upper-cased and joined with "_" (areas/AREACODE.DB: AREAS_AREACODE),
+// "*.db" file ("~" files skipped): the top folder's first, then each
+// sub-folder's, depth-first; folders and files in name order, case ignored.
+// Each name is ParadoxTableName of the file name; a name already taken
+// (case ignored) gets the file's sub-folder path in front, upper-cased and
+// joined with "_" (db/AREACODE.DB after areas/AREACODE.DB: DB_AREACODE),
 // then "_2", "_3"... until it is free. So each file keeps a table of its own.
 std::vector<ParadoxTableFile> FindParadoxTables(MessageHost &host, const std::string &folder);
 

@@ -430,7 +430,9 @@ bool MySqlConnection::start(StatementText &text)
     if (m_maxAllowedPacket > 0 && text.sql.size() > StatementTooLarge::largestFor(m_maxAllowedPacket))
         throw StatementTooLarge(text.sql.size(), m_maxAllowedPacket);
     requireIdle();
-    m_kept = false;
+    // An answer kept for finish() would be lost.
+    if (m_kept)
+        throw DbError("The answer to the previous statement was not taken yet.", 0, DbError::Kind::Misuse);
     // The connector's blocking call, on a thread of its own: compressing a
     // large statement and streaming rows take no turn of the event loop,
     // and the caller goes on collecting while the server works. Nothing
@@ -536,11 +538,10 @@ void MySqlConnection::close()
     if (!m_mysql)
         return;
     m_closeRequested = false;
-    m_closing = true;
+    FlagScope closing(m_closing);
     run([&] { return mysql_close_start(m_mysql); },
         [&](int ready) { return mysql_close_cont(m_mysql, ready); });
     m_mysql = nullptr;
-    m_closing = false;
 }
 
 } // namespace tabulon

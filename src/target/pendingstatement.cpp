@@ -2,6 +2,7 @@
 
 #include "common/error.h"
 #include "common/eventpump.h"
+#include "target/mysqldialect.h"
 
 #include <mysql.h>
 
@@ -15,8 +16,6 @@ namespace tabulon {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr std::string_view kRowsName = "tabulon-rows";
 
 } // namespace
 
@@ -103,7 +102,7 @@ int PendingStatement::infileInit(void **state, const char *name, void *self)
 {
     auto *p = static_cast<PendingStatement *>(self);
     *state = p;
-    if (!p || p->m_text.rows.empty() || p->m_infileOpen || std::string_view(name ? name : "") != kRowsName)
+    if (!p || p->m_text.rows.empty() || p->m_infileOpen || std::string_view(name ? name : "") != mysql::kLocalRowsName)
         return 1;
     p->m_infileOpen = true;
     return 0;

@@ -164,7 +164,7 @@ TEST(NativeFallback, DatesNaNAndLongAlphaKeepTheirColumnAsText)
 }
 
 // A key the server could not take (a blank key value) leaves the table
-// without one, said on the key's line; an autoincrement key with a value
+// without one, said once on the key's line; an autoincrement key with a value
 // of 0 is written without AUTO_INCREMENT.
 TEST(NativeKey, BlankKeyValueMeansNoPrimaryKey)
 {
@@ -176,6 +176,19 @@ TEST(NativeKey, BlankKeyValueMeansNoPrimaryKey)
     TableDefinition def = BuildTableDefinition("K", fields, &sink, &scan);
     EXPECT_EQ(def.createText.find("PRIMARY KEY"), std::string::npos);
     EXPECT_NE(sink.lines[0].note.find("blank in row 2"), std::string::npos) << sink.lines[0].note;
+
+    // Two key fields: said once, beside the one it names; both marked as key.
+    std::vector<Field> pair = {fields[0], {"Part", AdoType::adVarWChar, 0, 0, 4, 'A', true}, fields[1]};
+    MemoryRecordSet blankPart(pair, {{Value::text("A"), Value::text("x"), Value::integer(1)},
+                                     {Value::text("B"), Value::null(), Value::integer(2)}});
+    scan = ScanForNativeColumns(blankPart);
+    Lines two;
+    BuildTableDefinition("P", pair, &two, &scan);
+    ASSERT_EQ(two.lines.size(), 3u);
+    EXPECT_EQ(two.lines[0].note, "");
+    EXPECT_EQ(two.lines[1].note, "no primary key: key field \"Part\" is blank in row 2");
+    EXPECT_EQ(two.lines[2].note, "");
+    EXPECT_TRUE(two.lines[0].key && two.lines[1].key && !two.lines[2].key);
 
     MemoryRecordSet full(fields, {{Value::text("a"), Value::integer(1)}, {Value::text("A"), Value::integer(2)}});
     scan = ScanForNativeColumns(full);

@@ -152,10 +152,11 @@ TEST(DatatypeModel, FourColumnsInOrder)
     EXPECT_EQ(model.headerData(0, Qt::Horizontal, Qt::ToolTipRole).toString(), kTip);
 
     model.addDatatypeLine({"CUSTOMER", "Name", "char", "TEXT"});
-    model.addDatatypeLine({"CUSTOMER", "Id", "int", "INT"});
+    model.addDatatypeLine({"CUSTOMER", "Id", "int", "INT", {}, true});
     ASSERT_EQ(model.rowCount(), 2);
     EXPECT_EQ(model.data(model.index(1, 0), Qt::DisplayRole).toString(), "CUSTOMER");
-    EXPECT_EQ(model.data(model.index(1, 1), Qt::DisplayRole).toString(), "Id");
+    EXPECT_EQ(model.data(model.index(0, 1), Qt::DisplayRole).toString(), "Name");
+    EXPECT_EQ(model.data(model.index(1, 1), Qt::DisplayRole).toString(), "Id (key)");
     EXPECT_EQ(model.data(model.index(1, 2), Qt::DisplayRole).toString(), "int");
     EXPECT_EQ(model.data(model.index(1, 3), Qt::DisplayRole).toString(), "INT");
     model.clear();

@@ -4,6 +4,7 @@
 #include "common/fileexists.h"
 #include "common/programfolder.h"
 #include "fs/filelister.h"
+#include "fs/foldercopy.h"
 #include "support/fakehost.h"
 #include "tools/paradoxwriter.h"
 #include "../fs/tempfolder.h"
@@ -84,16 +85,52 @@ TEST_F(CopyDb, YesCopiesIntoTargetAndSwitchesTheField)
     EXPECT_EQ(t.read("drive/TestDB/sub/b.db"), "b");
 }
 
-TEST_F(CopyDb, MergesIntoAnExistingTarget)
+// An earlier copy's tables would be converted with the chosen folder's.
+TEST_F(CopyDb, AnEarlierCopysParadoxFilesGoFirstAndOnlyThey)
 {
     t.folder("drive/TestDB");
-    t.file("drive/TestDB/a.db", "old");
-    t.file("drive/TestDB/earlier.db", "earlier");
+    t.folder("drive/TestDB/old");
+    t.folder("elsewhere");
+    for (const char *file : {"a.db", "earlier.DB", "earlier.MB", "earlier.PX", "earlier.X02", "earlier.yg0",
+                             "earlier.VAL", "old/deep.db"})
+        t.file(std::string("drive/TestDB/") + file, "old");
+    for (const char *file : {"notes.txt", "sheet.xls", "data.xml"})
+        t.file(std::string("drive/TestDB/") + file, "kept");
+    t.file("elsewhere/far.db", "far");
+    t.link(t.path("elsewhere"), "drive/TestDB/link");
+
+    host.answers = {false};
     CopyDB(host, false);
-    EXPECT_TRUE(host.errors().empty());
-    EXPECT_EQ(t.read("drive/TestDB/a.db"), "a");
-    EXPECT_EQ(t.read("drive/TestDB/earlier.db"), "earlier");
+    ASSERT_EQ(host.questions().size(), 1u);
+    EXPECT_EQ(host.questions()[0], "In some cases the software needs to use a folder without spaces.\r\n"
+                                   "Is it OK to delete the Paradox files (tables, memos, indexes; 8 in all) in the "
+                                   "folder " + target + " and its sub-folders, keep its other files, and put Your db "
+                                   "files in it?");
+    EXPECT_EQ(t.read("drive/TestDB/earlier.DB"), "old") << "No deletes nothing";
+
+    CopyDB(host, false);
+    EXPECT_TRUE(host.errors().empty()) << host.errors().front();
     EXPECT_EQ(host.fields[1], target);
+    EXPECT_EQ(ParadoxFilesIn(target), (std::vector<std::string>{target + "/a.db", target + "/sub/b.db"}));
+    EXPECT_EQ(t.read("drive/TestDB/a.db"), "a");
+    for (const char *file : {"notes.txt", "sheet.xls", "data.xml"})
+        EXPECT_EQ(t.read(std::string("drive/TestDB/") + file), "kept");
+    EXPECT_EQ(t.read("elsewhere/far.db"), "far");
+}
+
+// Emptying the copy's folder would delete what is to be read.
+TEST_F(CopyDb, AFolderInsideTheCopysFolderIsReadWhereItIs)
+{
+    host.fields[1] = t.folder("drive/TestDB");
+    t.folder("drive/TestDB/my data");
+    t.file("drive/TestDB/my data/a.db", "a");
+    for (const std::string &inside : {target + "/my data", target + "/my data/"}) {
+        host.fields[1] = inside;
+        CopyDB(host, false);
+        EXPECT_EQ(host.fields[1], inside);
+    }
+    EXPECT_TRUE(host.boxes.empty());
+    EXPECT_EQ(t.read("drive/TestDB/my data/a.db"), "a");
 }
 
 TEST_F(CopyDb, CreateFailureLeavesTheField)
@@ -224,6 +261,25 @@ TEST(ParadoxTables, PresenceAndDiscovery)
         EXPECT_EQ(files[3], t.path("twice/sub/deep/STOCK.DB"));  // the walk's order
     }
     EXPECT_TRUE(host.boxes.empty());
+}
+
+// Not the file system's directory order: the same folder lists alike
+// everywhere, and so gives every table the same name.
+TEST(ParadoxTables, NameOrderTopFolderFirstThenEachSubFolderDepthFirst)
+{
+    TempFolder t;
+    FakeHost host;
+    host.fields[1] = t.folder("p");
+    for (const char *folder : {"p/Zeta", "p/db", "p/beta", "p/areas", "p/areas/Inner"})
+        t.folder(folder);
+    for (const char *file : {"p/c.DB", "p/A.db", "p/b.db", "p/Zeta/v.db", "p/db/AREACODE.DB", "p/beta/w.db",
+                             "p/areas/Inner/y.db", "p/areas/AREACODE.DB", "p/areas/x.db"})
+        t.file(file);
+    std::vector<std::string> list, files;
+    ListParadoxTables(host, list, &files);
+    EXPECT_EQ(list, (std::vector<std::string>{"A", "B", "C", "AREACODE", "X", "Y", "W", "DB_AREACODE", "V"}));
+    ASSERT_EQ(files.size(), list.size());
+    EXPECT_EQ(files[3], t.path("p/areas/AREACODE.DB"));
 }
 
 TEST(ParadoxTables, UnreadableFolderPropagates)

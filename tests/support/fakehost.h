@@ -26,6 +26,7 @@ public:
     bool option2Value = false;
     bool rowByRowValue = false;
     ColumnTypes columnTypesValue = ColumnTypes::Text;
+    std::string codePageValue = "Auto";
     std::deque<bool> answers;            // answers to askYesNo, in order
     bool defaultAnswer = true;
     std::vector<Box> boxes;
@@ -65,9 +66,18 @@ public:
         fields[n] = text;
         fieldChanges.push_back(n);
     }
-    int check1() const override { return check1Value; }
-    bool option1() const override { return option1Value; }
-    bool option2() const override { return option2Value; }
+    RunOptions runOptions() const override
+    {
+        RunOptions o;
+        o.login = {fields[2], fields[3], fields[4], fields[5], fields[6]};
+        o.preview = check1Value == 1;
+        o.previewEachFile = option1Value;
+        o.previewEachTable = option2Value;
+        o.rowByRow = rowByRowValue;
+        o.columnTypes = columnTypesValue;
+        o.codePage = codePageValue;
+        return o;
+    }
     void setBusyPointer(bool b) override
     {
         busy = b;
@@ -81,14 +91,12 @@ public:
         if (onPreview)
             onPreview();
     }
-    bool rowByRow() const override { return rowByRowValue; }
     void showRunReport(const RunReport &r) override
     {
         report = r;
         inform("Done.", {});
     }
     RunReport report;  // the last run's
-    ColumnTypes columnTypes() const override { return columnTypesValue; }
 
 private:
     std::vector<std::string> textsOf(Box::Kind kind) const

@@ -2,7 +2,6 @@
 #include "target/mysqltarget.h"
 #include "target/odbcstring.h"
 
-#include "support/fakehost.h"
 
 #include <gtest/gtest.h>
 
@@ -43,18 +42,6 @@ TEST(MySqlConnectionStringTest, ParsesKeysInAnyCaseAndRejectsAnOpenBrace)
     EXPECT_EQ(p.at("PORT"), "");
     EXPECT_EQ(p.at("PWD"), "a}b");
     EXPECT_THROW(ParseOdbcString("SERVER=h;PASSWORD={abc;"), Error);
-}
-
-TEST(MySqlConnectionStringTest, ReadsTheMainWindowFields)
-{
-    test::FakeHost host;
-    host.fields[2] = "srv";
-    host.fields[3] = "3310";
-    host.fields[4] = "usr";
-    host.fields[5] = "pw";
-    host.fields[6] = "dbase";
-    EXPECT_EQ(MySqlConnectionString(host),
-              "DRIVER={MySQL ODBC 5.1 Driver};SERVER=srv;USER=usr;DATABASE=dbase;PASSWORD=pw;PORT=3310;");
 }
 
 } // namespace

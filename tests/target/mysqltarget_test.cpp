@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace tabulon {
 namespace {
 
@@ -31,18 +35,65 @@ protected:
 
 TEST_F(MySqlTargetTest, CanConnectSaysWhetherTheLoginWorks)
 {
-    EXPECT_TRUE(CanConnectMySQL(host));
+    EXPECT_TRUE(CanConnectMySQL(host.runOptions().login));
     host.fields[5] = "not the password";
-    EXPECT_FALSE(CanConnectMySQL(host));
+    EXPECT_FALSE(CanConnectMySQL(host.runOptions().login));
     host.fields[5] = TestServer::shared().password();
     host.fields[6] = "no_such_database";
-    EXPECT_FALSE(CanConnectMySQL(host));
+    EXPECT_FALSE(CanConnectMySQL(host.runOptions().login));
     host.fields[6] = db;
     host.fields[3] = "1";
-    EXPECT_FALSE(CanConnectMySQL(host));
+    EXPECT_FALSE(CanConnectMySQL(host.runOptions().login));
     EXPECT_TRUE(host.boxes.empty());
     // The check leaves no session behind.
     EXPECT_EQ(TestServer::shared().killConnectionsTo(db), 0);
+}
+
+// Each failure gets the line that fits it; a missing database is offered
+// and, on Yes, created with utf8mb4.
+TEST_F(MySqlTargetTest, TestLoginAdvisesByTheFailureAndCreatesAMissingDatabase)
+{
+    auto &s = TestServer::shared();
+    std::string problem;
+    host.fields[5] = "not the password";
+    EXPECT_FALSE(TestMySqlLogin(host, host.runOptions().login, problem));
+    EXPECT_NE(problem.find("Access denied"), std::string::npos) << problem;
+    EXPECT_EQ(problem.substr(problem.rfind("\r\n")), "\r\nCheck the user name and password.");
+    host.fields[5] = s.password();
+
+    host.fields[3] = "1";
+    EXPECT_FALSE(TestMySqlLogin(host, host.runOptions().login, problem));
+    EXPECT_EQ(problem.substr(problem.rfind("\r\n")),
+              "\r\nNothing answers at 127.0.0.1:1. Is the server running, and is the port right?");
+
+    // Accepts and never speaks.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(listener, 8), 0);
+    socklen_t len = sizeof a;
+    ::getsockname(listener, reinterpret_cast<sockaddr *>(&a), &len);
+    host.fields[3] = std::to_string(ntohs(a.sin_port));
+    EXPECT_FALSE(TestMySqlLogin(host, host.runOptions().login, problem, 1));
+    ::close(listener);
+    EXPECT_EQ(problem.substr(problem.rfind("\r\n")),
+              "\r\nNo answer came from 127.0.0.1:" + host.fields[3] + " within 1 second.");
+    host.fields[3] = std::to_string(s.port());
+
+    const std::string missing = db + "_new";
+    host.fields[6] = missing;
+    host.answers = {false, true};
+    EXPECT_FALSE(TestMySqlLogin(host, host.runOptions().login, problem));
+    EXPECT_NE(problem.find("Unknown database"), std::string::npos) << problem;
+    EXPECT_TRUE(TestMySqlLogin(host, host.runOptions().login, problem));
+    ASSERT_EQ(host.questions().size(), 2u);
+    EXPECT_EQ(host.questions()[0], "The database " + missing + " does not exist on the server. Create it (utf8mb4)?");
+    EXPECT_EQ(s.scalar("", "SELECT DEFAULT_CHARACTER_SET_NAME FROM information_schema.SCHEMATA WHERE SCHEMA_NAME = '" +
+                           missing + "'"),
+              "utf8mb4");
+    s.exec("", "DROP DATABASE `" + missing + "`");
 }
 
 TEST_F(MySqlTargetTest, ListsTablesInTheServersOrder)
@@ -57,7 +108,7 @@ TEST_F(MySqlTargetTest, ListsTablesInTheServersOrder)
         expected.push_back(*row[0]);
 
     std::vector<std::string> list = {"left over"};
-    ListMySQLTables(host, list);
+    ListMySQLTables(host.runOptions().login, list);
     EXPECT_EQ(list, expected);
     EXPECT_EQ(list.size(), 4u);
 }
@@ -65,7 +116,7 @@ TEST_F(MySqlTargetTest, ListsTablesInTheServersOrder)
 TEST_F(MySqlTargetTest, AnEmptyDatabaseEmptiesTheList)
 {
     std::vector<std::string> list = {"left", "over"};
-    ListMySQLTables(host, list);
+    ListMySQLTables(host.runOptions().login, list);
     EXPECT_TRUE(list.empty());
 }
 
@@ -73,7 +124,7 @@ TEST_F(MySqlTargetTest, ListingFailuresGoToTheCaller)
 {
     std::vector<std::string> list = {"kept"};
     host.fields[5] = "wrong";
-    EXPECT_THROW(ListMySQLTables(host, list), DbError);
+    EXPECT_THROW(ListMySQLTables(host.runOptions().login, list), DbError);
     EXPECT_EQ(list, std::vector<std::string>{"kept"});
 }
 

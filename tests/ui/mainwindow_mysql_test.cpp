@@ -41,15 +41,18 @@ TEST_F(MainWindowMySqlTest, TestConnectionSaysWhetherTheLoginWorks)
     login(db, server.password() + "x");
     click("PushButton6");
     login("no_such_database_here", server.password());
-    click("PushButton6");
+    click("PushButton6");  // not created: No
 
-    // Each failure names its own reason after the common text.
+    // Each failure names its own reason after the common text, and the
+    // line that fits it.
     const auto shown = plain();
-    ASSERT_EQ(shown.size(), 3u);
+    ASSERT_EQ(shown.size(), 4u);
     EXPECT_EQ(shown[0], "Connection successful.");
     EXPECT_EQ(shown[1].rfind(std::string(kCouldNotConnectMySql) + "\r\n\r\nReason: ", 0), 0u);
     EXPECT_NE(shown[1].find("Access denied"), std::string::npos) << shown[1];
-    EXPECT_NE(shown[2].find("no_such_database_here"), std::string::npos) << shown[2];
+    EXPECT_NE(shown[1].find("\r\nCheck the user name and password."), std::string::npos) << shown[1];
+    EXPECT_EQ(shown[2], "The database no_such_database_here does not exist on the server. Create it (utf8mb4)?");
+    EXPECT_NE(shown[3].find("no_such_database_here"), std::string::npos) << shown[3];
     EXPECT_TRUE(errors().empty());
     EXPECT_FALSE(BusyPointer::isBusy(&window()));
 }

@@ -100,9 +100,9 @@ TEST_F(MainWindowTest, TheRunReportTellsWhatHappenedAndRefusalsCanBeSilenced)
     bool triggered = false;
     QObject::connect(window().findChild<QProgressBar *>("ProgressBar1"), &QProgressBar::valueChanged, [&](int) {
         if (!triggered && server.scalar(db, "SELECT COUNT(*) FROM information_schema.TABLES WHERE "
-                                            "TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 'PEOPLE'") == "1") {
+                                            "TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 'PEOPLE~tabulon'") == "1") {
             triggered = true;
-            server.exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON PEOPLE FOR EACH ROW "
+            server.exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON `PEOPLE~tabulon` FOR EACH ROW "
                             "IF NEW.Id > 1 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'no more people'; END IF");
         }
     });
@@ -198,13 +198,14 @@ TEST_F(MainWindowTest, ClosingDuringARunAsksAndAStopEndsTheRunCleanly)
         } else if (c.answer == QMessageBox::Yes) {
             EXPECT_TRUE(asked);
             EXPECT_FALSE(done);
-            EXPECT_EQ(tables.size(), 1u);
+            // The table cut short never takes its name.
+            EXPECT_EQ(tables.size(), 0u);
             EXPECT_FALSE(window().isVisible());
         } else {
             ASSERT_TRUE(done) << c.name;
             EXPECT_EQ(boxes.back().informativeText.toStdString().rfind("Stopped by the user. ", 0), 0u)
                 << boxes.back().informativeText.toStdString();
-            EXPECT_EQ(tables.size(), 1u);
+            EXPECT_EQ(tables.size(), 0u);
         }
         EXPECT_FALSE(window().runState().ConversionBusy) << c.name;
     }

@@ -502,16 +502,20 @@ TEST_F(PreviewTest, ReplaceOnAnEmptyListSaysSoAndStaysOpen)
 TEST_F(PreviewTest, TheDatatypeViewShowsTheRunsRowsAndKeepsThemWhenClosed)
 {
     state.datatypeList.addDatatypeLine({"Kunden", "Nr", "integer", "INT"});
+    const std::string codePage = "code page 1251, not the 1252 its header names";
+    state.datatypeList.addDatatypeLine({"Kunden", "(text)", "CODE PAGE", codePage});
     open();
     for (int round = 0; round < 2; ++round) {
         int rows = -1;
         QStringList headers;
         QString caption;
         std::vector<int> widths;
+        int codePageWidth = 0;
         whenModal([&](QWidget *d) {
             caption = d->windowTitle();
             auto *view = child<QTreeView>("ListView1", d);
             rows = view->model()->rowCount();
+            codePageWidth = view->fontMetrics().horizontalAdvance(QString::fromStdString(codePage));
             for (int c = 0; c < view->model()->columnCount(); ++c) {
                 headers << view->model()->headerData(c, Qt::Horizontal).toString();
                 widths.push_back(view->header()->sectionSize(c));
@@ -522,10 +526,13 @@ TEST_F(PreviewTest, TheDatatypeViewShowsTheRunsRowsAndKeepsThemWhenClosed)
         });
         click("PushButton7");
         EXPECT_EQ(caption, "Datatypes Conversion - Tabulon");
-        EXPECT_EQ(rows, 1) << "round " << round;
+        EXPECT_EQ(rows, 2) << "round " << round;
         EXPECT_EQ(headers, (QStringList{"Paradox Table", "Paradox Table Field", "Paradox Field Datatype",
                                         "New MS SQL Server Datatype"}));
-        EXPECT_EQ(widths, (std::vector<int>{113, 113, 113, 113}));
+        // The type column is not cut: the code-page line shows whole.
+        ASSERT_EQ(widths.size(), 4u);
+        EXPECT_EQ(std::vector<int>(widths.begin(), widths.begin() + 3), (std::vector<int>{113, 113, 113}));
+        EXPECT_GT(widths[3], codePageWidth);
     }
     EXPECT_TRUE(boxes.empty());
 }

@@ -100,12 +100,8 @@ protected:
         EventPump::reset();
     }
 
-    static void setRowByRow(bool on)
-    {
-        QSettings s(QSettings::IniFormat, QSettings::UserScope, "Korvanto", "Tabulon");
-        s.beginGroup("Tabulon");
-        s.setValue("RowByRow", on ? "1" : "0");
-    }
+    // As the run that opened the preview read the setting.
+    void setRowByRow(bool on) { state.options.rowByRow = on; }
 
     ScriptedConnection &useFake()
     {

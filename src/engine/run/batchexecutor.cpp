@@ -1,8 +1,8 @@
 #include "engine/run/batchexecutor.h"
 
 #include "common/busyguard.h"
-#include "common/text.h"
 #include "engine/sqlgen/tabledefinition.h"
+#include "target/mysqldialect.h"
 
 #include <algorithm>
 #include <charconv>
@@ -426,20 +426,15 @@ BatchExecutor::Compound BatchExecutor::sendCompound(size_t pieces,
                                                     const std::function<size_t(size_t)> &bound, size_t &done)
 {
     const std::string mark = std::to_string(++m_compoundCount) + ".";
-    std::string &c = m_compound;
-    c.assign("BEGIN NOT ATOMIC DECLARE tabulon_done_ INT DEFAULT 0; "
-             "DECLARE EXIT HANDLER FOR SQLEXCEPTION SELECT tabulon_done_; ");
+    std::vector<std::string_view> tuples;
     for (size_t i = 0; i < pieces; ++i) {
         const size_t from = m_sendingTuples[bound(i)].first;
         const size_t last = bound(i + 1) - 1;
         const size_t to = m_sendingTuples[last].first + m_sendingTuples[last].second;
-        c.append(m_sending, 0, m_sendingPrefix);
-        c.append(m_sending, from, to - from);
-        const std::string n = std::to_string(i + 1);
-        // Kept in the session too, for an end the handler does not see.
-        c.append("; SET tabulon_done_ = " + n + ", @tabulon_done_ = '" + mark + n + "'; ");
+        tuples.push_back(std::string_view(m_sending).substr(from, to - from));
     }
-    c.append("SELECT tabulon_done_; END");
+    mysql::BuildPiecesCompound(m_compound, std::string_view(m_sending).substr(0, m_sendingPrefix), tuples, mark);
+    const std::string &c = m_compound;
 
     const uint64_t firstTag = m_sendingTags[bound(0)];
     const auto count = [](const std::string &text, size_t &out) {
@@ -458,10 +453,10 @@ BatchExecutor::Compound BatchExecutor::sendCompound(size_t pieces,
             fail(firstTag, error);
             return Compound::Stopped;
         }
-        if (error.code() == 1064 || error.code() == 0 || error.kind() == DbError::Kind::TooLarge) {
+        if (mysql::KnowsNoCompounds(error.code()) || error.code() == 0 || error.kind() == DbError::Kind::TooLarge) {
             // Not a server that knows compound statements (or the text is
             // too long): nothing ran. Halving does without.
-            if (error.code() == 1064)
+            if (mysql::KnowsNoCompounds(error.code()))
                 m_piecesUsable = false;
             return Compound::Unknown;
         }
@@ -470,7 +465,7 @@ BatchExecutor::Compound BatchExecutor::sendCompound(size_t pieces,
     // Ended by something the handler does not catch: the session says how
     // far it got.
     try {
-        auto result = m_connection.openRecordSet("SELECT @tabulon_done_");
+        auto result = m_connection.openRecordSet(mysql::kPiecesDoneQuery);
         const std::string seen = result && !result->eof() ? result->value(0).toText() : std::string();
         done = 0;
         if (seen.compare(0, mark.size(), mark) != 0 || count(seen.substr(mark.size()), done)) {
@@ -537,24 +532,13 @@ bool BatchExecutor::isTransactional(std::string_view quotedName)
         return m_lastTransactional;
     }
 
-    std::string query = "SELECT ENGINE FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() "
-                        "AND TABLE_NAME = '";
-    for (size_t i = 0; i < quotedName.size(); ++i) {
-        const char c = quotedName[i];
-        if (c == '`')
-            ++i;  // a doubled backtick stands for one
-        if (c == '\'' || c == '\\')
-            query.push_back(c);
-        query.push_back(c);
-    }
-    query.push_back('\'');
     bool transactional = false;
     std::string why;
     try {
-        auto rows = m_connection.openRecordSet(query);
+        auto rows = m_connection.openRecordSet(mysql::TableEngineQuery(quotedName));
         if (rows && !rows->eof()) {
             const std::string engine = rows->value(0).toText();
-            transactional = AsciiLower(engine) == "innodb";
+            transactional = mysql::IsTransactionalEngine(engine);
             why = "its storage engine " + engine + " cannot take back a refused batch";
         } else {
             why = "the server did not say which storage engine the table has";

@@ -1,6 +1,5 @@
 #include "engine/run/connectionfactory.h"
 
-#include "common/settingskeys.h"
 #include "common/text.h"
 #include "source/paradox/paradoxconnection.h"
 #include "target/mysqlconnection.h"
@@ -15,14 +14,8 @@ std::unique_ptr<Connection> OpenConnection(const std::string &connectionString,
     const std::string body = start == std::string::npos ? std::string() : connectionString.substr(start);
     if (StartsWithNoCase(body, "Provider="))
         return OpenParadoxConnection(connectionString, options);
-    if (StartsWithNoCase(body, "DRIVER=")) {
-        ConnectionOptions o = options;
-        if (o.compression < 0) {
-            const std::string setting = SettingsStore().text(settings::Compression);
-            o.compression = setting == "0" ? 0 : setting == "1" ? 1 : -1;
-        }
-        return OpenMySqlConnection(connectionString, o);
-    }
+    if (StartsWithNoCase(body, "DRIVER="))
+        return OpenMySqlConnection(connectionString, options);
     throw DbError("Cannot open the connection: the connection string must start with \"Provider=\" "
                   "(a Paradox folder) or \"DRIVER=\" (a MySQL server), but it starts with \"" +
                   body.substr(0, 20) + "\".");

@@ -6,6 +6,7 @@
 #include "engine/run/connectionfactory.h"
 #include "engine/run/listroutines.h"
 #include "engine/run/runtablework.h"
+#include "engine/run/tablereplacement.h"
 #include "engine/run/tableconversion.h"
 #include "source/paradox/paradoxconnection.h"
 #include "source/paradoxsource.h"
@@ -20,16 +21,72 @@ namespace {
 
 // The server's own count of a table's rows, so the report can say the
 // load is complete without the user checking by hand.
-void VerifyRowCount(Connection &connection, TableReport &report)
+void VerifyRowCount(Connection &connection, TableReport &report, const std::string &name)
 {
     try {
-        auto count = connection.openRecordSet("SELECT COUNT(*) FROM " + QuoteName(report.table));
+        auto count = connection.openRecordSet("SELECT COUNT(*) FROM " + QuoteName(name));
         if (!count->eof())
             report.serverRows = std::stoll(count->value(0).toText());
         count->close();
     } catch (const std::exception &e) {
         report.notes.push_back(std::string("The rows on the server could not be counted: ") + e.what());
     }
+}
+
+// A commit the server applied just before the connection went is no loss:
+// a new session counts what the table holds, and that is what was stored.
+void RecountAfterLoss(const MySqlLogin &login, TableReport &report, const std::string &name)
+{
+    try {
+        auto connection = OpenMySqlConnection(login, {2, 30, 5});
+        VerifyRowCount(*connection, report, name);
+        connection->close();
+        if (report.serverRows)
+            report.rowsStored = *report.serverRows;
+    } catch (const Error &e) {
+        report.notes.push_back(std::string("The rows on the server could not be counted: ") + e.what());
+    }
+}
+
+// Gives the complete staging table its real name and drops the table it
+// replaced; false when the server refused (reported under step 140).
+bool PutInPlace(GuardedProcedure &proc, RunTableWork &work, const std::string &table, const std::string &existing)
+{
+    bool placed = false;
+    proc.step(140, [&] {
+        const std::string retired = RetiredName(table);
+        if (!existing.empty() && !work.sendOwn("DROP TABLE IF EXISTS " + QuoteName(retired), 140))
+            return;
+        if (!work.sendOwn(PutInPlaceStatement(table, existing), 140))
+            return;
+        placed = true;
+        if (!existing.empty())
+            work.sendOwn(DropStatement(retired), 140);
+    });
+    return placed;
+}
+
+// Removes a staging table while the session lasts; false when it stays.
+bool DropQuietly(RunState &state, const std::string &staging)
+{
+    try {
+        if (!state.mysql_conn || !state.mysql_conn->isOpen())
+            return false;
+        (*state.mysql_conn).execute("DROP TABLE IF EXISTS " + QuoteName(staging));
+        return true;
+    } catch (const DbError &) {
+        return false;
+    }
+}
+
+std::string CutShortText(const std::string &table, const std::string &reason, int64_t stored, bool removed)
+{
+    std::string text = "Cut short: " + reason + " after " + GroupedNumber(stored) + " rows were stored. The table "
+                       + table + " on the server is unchanged";
+    if (removed)
+        return text + "; the rows stored were removed with " + QuoteName(StagingName(table)) + ".";
+    return text + "; the rows stored are in " + QuoteName(StagingName(table)) + ", which the next run that converts "
+           + table + " removes.";
 }
 
 // On every way out: ConversionBusy back to false. When the run unwinds
@@ -82,6 +139,8 @@ void ConvertTables(RunHost &host, RunState &state)
     if (proc.decide(100, [&] { return state.ConversionBusy; }))
         return;
     proc.step(102, [&] { state.ConversionBusy = true; });
+    state.options = host.runOptions();
+    const RunOptions &options = state.options;
 
     std::unique_ptr<Connection> source;
     RunScope scope(state, source);
@@ -95,7 +154,7 @@ void ConvertTables(RunHost &host, RunState &state)
         proc.step(108, [&] { host.inform(problem); });
         return;
     }
-    if (proc.decide(110, [&] { return !CanConnectMySQL(host, &problem); })) {
+    if (proc.decide(110, [&] { return !TestMySqlLogin(host, options.login, problem); })) {
         proc.step(110, [&] {
             host.inform("Could not connect to the MySQL server, so nothing was converted.\r\n\r\nReason: "
                         + problem
@@ -108,26 +167,26 @@ void ConvertTables(RunHost &host, RunState &state)
     // Without the target's tables the overwrite question could not be
     // asked, and without its connection nothing can be written: one report,
     // then the run ends as after a lost connection.
-    bool targetLost = !proc.step(116, [&] { ListMySQLTables(host, state.List1); });
+    bool targetLost = !proc.step(116, [&] { ListMySQLTables(options.login, state.List1); });
     proc.step(118, [&] { ListParadoxTables(host, state.List2, &state.List2Files); });
     proc.step(120, [&] { host.tableListsChanged(); });
     // The source reads each table from the file its entry was listed with,
     // without walking the folder again.
     proc.step(122, [&] {
         CodePageChoice codePages;
-        codePages.all = ParseCodePageChoice(host.codePage());
+        codePages.all = ParseCodePageChoice(options.codePage);
         source = OpenParadoxConnection(ParadoxConnectionString(host.fieldText(1)), {3, 30, 15},
                                        SourceTables(state.List2, state.List2Files), codePages);
     });
     proc.step(124, [&] { connectionsOpen = true; });
     if (!targetLost)
         targetLost = !proc.step(126, [&] {
-            state.mysql_conn = OpenConnection(MySqlConnectionString(host), {2, 5000, 5000});
+            state.mysql_conn = OpenMySqlConnection(options.login, {2, 5000, 5000});
         });
     proc.step(128, [&] { state.scriptList.clear(); state.datatypeList.clear(); });
 
     RunReport report;
-    report.previewMode = host.check1() == 1;
+    report.previewMode = options.preview;
     for (size_t i = state.List2.size(); i-- > 0;) {
         TableReport &entry = report.tables.emplace_back();
         entry.table = state.List2[i];
@@ -162,15 +221,23 @@ void ConvertTables(RunHost &host, RunState &state)
         if (skip) {
             tableReport.outcome = TableReport::Outcome::Declined;
         } else {
-            const bool preview = host.check1() == 1;
-            if (proc.decide(136, [&] { return host.option2(); }))
+            const bool preview = options.preview;
+            if (proc.decide(136, [&] { return options.previewEachTable; }))
                 proc.step(138, [&] { state.scriptList.clear(); state.datatypeList.clear(); });
-            if (overwrite) {
-                // The server may keep names case-sensitively: drop the table the
-                // user agreed to replace, under the name the server reported.
-                proc.step(140, [&] { work.statement(DropStatement(FindListEntry(state.List1, t)), 140, 0, 0); });
-                proc.step(142, [&] { RemoveListEntry(state.List1, LowerCase(t)); });
+            // The server may keep names case-sensitively: the table the user
+            // agreed to replace, under the name the server reported.
+            const std::string existing = overwrite ? FindListEntry(state.List1, t) : std::string();
+            const std::string staging = StagingName(t);
+            if (!preview) {
+                // The old table stays until the new one is complete; a staging
+                // table an earlier run could not remove goes first.
+                work.stageAs(t, staging);
+                proc.step(140, [&] { work.sendOwn("DROP TABLE IF EXISTS " + QuoteName(staging), 140); });
+            } else if (overwrite) {
+                proc.step(140, [&] { work.statement(DropStatement(existing), 140, 0, 0); });
             }
+            if (overwrite)
+                proc.step(142, [&] { RemoveListEntry(state.List1, LowerCase(t)); });
             if (!work.stopped()) {
                 const std::size_t firstLine = state.datatypeList.lines().size();
                 const ReadAccount read = ConvertTable(proc, work, source.get(), t, &state.datatypeList, kTableFirstStep);
@@ -184,8 +251,8 @@ void ConvertTables(RunHost &host, RunState &state)
                 tableReport.valuesNulled = read.nullValues;
                 if (read.nullValues > 0)
                     tableReport.notes.push_back(NullValuesText(t, read));
-                // Rows a stop left unread are no damage.
-                if (read.damagedBlocks > 0 || (read.rowsDiffer() && !work.stopped()))
+                // Rows not read because sending stopped are no damage of the file.
+                if (read.damagedBlocks > 0 || (read.damaged() && !work.stopped()))
                     tableReport.notes.push_back(DamagedRowsText(t, read));
                 if (read.codePageOverridden())
                     tableReport.notes.push_back("Text read in code page " + std::to_string(read.codePage)
@@ -195,22 +262,33 @@ void ConvertTables(RunHost &host, RunState &state)
             proc.step(kTableFirstStep + 18, [&] { work.flush(); });
             if (work.stopped()) {
                 tableReport.outcome = TableReport::Outcome::Incomplete;
-                if (work.stoppedByUser()) {
-                    // The row read last was held back, not lost.
+                if (preview) {
+                    // Only a stop ends a listing early; the row read last was held back.
                     tableReport.notes.push_back("Stopped by the user: the rows after row "
-                                                + GroupedNumber(tableReport.rowsRead - 1) + " were not "
-                                                + (preview ? "listed." : "sent."));
-                    if (!preview)
-                        VerifyRowCount(*state.mysql_conn, tableReport);
+                                                + GroupedNumber(tableReport.rowsRead - 1) + " were not listed.");
+                } else {
+                    if (work.connectionLost())
+                        RecountAfterLoss(options.login, tableReport, staging);
+                    tableReport.notes.push_back(CutShortText(t, work.stopReason(), tableReport.rowsStored,
+                                                             !work.connectionLost() && DropQuietly(state, staging)));
                 }
             } else if (preview) {
                 tableReport.outcome = TableReport::Outcome::Listed;
             } else {
                 tableReport.outcome = TableReport::Outcome::Converted;
-                VerifyRowCount(*state.mysql_conn, tableReport);
+                VerifyRowCount(*state.mysql_conn, tableReport, staging);
+                // Only a table whose rows are all there takes the real name.
+                if (!tableReport.verified() || !PutInPlace(proc, work, t, existing)) {
+                    tableReport.outcome = TableReport::Outcome::Incomplete;
+                    tableReport.notes.push_back("Not put in place: the table " + t
+                                                + " on the server is unchanged; the rows read are in "
+                                                + QuoteName(staging) + ".");
+                }
             }
+            work.stageAs(t, {});
             proc.step(168, [&] { state.StopConversion = true; });
-            if (!work.stopped() && !host.stopRequested() && proc.decide(170, [&] { return host.check1() == 1 && host.option2(); })) {
+            if (!work.stopped() && !host.stopRequested()
+                && proc.decide(170, [&] { return options.preview && options.previewEachTable; })) {
                 state.SQLFormOK = false;
                 proc.step(172, [&] { host.showPreview(); });
                 if (!state.StopConversion)
@@ -233,7 +311,8 @@ void ConvertTables(RunHost &host, RunState &state)
                return t.outcome == TableReport::Outcome::NotReached || t.outcome == TableReport::Outcome::Incomplete;
            });
 
-    if (!targetLost && !report.stopped && proc.decide(178, [&] { return host.check1() == 1 && host.option1(); })) {
+    if (!targetLost && !report.stopped
+        && proc.decide(178, [&] { return options.preview && options.previewEachFile; })) {
         proc.step(180, [&] { state.SQLFormOK = false; });
         proc.step(182, [&] { host.showPreview(); });
         if (state.SQLFormOK)

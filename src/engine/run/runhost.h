@@ -1,8 +1,8 @@
 #pragma once
 
 #include "common/mainhost.h"
+#include "engine/run/runoptions.h"
 #include "engine/run/runreport.h"
-#include "engine/sqlgen/tabledefinition.h"
 
 #include <string>
 
@@ -11,9 +11,8 @@ namespace tabulon {
 // Everything the conversion run reads from or shows on the main window.
 class RunHost : public MainHost {
 public:
-    virtual int check1() const = 0;   // 1 when "Enable SQL Preview mode" is ticked
-    virtual bool option1() const = 0; // "Show SQL Preview For Each File"
-    virtual bool option2() const = 0; // "Show SQL Preview For Each Table"
+    // The window's choices and login, read once at the start of a run.
+    virtual RunOptions runOptions() const = 0;
     virtual void setBusyPointer(bool busy) = 0;
     virtual void setProgress(double percent) = 0;
     virtual void setProgressCaption(const std::string &caption) = 0;
@@ -23,12 +22,6 @@ public:
     virtual void showPreview() = 0;
     // List1 or List2 of the run state were refilled.
     virtual void tableListsChanged() {}
-    // Setting "RowByRow" = "1": one statement per row, no batches.
-    virtual bool rowByRow() const { return false; }
-    // Setting "ColumnTypes": the mapping the tables are created with.
-    virtual ColumnTypes columnTypes() const { return ColumnTypes::Text; }
-    // The code page choice beside the folder: "Auto" or a number.
-    virtual std::string codePage() const { return "Auto"; }
     // The end of a run: "Done." with what became of every table.
     virtual void showRunReport(const RunReport &) { inform("Done."); }
     // The Application Error report of a refused row. With offerQuiet it

@@ -1,5 +1,7 @@
 #include "engine/run/runreport.h"
 
+#include "common/nametext.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -133,9 +135,10 @@ std::string RunReport::details() const
         const std::string read = t.expectedRows >= 0 && t.expectedRows != t.rowsRead
             ? GroupedNumber(t.rowsRead) + " of " + GroupedNumber(t.expectedRows)
             : GroupedNumber(t.rowsRead);
-        rows.push_back({t.table, t.outcomeText(), read, GroupedNumber(t.rowsStored),
+        // A line break in a file name would split the report's lines.
+        rows.push_back({EscapedName(t.table), t.outcomeText(), read, GroupedNumber(t.rowsStored),
                         GroupedNumber(t.rowsRefused), GroupedNumber(t.valuesNulled),
-                        seconds(t.seconds), t.file});
+                        seconds(t.seconds), EscapedName(t.file)});
     }
     std::array<std::size_t, 8> width{};
     for (std::size_t c = 0; c < width.size(); ++c) {
@@ -163,11 +166,12 @@ std::string RunReport::details() const
     for (const TableReport &t : tables) {
         if (t.notes.empty() && t.refused.empty())
             continue;
-        out += "\n" + t.table + ":\n";
+        out += "\n" + EscapedName(t.table) + ":\n";
+        // Notes and the server's messages quote names and values.
         for (const std::string &note : t.notes)
-            out += "  " + note + "\n";
+            out += "  " + EscapedName(note) + "\n";
         for (const TableReport::Refused &r : t.refused)
-            out += "  Refused: " + r.message + "\n    " + r.statement + "\n";
+            out += "  Refused: " + EscapedName(r.message) + "\n    " + r.statement + "\n";
         if (t.rowsRefused > int64_t(t.refused.size()))
             out += "  ... and " + plural(t.rowsRefused - int64_t(t.refused.size()), "more refused row",
                                          "more refused rows") + ".\n";

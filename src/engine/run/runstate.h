@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/connection.h"
+#include "engine/run/runoptions.h"
 #include "engine/script/datatypemodel.h"
 #include "engine/script/scriptmodel.h"
 
@@ -63,6 +64,8 @@ struct RunState {
     // run, 0 until one happens: written by the preview's execution, read by
     // its Jump To Error Line. Closing the preview or a new script keeps it.
     int ErrorLine = 0;
+    // Read by the run when it starts; the preview executes by them too.
+    RunOptions options;
     // Opened and ended by the run (see TargetConnection).
     TargetConnection mysql_conn;
     // Filled by the run; the main window shows them.

@@ -1,6 +1,10 @@
 #include "engine/run/runtablework.h"
 
+#include "engine/sqlgen/tabledefinition.h"
+
 #include <cmath>
+#include <string_view>
+#include <utility>
 
 namespace tabulon {
 namespace {
@@ -75,10 +79,11 @@ void RunTableWork::statement(const std::string &text, int step, std::size_t rowP
     // Between rows only: a table stopped is created, with the rows sent
     // before the stop.
     if (row > 0 && (m_userStop || m_host.stopRequested())) {
-        m_userStop = true;
+        if (!std::exchange(m_userStop, true) && m_stopReason.empty())
+            m_stopReason = "the run was stopped by the user";
         return;
     }
-    if (m_host.check1() == 1) {
+    if (m_state.options.preview) {
         m_state.scriptList.append(text);
         if (row > 0 && m_report)
             ++m_report->rowsStored;
@@ -88,13 +93,14 @@ void RunTableWork::statement(const std::string &text, int step, std::size_t rowP
         return;
     if (!m_executor) {
         if (!m_state.mysql_conn || !m_state.mysql_conn->isOpen()) {
-            m_lost = true;
+            m_lost = m_connectionLost = true;
+            m_stopReason = "the connection to the server was lost";
             throw DbError("The MySQL connection is not open, so nothing can be written to the "
                           "database. Check the server and the login, then start again.",
                           0, DbError::Kind::ConnectionLost);
         }
         m_executor = std::make_unique<BatchExecutor>(
-            *m_state.mysql_conn, m_host.rowByRow(),
+            *m_state.mysql_conn, m_state.options.rowByRow,
             [this](uint64_t tag, const DbError &error) { return refused(tag, error); });
         m_executor->setAcceptHandler([this](uint64_t tag) {
             if ((tag >> kRowShift) > 0 && m_report)
@@ -108,8 +114,54 @@ void RunTableWork::statement(const std::string &text, int step, std::size_t rowP
     }
     // A batch's failures come after later rows were built: the tag
     // keeps the row number beside the step.
-    m_executor->execute(text, static_cast<uint64_t>(step) | (static_cast<uint64_t>(row) << kRowShift),
-                        rowPrefix);
+    const uint64_t tag = static_cast<uint64_t>(step) | (static_cast<uint64_t>(row) << kRowShift);
+    if (!m_insertAsWritten.empty()) {
+        const std::string_view view(text);
+        // The staging name in place of the table's: one copy into a buffer
+        // that is kept, no allocation per row.
+        if (rowPrefix == m_insertAsWritten.size() && view.substr(0, rowPrefix) == m_insertAsWritten) {
+            m_staged.assign(m_insertAsSent).append(view.substr(rowPrefix));
+            m_executor->execute(m_staged, tag, m_insertAsSent.size());
+            return;
+        }
+        if (view.substr(0, m_createAsWritten.size()) == m_createAsWritten) {
+            m_staged.assign(m_createAsSent).append(view.substr(m_createAsWritten.size()));
+            m_executor->execute(m_staged, tag, 0);
+            return;
+        }
+    }
+    m_executor->execute(text, tag, rowPrefix);
+}
+
+void RunTableWork::stageAs(const std::string &table, const std::string &staging)
+{
+    if (staging.empty()) {
+        m_insertAsWritten.clear();
+        return;
+    }
+    m_insertAsWritten = "INSERT INTO " + QuoteName(table) + " VALUES";
+    m_insertAsSent = "INSERT INTO " + QuoteName(staging) + " VALUES";
+    m_createAsWritten = "CREATE TABLE " + QuoteName(table) + "(";
+    m_createAsSent = "CREATE TABLE " + QuoteName(staging) + "(";
+}
+
+bool RunTableWork::sendOwn(const std::string &text, int step)
+{
+    if (stopped())
+        return false;
+    // A refusal is reported under the step, as any statement's.
+    bool refusedNow = false;
+    m_refusedOwn = &refusedNow;
+    try {
+        statement(text, step, 0, 0);
+        if (m_executor)
+            m_executor->flush();
+    } catch (...) {
+        m_refusedOwn = nullptr;
+        throw;
+    }
+    m_refusedOwn = nullptr;
+    return !refusedNow && !stopped();
 }
 
 std::string RunTableWork::subject(int64_t row) const
@@ -127,22 +179,33 @@ bool RunTableWork::refused(uint64_t tag, const DbError &error)
     const std::string description = large ? large->about(subject(row)).what() : error.what();
     if (!error.refused()) {
         m_lost = true;
+        m_connectionLost = error.connectionLost();
+        m_stopReason = m_connectionLost ? "the connection to the server was lost"
+                                        : "the server could not say which rows it stored";
         m_proc.report(step, description);
         return false;
     }
     if (row <= 0) {
         m_proc.report(step, description);
+        if (m_refusedOwn)
+            *m_refusedOwn = true;
         return true;
     }
     if (m_report) {
         const std::string *statement = m_executor ? m_executor->failedStatement() : nullptr;
-        m_report->addRefused(description, statement ? *statement : std::string());
+        std::string written = statement ? *statement : std::string();
+        // Ready to be corrected and run against the table the user knows.
+        if (!m_insertAsWritten.empty() && written.compare(0, m_insertAsSent.size(), m_insertAsSent) == 0)
+            written.replace(0, m_insertAsSent.size(), m_insertAsWritten);
+        m_report->addRefused(description, written);
     }
     // A systematic refusal must not cost the user a click per row.
     if (!m_quietRefusals) {
         ++m_refusedShown;
+        // The box must say which row it is about; a row too large says so already.
+        const std::string boxText = large ? description : subject(row) + " was refused: " + description;
         const auto ask = [&] {
-            return m_host.reportRefusedRow(m_proc.reportText(step, description),
+            return m_host.reportRefusedRow(m_proc.reportText(step, boxText),
                                            m_refusedShown > kRefusedBeforeQuietOffer);
         };
         m_quietRefusals = m_waits ? m_waits->timed(ask) : ask();

@@ -80,6 +80,13 @@ public:
 
     void statement(const std::string &text, int step, std::size_t rowPrefix, int64_t row) override;
 
+    // The table's CREATE and INSERTs go to `staging` instead of `table`
+    // (empty: as written). Refused rows are reported as written.
+    void stageAs(const std::string &table, const std::string &staging);
+    // Sends a statement of the run's own (a DROP, a RENAME) once what is
+    // queued has gone; false when it was refused or sending has stopped.
+    bool sendOwn(const std::string &text, int step);
+
     // Sends what is still queued for the current table.
     void flush()
     {
@@ -91,10 +98,10 @@ public:
     // was held back because the user stopped the run: later statements
     // must not be sent.
     bool stopped() const override { return m_lost || m_userStop || (m_executor && m_executor->stopped()); }
-    // The rows were cut short by the user's stop alone: the server is still
-    // there to count them.
-    bool stoppedByUser() const { return m_userStop && !m_lost && !(m_executor && m_executor->stopped()); }
-    ColumnTypes columnTypes() const override { return m_host.columnTypes(); }
+    // Why the sending stopped, for the report: "the connection to the server was lost".
+    const std::string &stopReason() const { return m_stopReason; }
+    bool connectionLost() const { return m_connectionLost; }
+    ColumnTypes columnTypes() const override { return m_state.options.columnTypes; }
     std::string tableLabel(const std::string &table) const override;
     void setProgressCaption(const std::string &caption) override;
     void setProgress(int64_t row, int64_t total) override;
@@ -117,8 +124,14 @@ private:
     TableReport *m_report = nullptr;
     bool m_lost = false;
     bool m_userStop = false;
+    bool m_connectionLost = false;
+    std::string m_stopReason;
     int m_refusedShown = 0;
     bool m_quietRefusals = false;
+    // Staging: the statement prefixes as written and as sent.
+    std::string m_insertAsWritten, m_insertAsSent, m_createAsWritten, m_createAsSent;
+    std::string m_staged;
+    bool *m_refusedOwn = nullptr;
 
     TimedMessages *m_waits;
     std::size_t m_number = 0;

@@ -53,7 +53,8 @@ QVariant DatatypeModel::data(const QModelIndex &index, int role) const
         return {};
     switch (index.column()) {
     case 0: return QString::fromStdString(line.table);
-    case 1: return QString::fromStdString(line.field);
+    // Key fields marked: native types make them the primary key.
+    case 1: return QString::fromStdString(line.key ? line.field + " (key)" : line.field);
     case 2: return QString::fromStdString(line.keyword);
     default:
         // Why the type is not the one the mapping gives stands beside it.

@@ -52,12 +52,14 @@ std::string TooLargeText(const ScriptModel &script, int line, const StatementToo
     const std::string &text = script.line(line - 1);
     BatchExecutor::SingleRowInsert insert;
     if (!BatchExecutor::parseSingleRowInsert(text, insert))
-        return error.about("Line " + std::to_string(line)).what();
+        return error.about("Line " + std::to_string(line), StatementTooLarge::kRunElsewhere).what();
     const std::string_view prefix(text.data(), insert.tupleStart);
     int row = 1;
     while (line - row >= 1 && std::string_view(script.line(line - row - 1)).substr(0, prefix.size()) == prefix)
         ++row;
-    return error.about("Row " + std::to_string(row) + " of table " + UnquotedName(insert.quotedName)).what();
+    return error.about("Row " + std::to_string(row) + " of table " + UnquotedName(insert.quotedName),
+                       StatementTooLarge::kRunElsewhere)
+        .what();
 }
 
 } // namespace

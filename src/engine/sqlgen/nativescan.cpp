@@ -69,9 +69,11 @@ NativeScan ScanForNativeColumns(RecordSet &rows)
                 continue;
             }
             if (value->isNull() || value->isEmpty()) {
-                if (field.key && scan.noKey.empty())
+                if (field.key && scan.noKey.empty()) {
                     scan.noKey = "no primary key: key field \"" + field.name + "\" is blank in row " +
                                  std::to_string(row);
+                    scan.noKeyField = size_t(j);
+                }
                 continue;
             }
             if (!why.empty())
@@ -81,10 +83,12 @@ NativeScan ScanForNativeColumns(RecordSet &rows)
             case Value::Kind::Text:
                 // MySQL compares "a" and "a " as one value: such a key
                 // could refuse a row as a duplicate.
-                if (field.key && scan.noKey.empty() && !value->str().empty() && value->str().back() == ' ')
+                if (field.key && scan.noKey.empty() && !value->str().empty() && value->str().back() == ' ') {
                     scan.noKey = "no primary key: a value of key field \"" + field.name +
                                  "\" ends in a blank, which MySQL does not tell apart (row " +
                                  std::to_string(row) + ")";
+                    scan.noKeyField = size_t(j);
+                }
                 if (field.sourceType == 'A' && field.definedSize > 0 &&
                     characters(value->str()) > size_t(field.definedSize))
                     why = "a value of " + std::to_string(characters(value->str())) +

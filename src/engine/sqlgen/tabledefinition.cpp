@@ -207,13 +207,19 @@ TableDefinition buildNative(const std::string &table, const std::vector<Field> &
     // A key needs every key field present in every row and of a type an
     // index can take whole.
     std::string noKey = scan.noKey;
+    size_t noKeyField = scan.noKeyField;
     for (size_t j : keys) {
         if (!noKey.empty())
             break;
         const std::string &t = types[j].mysqlType;
-        if (t == "TEXT" || t.rfind("LONG", 0) == 0)
+        if (t == "TEXT" || t.rfind("LONG", 0) == 0) {
             noKey = "no primary key: key field \"" + fields[j].name + "\" is kept as " + t;
+            noKeyField = j;
+        }
     }
+    // Told once, beside the field it names, not on every key field.
+    if (!keys.empty() && (noKeyField >= count || !fields[noKeyField].key))
+        noKeyField = keys.front();
     const bool primaryKey = !keys.empty() && noKey.empty();
 
     // Alpha fields are counted at four bytes a character; when the row
@@ -270,10 +276,10 @@ TableDefinition buildNative(const std::string &table, const std::vector<Field> &
         if (sink) {
             const char *words = SourceTypeWords(field.sourceType);
             std::string note = std::move(notes[j]);
-            if (field.key && !primaryKey && !noKey.empty())
+            if (j == noKeyField && !primaryKey && !noKey.empty())
                 note += (note.empty() ? "" : "; ") + noKey;
             sink->addDatatypeLine({table, field.name, words ? words : MapColumnType(field).keyword,
-                                   std::move(type.mysqlType), std::move(note)});
+                                   std::move(type.mysqlType), std::move(note), field.key});
         }
     }
     if (primaryKey) {
@@ -315,7 +321,7 @@ TableDefinition BuildTableDefinition(const std::string &table, const std::vector
         def.numeric.push_back(type.numeric);
         def.binary.push_back(type.binary);
         if (sink)
-            sink->addDatatypeLine({table, field.name, type.keyword, std::move(type.mysqlType)});
+            sink->addDatatypeLine({table, field.name, type.keyword, std::move(type.mysqlType), {}, field.key});
     }
     if (def.createText.back() == ',')
         def.createText.pop_back();

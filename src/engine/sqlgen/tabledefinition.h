@@ -16,6 +16,7 @@ struct DatatypeLine {
     std::string keyword;   // the keyword that chose the mapping, or "OTHER TYPES"
     std::string mysqlType; // the type written into the create text
     std::string note = {}; // why a column or key is not what the mapping would make it
+    bool key = false;      // a key field of the Paradox table
 };
 
 class DatatypeSink {
@@ -37,6 +38,7 @@ enum class NativeLiteral : uint8_t { None, Date, Time, DateTime };
 struct NativeScan {
     std::vector<std::string> fallback;  // per field: why it keeps the text form; empty: native
     std::string noKey;                  // why a keyed table gets no primary key
+    std::size_t noKeyField = 0;         // the key field it names
     bool keyCanContinue = true;         // every key value > 0: an autoincrement key may continue
 };
 

@@ -375,13 +375,16 @@ void Form1::mySqlTestClick()
     BusyPointer busy(this);
     try {
         EventPump::yieldNow();
-        auto connection = OpenConnection(MySqlConnectionString(*this));
-        inform(kConnectionSuccessful);
-        connection->close();
+        // Wrong password and server down need different remedies: the
+        // problem ends with the one that fits.
+        std::string problem;
+        if (TestMySqlLogin(*this, login(), problem))
+            inform(kConnectionSuccessful);
+        else
+            inform(std::string(kCouldNotConnectMySql) + "\r\n\r\n" + ReasonLine(problem));
     } catch (const Aborted &) {
         throw;
     } catch (const std::exception &e) {
-        // Wrong password and server down need different remedies.
         inform(std::string(kCouldNotConnectMySql) + "\r\n\r\n" + ReasonLine(e.what()));
     }
 }
@@ -570,5 +573,26 @@ ColumnTypes Form1::columnTypes() const
 }
 
 bool Form1::rowByRow() const { return m_settings.number(settings::RowByRow) == 1; }
+
+MySqlLogin Form1::login() const
+{
+    MySqlLogin login{fieldText(2), fieldText(3), fieldText(4), fieldText(5), fieldText(6)};
+    const std::string compression = m_settings.text(settings::Compression);
+    login.compression = compression == "0" ? 0 : compression == "1" ? 1 : -1;
+    return login;
+}
+
+RunOptions Form1::runOptions() const
+{
+    RunOptions options;
+    options.login = login();
+    options.preview = check1() == 1;
+    options.previewEachFile = option1();
+    options.previewEachTable = option2();
+    options.rowByRow = rowByRow();
+    options.columnTypes = columnTypes();
+    options.codePage = codePage();
+    return options;
+}
 
 } // namespace tabulon

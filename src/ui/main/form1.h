@@ -47,20 +47,26 @@ public:
     std::string fieldText(int n) const override;
     void setFieldText(int n, const std::string &text) override;
     // RunHost
-    int check1() const override;
-    bool option1() const override;
-    bool option2() const override;
+    RunOptions runOptions() const override;
     void setBusyPointer(bool busy) override;
     void setProgress(double percent) override;
     void setProgressCaption(const std::string &caption) override;
     bool stopRequested() const override { return m_stopRequested; }
     void showPreview() override;
     void tableListsChanged() override;
-    bool rowByRow() const override;
-    ColumnTypes columnTypes() const override;
-    std::string codePage() const override;
     void showRunReport(const RunReport &report) override;
     bool reportRefusedRow(const std::string &text, bool offerQuiet) override;
+
+    // The choices a run reads once; each also alone, as the window shows it.
+    int check1() const;
+    bool option1() const;
+    bool option2() const;
+    bool rowByRow() const;
+    ColumnTypes columnTypes() const;
+    std::string codePage() const;
+    // Text2 server, Text3 port, Text4 user, Text5 password, Text6 database,
+    // and the setting "Compression".
+    MySqlLogin login() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;

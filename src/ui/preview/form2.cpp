@@ -2,7 +2,6 @@
 
 #include "common/error.h"
 #include "common/guardedsteps.h"
-#include "common/settingskeys.h"
 #include "engine/run/runstate.h"
 #include "ui/common/busypointer.h"
 #include "ui/common/windowlook.h"
@@ -252,7 +251,7 @@ void Form2::PushButton1_Click()
     try {
         result = ExecuteScript(m_state.scriptList, m_state.mysql_conn.get(), *this,
                                {m_state.SQLFormOK, m_state.StopConversion, m_state.ErrorLine},
-                               SettingsStore().number(settings::RowByRow) == 1);
+                               m_state.options.rowByRow);
     } catch (const Aborted &) {
         // The program is ending: leave quietly, the run unwinds on its own.
         m_executing = false;

@@ -8,6 +8,8 @@
 
 #include <QHeaderView>
 
+#include <algorithm>
+
 namespace tabulon {
 namespace {
 constexpr int kColumnWidth = 1700 / 15;
@@ -25,6 +27,13 @@ Form5::Form5(DatatypeModel &datatypes, QWidget *owner)
         header->setStretchLastSection(false);
         for (int column = 0; column < datatypes.columnCount(); ++column)
             header->resizeSection(column, kColumnWidth);
+        // The type column holds the reasons and the code-page lines: as
+        // wide as its widest, the view scrolls sideways.
+        const int last = datatypes.columnCount() - 1;
+        int width = kColumnWidth;
+        for (int row = 0; row < datatypes.rowCount(); ++row)
+            width = std::max(width, m_ui->ListView1->sizeHintForIndex(datatypes.index(row, last)).width());
+        header->resizeSection(last, width);
     });
     connect(m_ui->PushButton5, &QPushButton::clicked, this, &Form5::PushButton5_Click);
 }

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "engine/sqlgen/tabledefinition.h"
+#include "target/mysqllogin.h"
+
+#include <string>
+
+namespace tabulon {
+
+// What a run is asked to do, read once when it starts: a setting changed
+// during the run (a box ticked, a settings file edited) does not split one
+// run into two kinds.
+struct RunOptions {
+    MySqlLogin login;
+    bool preview = false;            // "Enable SQL Preview mode" (Check1)
+    bool previewEachFile = true;     // "Show SQL Preview For Each File" (Option1)
+    bool previewEachTable = false;   // "Show SQL Preview For Each Table" (Option2)
+    bool rowByRow = false;           // setting "RowByRow": one statement per row, no batches
+    ColumnTypes columnTypes = ColumnTypes::Text;
+    std::string codePage = "Auto";   // the choice beside the folder: "Auto" or a number
+};
+
+} // namespace tabulon
