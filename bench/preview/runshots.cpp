@@ -1,15 +1,18 @@
 // Draws the main window's boxes at the end of a run, as the pictures in
-// docs/: the report after the bundled samples and the box for a wrong
-// password. Starts its own private MariaDB server.
+// docs/: the report after the bundled samples, the box for a wrong
+// password, and the window during a long run, before its Stop is pressed.
+// Starts its own private MariaDB server.
 // Usage: run_shots DIR SAMPLES
 #include "common/programfolder.h"
 #include "support/mariadbserver.h"
+#include "tools/paradoxwriter.h"
 #include "ui/main/form1.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -55,6 +58,21 @@ void grabNextBox(const QString &file, bool details)
     });
 }
 
+// Once the caption tells the time left, the window is grabbed and Stop pressed.
+void grabRunThenStop(QWidget *window, const QString &file)
+{
+    QTimer::singleShot(100, window, [window, file] {
+        auto *bar = window->findChild<QProgressBar *>("ProgressBar1");
+        if (!bar->format().contains(QStringLiteral(" left"))) {
+            grabRunThenStop(window, file);
+            return;
+        }
+        if (!window->grab().save(file))
+            std::fprintf(stderr, "run_shots: could not save %s\n", qPrintable(file));
+        window->findChild<QPushButton *>("PushButton7")->click();
+    });
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -90,6 +108,21 @@ int main(int argc, char **argv)
     start->click();
     set("Text5", server->password());
     grabNextBox(dir + "/run-report.png", true);
+    start->click();
+
+    QTemporaryDir long_;
+    for (const auto &[name, rows] : {std::pair{"CUSTOMERS", 2000}, {"ORDERS", 900000}, {"PARTS", 500}}) {
+        ParadoxWriter w(long_.filePath(name).toStdString() + ".db",
+                        {{"Id", 'I'}, {"Customer", 'A', 30}, {"Amount", 'I'}});
+        for (int i = 1; i <= rows; ++i)
+            w.addRow({Value::integer(i), Value::text("Customer " + std::to_string(i % 977)),
+                      Value::integer(i % 10000)});
+        w.finish();
+    }
+    set("Text1", long_.path().toStdString());
+    grabRunThenStop(&window, dir + "/run-stop.png");
+    QTemporaryDir scratch;
+    grabNextBox(scratch.filePath("stopped.png"), false);
     start->click();
     return 0;
 }

@@ -28,6 +28,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <thread>
 #include <tuple>
 
 #include <sys/wait.h>
@@ -48,11 +49,22 @@ class Host : public FakeHost {
 public:
     std::function<void(const std::string &)> onCaption;
     std::function<void(int)> onRow;   // the row counter r, from 1
+    std::function<void()> onAsk;
     int rowsSeen = 0;
+    bool stop = false;                // Stop pressed
+    bool stopRequested() const override { return stop; }
+    bool askYesNo(const std::string &text, const std::string &title) override
+    {
+        if (onAsk)
+            onAsk();
+        return FakeHost::askYesNo(text, title);
+    }
     void setProgressCaption(const std::string &caption) override
     {
         FakeHost::setProgressCaption(caption);
-        rowsSeen = 0;
+        // A table's rows go on under the captions that count them.
+        if (caption.find(" rows") == std::string::npos)
+            rowsSeen = 0;
         if (onCaption)
             onCaption(caption);
     }
@@ -362,7 +374,8 @@ TEST_F(Conversion, TablesInReverseListOrderWithCaptionsAndProgress)
     // Every table is there, and the captions follow List2 from its end.
     std::vector<std::string> expectedCaptions;
     for (size_t i = state.List2.size(); i-- > 0;) {
-        expectedCaptions.push_back("Please wait.. Processing table " + state.List2[i]);
+        expectedCaptions.push_back("Please wait.. Processing table " + state.List2[i] + " ("
+                                   + std::to_string(state.List2.size() - i) + " of 3)");
         expectedCaptions.push_back("");
     }
     expectedCaptions.push_back("Progress Bar");
@@ -544,6 +557,48 @@ TEST_F(Conversion, LostConnectionEndsTheRunAfterOneReport)
               "0");
 }
 
+// Stop while batches are with the server: the queued rows still go, none
+// after; the table cut short stays off its real name, the one after it is
+// not reached, and the report says so.
+TEST_F(Conversion, StopMidLoadStoresWhatWasSentAndReportsTheRest)
+{
+    writeSimple("AAA", 45000);
+    writeSimple("BBB", 45000);
+    host.onRow = [&](int r) {
+        if (r == 31000)
+            host.stop = true;
+    };
+    ConvertTables(host, state);
+    EXPECT_TRUE(host.errors().empty());
+    expectDone();
+    const RunReport &report = host.report;
+    ASSERT_EQ(report.tables.size(), 2u);
+    const TableReport &cut = report.tables[0];
+    EXPECT_EQ(cut.outcome, TableReport::Outcome::Incomplete);
+    EXPECT_EQ(cut.rowsStored, 30999);
+    ASSERT_EQ(cut.notes.size(), 1u);
+    EXPECT_EQ(cut.notes[0].rfind("Cut short: the run was stopped by the user after 30,999 rows were stored. The table "
+                                 + cut.table + " on the server is unchanged; the rows stored were removed",
+                                 0),
+              0u)
+        << cut.notes[0];
+    EXPECT_EQ(report.tables[1].outcome, TableReport::Outcome::NotReached);
+    EXPECT_EQ(query("SHOW TABLES"), Rows{});
+    EXPECT_EQ(report.summary().rfind("Stopped by the user. 2 tables: ", 0), 0u) << report.summary();
+}
+
+// The time a box waited for the user is no table's time.
+TEST_F(Conversion, WaitingForAnAnswerIsNotCountedInTheTablesTime)
+{
+    writeSimple("ASKED", 1);
+    server->exec(db, "CREATE TABLE ASKED (x INT)");
+    host.onAsk = [] { std::this_thread::sleep_for(std::chrono::milliseconds(800)); };
+    ConvertTables(host, state);
+    ASSERT_EQ(host.report.tables.size(), 1u);
+    EXPECT_EQ(host.report.tables[0].outcome, TableReport::Outcome::Converted);
+    EXPECT_LT(host.report.tables[0].seconds, 0.4);
+}
+
 TEST_F(Conversion, LostConnectionWhileBatchingAlsoEndsAfterOneReport)
 {
     writeSimple("AAA", 50);
@@ -594,7 +649,7 @@ TEST_F(Conversion, PerTablePreviewListsOneTableAtATimeAndStopsWhenLeft)
     }
     // Nothing ran on the server; the caption of the last table stays.
     EXPECT_EQ(query("SHOW TABLES"), (Rows{{"T1"}}));
-    EXPECT_EQ(host.captions[host.captions.size() - 2], "Please wait.. Processing table " + second);
+    EXPECT_EQ(host.captions[host.captions.size() - 2], "Please wait.. Processing table " + second + " (2 of 3)");
     expectDone();
 }
 
@@ -1387,7 +1442,9 @@ TEST_F(Conversion, DetectedCodePageIsToldInTheDatatypeViewAndCaption)
     EXPECT_TRUE(line);
     EXPECT_EQ(state.datatypeList.rowCount(), 4);
     EXPECT_NE(std::find(host.captions.begin(), host.captions.end(),
-                        "Please wait.. Processing table RU (text in code page 1251, not the 1252 its header names)"),
+                        "Please wait.. Processing table RU ("
+                            + std::to_string(state.List2.end() - std::find(state.List2.begin(), state.List2.end(), "RU"))
+                            + " of 2) (text in code page 1251, not the 1252 its header names)"),
               host.captions.end());
     bool russian = false;
     for (int i = 0; i < state.scriptList.lineCount(); ++i)

@@ -35,5 +35,13 @@ TEST(RunTableWork, SendingThatCannotKnowWhatIsStoredEndsTheRun)
     EXPECT_NE(host.errors()[0].find("refused to roll back"), std::string::npos) << host.errors()[0];
 }
 
+TEST(RunTableWork, RowCaptionTellsRateAndTimeLeftOnlyAfterASecond)
+{
+    EXPECT_EQ(RowProgressText(500, 205000, 0.5), "500 of 205,000 rows");
+    EXPECT_EQ(RowProgressText(120000, 205000, 1.25), "120,000 of 205,000 rows, about 1 s left, 96,000 rows/s");
+    EXPECT_EQ(RowProgressText(1000, 1000000, 2), "1,000 of 1,000,000 rows, about 33 min left, 500 rows/s");
+    EXPECT_EQ(RowProgressText(3000, -1, 2), "3,000 rows, 1,500 rows/s");
+}
+
 } // namespace
 } // namespace tabulon

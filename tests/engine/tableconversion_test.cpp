@@ -78,7 +78,7 @@ struct RecordingWork : TableWork, StepReporter {
         }
         statements.push_back(text);
     }
-    void setProgress(double p) override { progress.push_back(p); }
+    void setProgress(int64_t row, int64_t total) override { progress.push_back(ProgressPercent(row, total)); }
 };
 
 // One run of ConvertTable on table `name`, whose rows `open` gives as T.

@@ -6,6 +6,10 @@
 #include <QComboBox>
 #include <QFile>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <functional>
 
 namespace tabulon::test {
 
@@ -137,6 +141,114 @@ TEST_F(MainWindowTest, TheRunReportTellsWhatHappenedAndRefusalsCanBeSilenced)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll().toStdString(), summary + "\n\n" + details);
     EXPECT_EQ(server.scalar(db, "SELECT COUNT(*) FROM PEOPLE"), "1");
+}
+
+// While a run works its button reads "Stop". Closing the window asks
+// first: No lets the run go on to its end; Yes stops it after the statement
+// in flight and closes the window, with no report box. Esc stops as the
+// button does, and the report says so.
+TEST_F(MainWindowTest, ClosingDuringARunAsksAndAStopEndsTheRunCleanly)
+{
+    TestServer &server = TestServer::shared();
+    const QString folder = path("px");
+    QDir().mkpath(folder);
+    for (const char *name : {"first", "second"}) {
+        ParadoxWriter w((folder + "/" + name + ".db").toStdString(), {{"Id", 'I'}});
+        for (int id = 1; id <= 50; ++id)
+            w.addRow({Value::integer(id)});
+        w.finish();
+    }
+    struct Case {
+        const char *name;
+        std::function<void()> act;
+        QMessageBox::StandardButton answer;
+    };
+    const std::vector<Case> cases = {
+        {"no", [this] { window().close(); }, QMessageBox::No},
+        {"esc", [this] { QTest::keyClick(&window(), Qt::Key_Escape); }, QMessageBox::NoButton},
+        {"yes", [this] { window().close(); }, QMessageBox::Yes},
+    };
+    const std::string question = "A conversion is running. Stop it and close Tabulon?";
+    for (const Case &c : cases) {
+        const std::string db = server.createDatabase("close");
+        storeDirectRun(folder, server, db);
+        open();
+        boxes.clear();
+        answers = {c.answer};
+        bool acted = false;
+        QString during;
+        QObject::connect(child<QProgressBar>("ProgressBar1"), &QProgressBar::valueChanged, [&](int value) {
+            if (acted || value == 0)
+                return;
+            acted = true;
+            during = child<QPushButton>("PushButton7")->text();
+            c.act();
+        });
+        click("PushButton7");
+        EXPECT_EQ(during, "Stop") << c.name;
+        const auto tables = server.query(db, "SHOW TABLES");
+        const bool asked = !boxes.empty() && boxes.front().text.toStdString() == question;
+        const bool done = !boxes.empty() && boxes.back().text == "Done.";
+        if (c.answer == QMessageBox::No) {
+            EXPECT_TRUE(asked);
+            EXPECT_TRUE(done);
+            EXPECT_EQ(tables.size(), 2u);
+            EXPECT_TRUE(window().isVisible());
+            EXPECT_EQ(child<QPushButton>("PushButton7")->text(), "Start Converting");
+        } else if (c.answer == QMessageBox::Yes) {
+            EXPECT_TRUE(asked);
+            EXPECT_FALSE(done);
+            // The table cut short never takes its name.
+            EXPECT_EQ(tables.size(), 0u);
+            EXPECT_FALSE(window().isVisible());
+        } else {
+            ASSERT_TRUE(done) << c.name;
+            EXPECT_EQ(boxes.back().informativeText.toStdString().rfind("Stopped by the user. ", 0), 0u)
+                << boxes.back().informativeText.toStdString();
+            EXPECT_EQ(tables.size(), 0u);
+        }
+        EXPECT_FALSE(window().runState().ConversionBusy) << c.name;
+    }
+}
+
+// Closing the main window while the preview executes: the preview stops
+// after its current line and closes, then the run ends and the window
+// closes, without a question or a report.
+TEST_F(MainWindowTest, ClosingDuringThePreviewsExecutionStopsAfterTheLineAndCloses)
+{
+    TestServer &server = TestServer::shared();
+    const std::string db = server.createDatabase("closepreview");
+    const QString folder = path("px");
+    QDir().mkpath(folder);
+    ParadoxWriter w((folder + "/people.db").toStdString(), {{"Id", 'I'}});
+    for (int id = 1; id <= 50; ++id)
+        w.addRow({Value::integer(id)});
+    w.finish();
+    storeDirectRun(folder, server, db);
+    store("Check1", "1");
+    open();
+    std::function<void()> whenPreview = [&] {
+        QWidget *preview = QApplication::activeModalWidget();
+        if (!preview) {
+            QTimer::singleShot(0, whenPreview);
+            return;
+        }
+        auto *bar = preview->findChild<QProgressBar *>("ProgressBar1");
+        QObject::connect(bar, &QProgressBar::valueChanged, [this, bar](int value) {
+            // A value comes before its caption: the first under a row caption is line 2's.
+            if (value > 0 && bar->format() != "Progress Bar" && window().isVisible())
+                window().close();
+        });
+        QTest::mouseClick(preview->findChild<QPushButton *>("PushButton1"), Qt::LeftButton);
+    };
+    QTimer::singleShot(0, whenPreview);
+    click("PushButton7");
+    EXPECT_FALSE(window().isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(boxes.empty()) << boxes.front().text.toStdString();
+    // Closed during line 2, the first row: that row is stored, none after it.
+    EXPECT_EQ(server.scalar(db, "SELECT COUNT(*) FROM PEOPLE"), "1");
+    EXPECT_FALSE(window().runState().mysql_conn->isOpen());
 }
 
 // The code page beside the folder is stored the moment it changes, comes

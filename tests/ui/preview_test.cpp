@@ -168,12 +168,28 @@ TEST_F(PreviewTest, AFailureThatIsNoRefusalIsReportedOnceAndTheWindowStays)
     EXPECT_EQ(state.ErrorLine, 0);
 }
 
-TEST_F(PreviewTest, ExecutePressedDuringAnExecutionIsIgnored)
+// While the lines run, Execute SQL reads "Stop": a press, or Esc, ends the
+// execution after the current line and the window stays; the next press
+// goes on from there, never a second execution inside the first.
+TEST_F(PreviewTest, StopDuringAnExecutionEndsAfterTheCurrentLineAndTheWindowStays)
 {
     ScriptedConnection &db = useFake();
     lines(5);
-    db.beforeStatementWith("(2)", [this] { click("PushButton1"); });
+    QString during;
+    db.beforeStatementWith("(2)", [&] {
+        during = child("PushButton1")->text();
+        click("PushButton1");
+    });
     open();
+    click("PushButton1");
+    EXPECT_EQ(during, "Stop");
+    EXPECT_EQ(db.executed.size(), 2u);
+    EXPECT_EQ(child("PushButton1")->text(), "Execute SQL");
+    db.beforeStatementWith("(4)", [&] { QTest::keyClick(window.get(), Qt::Key_Escape); });
+    click("PushButton1");
+    EXPECT_EQ(db.executed.size(), 4u);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(state.SQLFormOK);
     click("PushButton1");
     EXPECT_EQ(db.executed.size(), 5u);
     EXPECT_TRUE(state.SQLFormOK);

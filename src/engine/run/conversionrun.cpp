@@ -15,6 +15,7 @@
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <optional>
@@ -154,7 +155,8 @@ std::vector<ParadoxTableFile> SourceTables(const std::vector<std::string> &names
 
 void ConvertTables(RunHost &host, RunState &state)
 {
-    GuardedProcedure proc(host, "Form1.PushButton7_Click");
+    TimedMessages messages(host);
+    GuardedProcedure proc(messages, "Form1.PushButton7_Click");
     if (proc.decide(100, [&] { return state.ConversionBusy; }))
         return;
     proc.step(102, [&] { state.ConversionBusy = true; });
@@ -221,7 +223,7 @@ void ConvertTables(RunHost &host, RunState &state)
             entry.file = state.List2Files[i];
     }
 
-    RunTableWork work(proc, host, state);
+    RunTableWork work(proc, host, state, &messages);
     // "Yes to All" or "No to All": the answer for the rest of the run.
     std::optional<bool> overwriteAll;
     constexpr int kTableFirstStep = 144;
@@ -232,14 +234,18 @@ void ConvertTables(RunHost &host, RunState &state)
         const std::string t = state.List2[i];
         TableReport &tableReport = report.tables[state.List2.size() - 1 - i];
         const auto started = std::chrono::steady_clock::now();
-        work.beginTable(t, &tableReport);
+        const auto waitedBefore = messages.waited();
+        work.beginTable(t, &tableReport, state.List2.size() - i, state.List2.size());
         proc.step(130, [] { EventPump::yield(); });
+        if (host.stopRequested())
+            break;
         bool overwrite = false;
         bool skip = false;
         if (proc.decide(132, [&] { return ListContains(state.List1, t); })) {
             skip = proc.decide(134, [&] {
                 if (!overwriteAll) {
-                    const auto answer = host.askOverwrite("Would you like to overwrite " + t + "?", "Overwrite?");
+                    const auto answer = messages.timed(
+                        [&] { return host.askOverwrite("Would you like to overwrite " + t + "?", "Overwrite?"); });
                     if (answer == RunHost::Overwrite::YesToAll || answer == RunHost::Overwrite::NoToAll)
                         overwriteAll = answer == RunHost::Overwrite::YesToAll;
                     return answer == RunHost::Overwrite::No || answer == RunHost::Overwrite::NoToAll;
@@ -247,6 +253,9 @@ void ConvertTables(RunHost &host, RunState &state)
                 return !*overwriteAll;
             });
             overwrite = !skip;
+            // A close of the window answers the question; the table stays as it was.
+            if (host.stopRequested())
+                break;
         }
         bool leaveRun = false;
         if (skip) {
@@ -291,14 +300,20 @@ void ConvertTables(RunHost &host, RunState &state)
             }
             // Queued rows go before the caption clears; their failures carry the row step.
             proc.step(kTableFirstStep + 18, [&] { work.flush(); });
-            if (preview) {
-                tableReport.outcome = TableReport::Outcome::Listed;
-            } else if (work.stopped()) {
+            if (work.stopped()) {
                 tableReport.outcome = TableReport::Outcome::Incomplete;
-                if (work.connectionLost())
-                    RecountAfterLoss(options.login, tableReport, staging);
-                tableReport.notes.push_back(CutShortText(t, work.stopReason(), tableReport.rowsStored,
-                                                         !work.connectionLost() && DropQuietly(state, staging)));
+                if (preview) {
+                    // Only a stop ends a listing early; the row read last was held back.
+                    tableReport.notes.push_back("Stopped by the user: the rows after row "
+                                                + GroupedNumber(tableReport.rowsRead - 1) + " were not listed.");
+                } else {
+                    if (work.connectionLost())
+                        RecountAfterLoss(options.login, tableReport, staging);
+                    tableReport.notes.push_back(CutShortText(t, work.stopReason(), tableReport.rowsStored,
+                                                             !work.connectionLost() && DropQuietly(state, staging)));
+                }
+            } else if (preview) {
+                tableReport.outcome = TableReport::Outcome::Listed;
             } else {
                 tableReport.outcome = TableReport::Outcome::Converted;
                 VerifyRowCount(*state.mysql_conn, tableReport, staging);
@@ -312,7 +327,8 @@ void ConvertTables(RunHost &host, RunState &state)
             }
             work.stageAs(t, {});
             proc.step(168, [&] { state.StopConversion = true; });
-            if (!work.stopped() && proc.decide(170, [&] { return options.preview && options.previewEachTable; })) {
+            if (!work.stopped() && !host.stopRequested()
+                && proc.decide(170, [&] { return options.preview && options.previewEachTable; })) {
                 state.SQLFormOK = false;
                 proc.step(172, [&] { host.showPreview(); });
                 if (!state.StopConversion)
@@ -321,15 +337,22 @@ void ConvertTables(RunHost &host, RunState &state)
                 leaveRun = proc.decide(174, [&] { return state.StopConversion; });
             }
         }
-        tableReport.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        tableReport.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started
+                                                            - (messages.waited() - waitedBefore)).count();
         if (leaveRun)
             break;
         proc.step(176, [&] { host.setProgressCaption(""); });
-        if (work.stopped())
+        if (work.stopped() || host.stopRequested())
             break;
     }
+    // A stop after the last table's rows has nothing left to stop.
+    report.stopped = host.stopRequested()
+        && std::any_of(report.tables.begin(), report.tables.end(), [](const TableReport &t) {
+               return t.outcome == TableReport::Outcome::NotReached || t.outcome == TableReport::Outcome::Incomplete;
+           });
 
-    if (!targetLost && proc.decide(178, [&] { return options.preview && options.previewEachFile; })) {
+    if (!targetLost && !report.stopped
+        && proc.decide(178, [&] { return options.preview && options.previewEachFile; })) {
         proc.step(180, [&] { state.SQLFormOK = false; });
         proc.step(182, [&] { host.showPreview(); });
         if (state.SQLFormOK)

@@ -16,6 +16,8 @@ public:
     virtual void setBusyPointer(bool busy) = 0;
     virtual void setProgress(double percent) = 0;
     virtual void setProgressCaption(const std::string &caption) = 0;
+    // The user asked the run to stop: it ends after the statement in flight.
+    virtual bool stopRequested() const { return false; }
     // Shows Form2 modally over the main window; returns when it has closed.
     virtual void showPreview() = 0;
     // List1 or List2 of the run state were refilled.

@@ -103,7 +103,8 @@ std::string RunReport::summary() const
         listed += t.outcome == O::Listed;
         unverified += t.serverRows && !t.verified();
     }
-    std::string text = plural(int64_t(tables.size()), "table", "tables") + ": "
+    std::string text = std::string(stopped ? "Stopped by the user. " : "")
+        + plural(int64_t(tables.size()), "table", "tables") + ": "
         + plural(read, "row", "rows") + " read, " + GroupedNumber(stored)
         + (previewMode ? " listed" : " stored");
     if (refused)

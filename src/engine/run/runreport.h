@@ -15,7 +15,7 @@ struct TableReport {
         NotReached,   // the run ended before this table
         Declined,     // "No" to the overwrite question
         Converted,    // direct mode: every row was sent
-        Incomplete,   // direct mode: cut short (lost connection, closed window)
+        Incomplete,   // cut short (lost connection, Stop, closed window)
         Listed,       // preview mode: statements listed, not (yet) executed
         Executed,     // preview mode: the user executed the table's statements
         Skipped,      // preview mode: "Skip Table / Do Not Execute SQL"
@@ -49,6 +49,7 @@ struct TableReport {
 
 struct RunReport {
     bool previewMode = false;
+    bool stopped = false;   // the user stopped the run before its end
     // What the run was, for a report read later: "When", "Tabulon",
     // "Server", "Database", "User", "Folder", "Mode", each with its value.
     std::vector<std::pair<std::string, std::string>> header;

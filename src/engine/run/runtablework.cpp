@@ -2,12 +2,87 @@
 
 #include "engine/sqlgen/tabledefinition.h"
 
+#include <cmath>
 #include <string_view>
+#include <utility>
 
 namespace tabulon {
+namespace {
+
+// A few captions a second: more would cost the rows time and read no better.
+constexpr auto kCaptionInterval = std::chrono::milliseconds(250);
+
+std::string TimeLeftText(double seconds)
+{
+    const auto s = std::max<int64_t>(1, std::llround(seconds));
+    if (s < 100)
+        return "about " + std::to_string(s) + " s left";
+    const int64_t minutes = (s + 30) / 60;
+    if (minutes < 100)
+        return "about " + std::to_string(minutes) + " min left";
+    return "about " + std::to_string(minutes / 60) + " h " + std::to_string(minutes % 60) + " min left";
+}
+
+} // namespace
+
+std::string RowProgressText(int64_t rows, int64_t total, double seconds)
+{
+    std::string text = GroupedNumber(rows);
+    if (total >= 0)
+        text += " of " + GroupedNumber(total);
+    text += rows == 1 && total < 0 ? " row" : " rows";
+    if (seconds < 1.0 || rows <= 0)
+        return text;
+    const double rate = double(rows) / seconds;
+    if (total > rows)
+        text += ", " + TimeLeftText(double(total - rows) / rate);
+    return text + ", " + GroupedNumber(std::llround(rate)) + " rows/s";
+}
+
+std::string RunTableWork::tableLabel(const std::string &table) const
+{
+    // "(1 of 1)" would tell nothing.
+    if (m_count <= 1)
+        return table;
+    return table + " (" + std::to_string(m_number) + " of " + std::to_string(m_count) + ")";
+}
+
+void RunTableWork::setProgressCaption(const std::string &caption)
+{
+    m_caption = caption;
+    m_host.setProgressCaption(caption);
+}
+
+void RunTableWork::setProgress(int64_t row, int64_t total)
+{
+    m_host.setProgress(ProgressPercent(row, total));
+    using Clock = TimedMessages::Clock;
+    const auto waited = [this] { return m_waits ? m_waits->waited() : Clock::duration{}; };
+    if (row == 1) {
+        m_rowsStarted = m_captionWritten = Clock::now();
+        m_waitedBefore = waited();
+        return;
+    }
+    // Reading the clock every row would cost more than the caption is worth.
+    if ((row & 15) != 0)
+        return;
+    const auto now = Clock::now();
+    if (now - m_captionWritten < kCaptionInterval)
+        return;
+    m_captionWritten = now;
+    const double seconds = std::chrono::duration<double>(now - m_rowsStarted - (waited() - m_waitedBefore)).count();
+    m_host.setProgressCaption(m_caption + ": " + RowProgressText(row, total, seconds));
+}
 
 void RunTableWork::statement(const std::string &text, int step, std::size_t rowPrefix, int64_t row)
 {
+    // Between rows only: a table stopped is created, with the rows sent
+    // before the stop.
+    if (row > 0 && (m_userStop || m_host.stopRequested())) {
+        if (!std::exchange(m_userStop, true) && m_stopReason.empty())
+            m_stopReason = "the run was stopped by the user";
+        return;
+    }
     if (m_state.options.preview) {
         m_state.scriptList.append(text);
         if (row > 0 && m_report)
@@ -129,8 +204,11 @@ bool RunTableWork::refused(uint64_t tag, const DbError &error)
         ++m_refusedShown;
         // The box must say which row it is about; a row too large says so already.
         const std::string boxText = large ? description : subject(row) + " was refused: " + description;
-        m_quietRefusals = m_host.reportRefusedRow(m_proc.reportText(step, boxText),
-                                                  m_refusedShown > kRefusedBeforeQuietOffer);
+        const auto ask = [&] {
+            return m_host.reportRefusedRow(m_proc.reportText(step, boxText),
+                                           m_refusedShown > kRefusedBeforeQuietOffer);
+        };
+        m_quietRefusals = m_waits ? m_waits->timed(ask) : ask();
     }
     return true;
 }

@@ -6,10 +6,53 @@
 #include "engine/run/runstate.h"
 #include "engine/run/tableconversion.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 
 namespace tabulon {
+
+// The boxes of a run, timed: a table's time and its rows a second leave
+// out the time the run stood waiting for the user's answer.
+class TimedMessages : public MessageHost {
+public:
+    using Clock = std::chrono::steady_clock;
+    explicit TimedMessages(MessageHost &host) : m_host(host) {}
+
+    template <class F> decltype(auto) timed(F &&f)
+    {
+        struct Stopwatch {
+            Clock::duration &total;
+            Clock::time_point start = Clock::now();
+            ~Stopwatch() { total += Clock::now() - start; }
+        } watch{m_waited};
+        return f();
+    }
+
+    void showApplicationError(const std::string &text) override
+    {
+        timed([&] { m_host.showApplicationError(text); });
+    }
+    bool askYesNo(const std::string &text, const std::string &title = {}) override
+    {
+        return timed([&] { return m_host.askYesNo(text, title); });
+    }
+    void inform(const std::string &text, const std::string &title = {}) override
+    {
+        timed([&] { m_host.inform(text, title); });
+    }
+    Clock::duration waited() const { return m_waited; }
+
+private:
+    MessageHost &m_host;
+    Clock::duration m_waited{};
+};
+
+// What the caption adds while a table's rows go: "120,000 of 205,000 rows,
+// about 1 s left, 95,000 rows/s" (what matters most first: a narrow bar
+// drops clauses from the end). The time left and the rate only once a
+// second has passed; total < 0: the source keeps no count.
+std::string RowProgressText(int64_t rows, int64_t total, double seconds);
 
 // Sends the run's statements: listed for the preview, or executed on
 // mysql_conn through one batching executor. A refused statement is reported
@@ -19,16 +62,20 @@ namespace tabulon {
 // and the run goes on with the next row.
 class RunTableWork : public TableWork {
 public:
-    RunTableWork(GuardedProcedure &proc, RunHost &host, RunState &state)
-        : m_proc(proc), m_host(host), m_state(state)
+    // waits: the run's timed boxes, whose time the rate leaves out.
+    RunTableWork(GuardedProcedure &proc, RunHost &host, RunState &state, TimedMessages *waits = nullptr)
+        : m_proc(proc), m_host(host), m_state(state), m_waits(waits)
     {
     }
 
-    // The table whose statements follow, and where its counts go.
-    void beginTable(const std::string &table, TableReport *report)
+    // The table whose statements follow, where its counts go, and its place
+    // among the run's tables (from 1; count 0: not told).
+    void beginTable(const std::string &table, TableReport *report, std::size_t number = 0, std::size_t count = 0)
     {
         m_table = table;
         m_report = report;
+        m_number = number;
+        m_count = count;
     }
 
     void statement(const std::string &text, int step, std::size_t rowPrefix, int64_t row) override;
@@ -47,15 +94,17 @@ public:
             m_executor->flush();
     }
 
-    // Lost, or the executor could not know what the server holds: later
-    // statements must not be sent.
-    bool stopped() const override { return m_lost || (m_executor && m_executor->stopped()); }
+    // Lost, the executor could not know what the server holds, or a row
+    // was held back because the user stopped the run: later statements
+    // must not be sent.
+    bool stopped() const override { return m_lost || m_userStop || (m_executor && m_executor->stopped()); }
     // Why the sending stopped, for the report: "the connection to the server was lost".
     const std::string &stopReason() const { return m_stopReason; }
     bool connectionLost() const { return m_connectionLost; }
     ColumnTypes columnTypes() const override { return m_state.options.columnTypes; }
-    void setProgressCaption(const std::string &caption) override { m_host.setProgressCaption(caption); }
-    void setProgress(double percent) override { m_host.setProgress(percent); }
+    std::string tableLabel(const std::string &table) const override;
+    void setProgressCaption(const std::string &caption) override;
+    void setProgress(int64_t row, int64_t total) override;
 
 private:
     static constexpr int kRowShift = 16;
@@ -74,6 +123,7 @@ private:
     std::string m_table;
     TableReport *m_report = nullptr;
     bool m_lost = false;
+    bool m_userStop = false;
     bool m_connectionLost = false;
     std::string m_stopReason;
     int m_refusedShown = 0;
@@ -82,6 +132,16 @@ private:
     std::string m_insertAsWritten, m_insertAsSent, m_createAsWritten, m_createAsSent;
     std::string m_staged;
     bool *m_refusedOwn = nullptr;
+
+    TimedMessages *m_waits;
+    std::size_t m_number = 0;
+    std::size_t m_count = 0;
+    std::string m_caption;
+    // The caption's row count: when the rows began, the boxes' time then,
+    // and when it was last written.
+    TimedMessages::Clock::time_point m_rowsStarted;
+    TimedMessages::Clock::duration m_waitedBefore{};
+    TimedMessages::Clock::time_point m_captionWritten;
 };
 
 } // namespace tabulon

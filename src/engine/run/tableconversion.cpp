@@ -4,7 +4,6 @@
 #include "engine/sqlgen/nativescan.h"
 #include "engine/sqlgen/rowstatement.h"
 
-#include <algorithm>
 #include <optional>
 
 namespace tabulon {
@@ -58,7 +57,7 @@ ReadAccount ConvertTable(GuardedProcedure &proc, TableWork &work, Connection *so
 {
     const int s = firstStep;
     std::unique_ptr<RecordSet> rows;
-    proc.step(s, [&] { work.setProgressCaption("Please wait.. Processing table " + table); });
+    proc.step(s, [&] { work.setProgressCaption("Please wait.. Processing table " + work.tableLabel(table)); });
     const bool opened = proc.step(s + 2, [&] {
         if (!source)
             throw Error("The Paradox folder is not open, so table " + table + " cannot be read.");
@@ -71,7 +70,7 @@ ReadAccount ConvertTable(GuardedProcedure &proc, TableWork &work, Connection *so
         const std::string used = "code page " + std::to_string(read.codePage) + ", not the " +
                                  std::to_string(read.headerCodePage) + " its header names";
         proc.step(s, [&] {
-            work.setProgressCaption("Please wait.. Processing table " + table + " (text in " + used + ")");
+            work.setProgressCaption("Please wait.. Processing table " + work.tableLabel(table) + " (text in " + used + ")");
         });
         if (datatypes)
             proc.step(s + 2, [&] { datatypes->addDatatypeLine({table, "(text)", "CODE PAGE", used}); });
@@ -102,8 +101,7 @@ ReadAccount ConvertTable(GuardedProcedure &proc, TableWork &work, Connection *so
                 proc.step(s + 12, [] { EventPump::yield(); });
                 proc.step(s + 14, [&] {
                     ++r;
-                    // A count that undershoots the rows read must not push the bar past its end.
-                    work.setProgress(std::min(100.0, double(r + 1) / double(total + 1) * 100.0));
+                    work.setProgress(r, total);
                 });
                 const bool built = proc.step(s + 16, [&] {
                     if (!builder)

@@ -29,9 +29,21 @@ public:
     // The column mapping the tables are created with.
     virtual ColumnTypes columnTypes() const { return ColumnTypes::Text; }
 
+    // The table as its caption names it.
+    virtual std::string tableLabel(const std::string &table) const { return table; }
     virtual void setProgressCaption(const std::string &) {}
-    virtual void setProgress(double) {}
+    // Row `row` (from 1) of the `total` the source counts was read. Called
+    // per row: must cost next to nothing.
+    virtual void setProgress(int64_t /*row*/, int64_t /*total*/) {}
 };
+
+// The bar's position at row `row` of `total`: a count that undershoots the
+// rows read must not push the bar past its end.
+inline double ProgressPercent(int64_t row, int64_t total)
+{
+    const double percent = double(row + 1) / double(total + 1) * 100.0;
+    return percent < 100.0 ? percent : 100.0;
+}
 
 // Step numbers ConvertTable uses, from its first one on.
 inline constexpr int kConvertTableSteps = 12;

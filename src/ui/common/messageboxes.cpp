@@ -41,6 +41,11 @@ QMessageBox::StandardButton MessageBoxes::show(const BoxRequest &request)
     BoxRequest r = request;
     if (r.title.isEmpty())
         r.title = QString::fromStdString(ApplicationTitle());
+    struct OpenScope {
+        int &open;
+        explicit OpenScope(int &o) : open(o) { ++open; }
+        ~OpenScope() { --open; }
+    } scope(m_open);
     if (g_responder)
         return g_responder(r);
     // The program is ending: nobody is left to answer.

@@ -40,6 +40,8 @@ public:
 
     // Shows a box (title empty: the application title) and returns the button pressed.
     QMessageBox::StandardButton show(const BoxRequest &request);
+    // A box of these is waiting for its answer.
+    bool isOpen() const { return m_open > 0; }
 
     // Shows an information box and returns at once: a run that is under
     // way goes on while the user reads it (a box shown with show() would
@@ -56,6 +58,7 @@ private:
 
     QWidget *m_parent;
     bool m_closesProgram;
+    int m_open = 0;
 };
 
 } // namespace tabulon

@@ -26,6 +26,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QKeyEvent>
+#include <QProgressBar>
 #include <QSaveFile>
 #include <QSignalBlocker>
 #include <QTimer>
@@ -210,13 +212,51 @@ void Form1::applySkinFile()
     setStyleSheet(QString::fromUtf8(file.readAll()));
 }
 
+Form1::CloseDuringRun Form1::closeDuringRun()
+{
+    if (!m_state.ConversionBusy || m_closing || EventPump::quitting())
+        return CloseDuringRun::Now;
+    auto *preview = findChild<Form2 *>();
+    // A window over the preview would have to be answered first: end as
+    // the program always ends, by unwinding.
+    if (preview && preview->isVisible() && QApplication::activeModalWidget() != preview)
+        return CloseDuringRun::Now;
+    // A box or the preview waits for the user, who has just given an answer.
+    if (!m_boxes.isOpen() && !(preview && preview->isVisible())
+        && !m_boxes.askYesNo("A conversion is running. Stop it and close Tabulon?"))
+        return CloseDuringRun::Refused;
+    m_closing = true;
+    requestStop();
+    // The preview stops after its current line and closes; a box of the run
+    // closes with this close event.
+    if (preview)
+        preview->reject();
+    return CloseDuringRun::AfterTheRun;
+}
+
 void Form1::closeEvent(QCloseEvent *event)
 {
+    // Mid-run the run stops first, after the statement in flight, so that
+    // no batch is cut; the window closes when it has ended.
+    if (const CloseDuringRun how = closeDuringRun(); how != CloseDuringRun::Now) {
+        event->ignore();
+        return;
+    }
     // Ends the program even mid-run: every later yield of the run throws
     // Aborted, and the run closes its own connections as it unwinds.
     EventPump::requestQuit();
     event->accept();
     QApplication::quit();
+}
+
+void Form1::keyPressEvent(QKeyEvent *event)
+{
+    // Fields and buttons leave Esc to the window, as in a dialog.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && m_state.ConversionBusy) {
+        requestStop();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
@@ -387,23 +427,57 @@ void Form1::generalHelpClick()
 
 void Form1::startConvertingClick()
 {
-    // A run of its own refuses a second start (ConversionBusy). A run ended
-    // by the window closing has closed its connections as it unwound.
+    // A run ended by the window closing has closed its connections as it
+    // unwound.
     if (m_testing)
         return;
+    if (m_state.ConversionBusy) {
+        requestStop();
+        return;
+    }
+    m_stopRequested = false;
+    QPushButton *button = m_ui->PushButton7;
+    const QString startText = button->text();
+    button->setText(QStringLiteral("Stop"));
+    BusyGuard stopButton([button, startText](bool on) {
+        if (!on) {
+            button->setText(startText);
+            button->setEnabled(true);
+        }
+    });
+    stopButton.acquire();
     ConvertTables(*this, m_state);
+    stopButton.release();
+    if (m_closing)
+        close();
+}
+
+void Form1::requestStop()
+{
+    m_stopRequested = true;
+    // Pressed: the run ends after the statement in flight.
+    m_ui->PushButton7->setEnabled(false);
 }
 
 // ---- RunHost -------------------------------------------------------------
 
-void Form1::showApplicationError(const std::string &text) { m_boxes.showApplicationError(text); }
+// Closing mid-run: the user has left, nobody is there to answer.
+void Form1::showApplicationError(const std::string &text)
+{
+    if (!m_closing)
+        m_boxes.showApplicationError(text);
+}
 
 bool Form1::askYesNo(const std::string &text, const std::string &title)
 {
-    return m_boxes.askYesNo(text, title);
+    return !m_closing && m_boxes.askYesNo(text, title);
 }
 
-void Form1::inform(const std::string &text, const std::string &title) { m_boxes.inform(text, title); }
+void Form1::inform(const std::string &text, const std::string &title)
+{
+    if (!m_closing)
+        m_boxes.inform(text, title);
+}
 
 RunHost::Overwrite Form1::askOverwrite(const std::string &text, const std::string &title)
 {
@@ -438,10 +512,26 @@ void Form1::setProgress(double percent)
 
 void Form1::setProgressCaption(const std::string &caption)
 {
-    m_ui->ProgressBar1->setFormat(QString::fromStdString(caption));
+    // The bar has one line: the clauses of the row count (after the last
+    // ": ") go from the end until the rest fits.
+    QProgressBar *bar = m_ui->ProgressBar1;
+    QString text = QString::fromStdString(caption);
+    const int room = bar->contentsRect().width() - 2 * bar->fontMetrics().averageCharWidth();
+    const int head = text.lastIndexOf(QStringLiteral(": "));
+    while (bar->fontMetrics().horizontalAdvance(text) > room) {
+        const int clause = text.lastIndexOf(QStringLiteral(", "));
+        if (head < 0 || clause < head)
+            break;
+        text.truncate(clause);
+    }
+    bar->setFormat(text);
 }
 
-void Form1::showPreview() { ShowPreviewWindow(this, m_state); }
+void Form1::showPreview()
+{
+    if (!m_closing)
+        ShowPreviewWindow(this, m_state);
+}
 
 void Form1::tableListsChanged()
 {
@@ -457,6 +547,8 @@ void Form1::tableListsChanged()
 
 void Form1::showRunReport(const RunReport &report)
 {
+    if (m_closing)
+        return;
     BoxRequest request{QMessageBox::NoIcon, {}, QStringLiteral("Done."), QMessageBox::Ok};
     if (!report.empty()) {
         request.buttons |= QMessageBox::Save;
@@ -482,6 +574,8 @@ void Form1::showRunReport(const RunReport &report)
 
 bool Form1::reportRefusedRow(const std::string &text, bool offerQuiet)
 {
+    if (m_closing)
+        return true;
     BoxRequest request{QMessageBox::Warning, QString::fromLatin1(kApplicationErrorCaption),
                        QString::fromStdString(text), QMessageBox::Ok};
     bool ticked = false;

@@ -51,6 +51,7 @@ public:
     void setBusyPointer(bool busy) override;
     void setProgress(double percent) override;
     void setProgressCaption(const std::string &caption) override;
+    bool stopRequested() const override { return m_stopRequested; }
     void showPreview() override;
     void tableListsChanged() override;
     Overwrite askOverwrite(const std::string &text, const std::string &title) override;
@@ -70,6 +71,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -85,6 +87,9 @@ private:
     void generalHelpClick();       // PushButton5
     void mySqlTestClick();         // PushButton6
     void startConvertingClick();   // PushButton7
+    void requestStop();            // PushButton7 or Esc while a run works
+    enum class CloseDuringRun { Refused, AfterTheRun, Now };
+    CloseDuringRun closeDuringRun();
     void check1Click();
     void codePageChanged();
     void optionClick();
@@ -102,6 +107,9 @@ private:
     // A Test Connection command is under way. It waits with the event loop
     // turning, so a second test or a run could otherwise start inside it.
     bool m_testing = false;
+    // The user asked the run to stop; the window closes once it has.
+    bool m_stopRequested = false;
+    bool m_closing = false;
 };
 
 } // namespace tabulon

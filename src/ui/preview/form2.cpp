@@ -15,6 +15,7 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
@@ -218,13 +219,34 @@ void Form2::ListView1_Click(const QModelIndex &index)
     proc.step(104, [&] { dialog.exec(); });
 }
 
+void Form2::keyPressEvent(QKeyEvent *event)
+{
+    // Esc stops the lines, as the button does; the close box leaves.
+    if (m_executing && event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        PushButton1_Click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void Form2::PushButton1_Click()
 {
-    // A press while the lines run would start them over inside the run.
-    if (m_executing)
+    // The button reads "Stop" while the lines run.
+    if (m_executing) {
+        if (m_pendingLeave == Leave::None)
+            m_pendingLeave = Leave::Stop;
         return;
+    }
     m_executing = true;
     m_pendingLeave = Leave::None;
+    QPushButton *button = m_ui->PushButton1;
+    const QString executeText = button->text();
+    button->setText(QStringLiteral("Stop"));
+    struct ButtonText {
+        QPushButton *button;
+        QString text;
+        ~ButtonText() { button->setText(text); }
+    } restore{button, executeText};
     ExecutionResult result = ExecutionResult::NothingToRun;
     try {
         result = ExecuteScript(m_state.scriptList, m_state.mysql_conn.get(), *this,
@@ -362,6 +384,7 @@ void Form2::leave(Leave how)
 {
     switch (how) {
     case Leave::None:
+    case Leave::Stop:
         return;
     case Leave::Back: {
         GuardedProcedure proc(m_boxes, "Form2.PushButton5_Click");

@@ -38,9 +38,11 @@ public slots:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    enum class Leave { None, Back, Skip, Close };
+    // Stop: the execution ends after its current statement, the window stays.
+    enum class Leave { None, Stop, Back, Skip, Close };
 
     void ListView1_Click(const QModelIndex &index);
     void PushButton1_Click();
