@@ -4,6 +4,7 @@
 #include "common/eventpump.h"
 #include "target/mysqltarget.h"
 
+#include "support/loopbacksocket.h"
 #include "support/mariadbserver.h"
 
 #include <QCoreApplication>
@@ -12,38 +13,17 @@
 
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace tabulon {
 namespace {
 
+using test::LoopbackSocket;
 using test::TestServer;
 
 std::string hasNo(const std::string &text, const std::string &word)
 {
     return text.find(word) == std::string::npos ? std::string() : text;
 }
-
-// A loopback socket bound to a free port; listening or not.
-struct LoopbackSocket {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    int port = 0;
-    explicit LoopbackSocket(bool listening)
-    {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-        if (listening)
-            ::listen(fd, 8);
-        socklen_t len = sizeof a;
-        ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
-        port = ntohs(a.sin_port);
-    }
-    ~LoopbackSocket() { ::close(fd); }
-};
 
 // A loopback port with nothing listening on it.
 int closedPort()

@@ -3,17 +3,16 @@
 #include "data/connection.h"
 
 #include "support/fakehost.h"
+#include "support/loopbacksocket.h"
 #include "support/mariadbserver.h"
 
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace tabulon {
 namespace {
 
+using test::LoopbackSocket;
 using test::TestServer;
 
 class MySqlTargetTest : public ::testing::Test {
@@ -66,18 +65,10 @@ TEST_F(MySqlTargetTest, TestLoginAdvisesByTheFailureAndCreatesAMissingDatabase)
     EXPECT_EQ(problem.substr(problem.rfind("\r\n")),
               "\r\nNothing answers at 127.0.0.1:1. Is the server running, and is the port right?");
 
-    // Accepts and never speaks.
-    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
-    ASSERT_EQ(::listen(listener, 8), 0);
-    socklen_t len = sizeof a;
-    ::getsockname(listener, reinterpret_cast<sockaddr *>(&a), &len);
-    host.fields[3] = std::to_string(ntohs(a.sin_port));
+    LoopbackSocket silent(true);
+    host.fields[3] = std::to_string(silent.port);
     EXPECT_FALSE(TestMySqlLogin(host, host.runOptions().login, problem, 1));
-    ::close(listener);
+    silent.close();
     EXPECT_EQ(problem.substr(problem.rfind("\r\n")),
               "\r\nNo answer came from 127.0.0.1:" + host.fields[3] + " within 1 second.");
     host.fields[3] = std::to_string(s.port());

@@ -1,14 +1,13 @@
 #include "mainwindowfixture.h"
 
+#include "support/loopbacksocket.h"
 #include "support/mariadbserver.h"
 #include "ui/common/busypointer.h"
 
 #include <QFile>
 #include <QTimer>
 
-#include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 namespace tabulon::test {
 namespace {
@@ -84,21 +83,15 @@ TEST_F(MainWindowMySqlTest, PressesDuringATestConnectDoNotNest)
 {
     // A loopback listener that accepts and never answers: the test's
     // connect waits until the listener lets go of it.
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
-    ASSERT_EQ(::listen(listener, 8), 0);
-    socklen_t len = sizeof a;
-    ::getsockname(listener, reinterpret_cast<sockaddr *>(&a), &len);
+    LoopbackSocket silent(true, true);
+    const int listener = silent.fd;
 
     QDir().mkpath(path("px"));
     QFile(path("px/tables.db")).open(QIODevice::WriteOnly);
     open();
     text(1)->setText(path("px"));
     text(2)->setText("127.0.0.1");
-    text(3)->setText(QString::number(ntohs(a.sin_port)));
+    text(3)->setText(QString::number(silent.port));
 
     std::vector<int> accepted;
     const auto acceptAll = [&] {
@@ -123,7 +116,7 @@ TEST_F(MainWindowMySqlTest, PressesDuringATestConnectDoNotNest)
     });
     poll.start(20);
     click("PushButton6");
-    ::close(listener);
+    silent.close();
     ASSERT_EQ(plain().size(), 1u);
     EXPECT_EQ(plain()[0].rfind(kCouldNotConnectMySql, 0), 0u);
     EXPECT_TRUE(errors().empty());
