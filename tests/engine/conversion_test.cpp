@@ -16,6 +16,7 @@
 #include "tools/paradoxwriter.h"
 #include "../fs/tempfolder.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -585,6 +586,46 @@ TEST_F(Conversion, StopMidLoadStoresWhatWasSentAndReportsTheRest)
     EXPECT_EQ(report.tables[1].outcome, TableReport::Outcome::NotReached);
     EXPECT_EQ(query("SHOW TABLES"), Rows{});
     EXPECT_EQ(report.summary().rfind("Stopped by the user. 2 tables: ", 0), 0u) << report.summary();
+}
+
+// A stopped run goes on where it stopped: the finished table is not sent
+// again, the one cut short goes on after its last settled row, and the
+// tables end as an uninterrupted run leaves them; a file changed meanwhile
+// starts its table again.
+TEST_F(Conversion, AStoppedRunGoesOnWhereItStopped)
+{
+    writeSimple("AAA", 5);
+    writeSimple("BBB", 45000);
+    writeSimple("CCC", 7);
+    host.journalPath = folder + "/journal.json";
+    host.onRow = [&](int r) {
+        if (r == 31000)
+            host.stop = true;
+    };
+    ConvertTables(host, state);
+    ASSERT_EQ(host.report.tables[1].outcome, TableReport::Outcome::Incomplete);
+    EXPECT_EQ(count("BBB~tabulon"), "30999");
+
+    // Counts what the second run sends into the staging table.
+    server->exec(db, "CREATE TABLE sent (n INT)");
+    server->exec(db, "INSERT INTO sent VALUES (0)");
+    server->exec(db, "CREATE TRIGGER counted BEFORE INSERT ON `BBB~tabulon` FOR EACH ROW UPDATE sent SET n = n + 1");
+    writeSimple("CCC", 8);   // finished, but changed since: converted again
+    Host again;
+    copySettings(again);
+    again.journalPath = host.journalPath;
+    RunState next;
+    ConvertTables(again, next);
+    ASSERT_EQ(again.questions().size(), 2u) << "and whether to overwrite the changed CCC";
+    EXPECT_EQ(again.questions()[0], "The last run stopped after 1 of 3 tables. Continue it? (Yes: only the "
+                                    "unfinished tables; No: start again)");
+    EXPECT_EQ(server->scalar(db, "SELECT n FROM sent"), "14001");
+    EXPECT_EQ(query("SELECT COUNT(*), SUM(Id), COUNT(DISTINCT Id) FROM BBB"), (Rows{{"45000", "1012522500", "45000"}}));
+    EXPECT_EQ(count("CCC"), "8");
+    EXPECT_EQ(count("AAA"), "5");
+    EXPECT_EQ(again.report.tables[1].outcome, TableReport::Outcome::Converted);
+    EXPECT_EQ(again.report.tables[1].rowsStored, 45000);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(host.journalPath))) << "a finished run leaves no journal";
 }
 
 // The time a box waited for the user is no table's time.

@@ -27,6 +27,7 @@ public:
     bool rowByRowValue = false;
     ColumnTypes columnTypesValue = ColumnTypes::Text;
     std::string codePageValue = "Auto";
+    std::string journalPath;             // empty: the run keeps no journal
     std::deque<bool> answers;            // answers to askYesNo, in order
     std::deque<Overwrite> overwrites;    // answers to askOverwrite; none left: askYesNo's
     bool defaultAnswer = true;
@@ -86,6 +87,7 @@ public:
         o.rowByRow = rowByRowValue;
         o.columnTypes = columnTypesValue;
         o.codePage = codePageValue;
+        o.journalPath = journalPath;
         return o;
     }
     void setBusyPointer(bool b) override

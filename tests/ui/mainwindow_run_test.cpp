@@ -186,7 +186,8 @@ TEST_F(MainWindowTest, ClosingDuringARunAsksAndAStopEndsTheRunCleanly)
         });
         click("PushButton7");
         EXPECT_EQ(during, "Stop") << c.name;
-        const auto tables = server.query(db, "SHOW TABLES");
+        // A table cut short stays under its staging name, for the next Start.
+        const auto tables = server.query(db, "SHOW TABLES WHERE `Tables_in_" + db + "` NOT LIKE '%~tabulon'");
         const bool asked = !boxes.empty() && boxes.front().text.toStdString() == question;
         const bool done = !boxes.empty() && boxes.back().text == "Done.";
         if (c.answer == QMessageBox::No) {

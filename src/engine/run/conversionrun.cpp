@@ -6,6 +6,7 @@
 #include "common/guardedsteps.h"
 #include "engine/run/connectionfactory.h"
 #include "engine/run/listroutines.h"
+#include "engine/run/runjournal.h"
 #include "engine/run/runtablework.h"
 #include "engine/run/tablereplacement.h"
 #include "engine/run/tableconversion.h"
@@ -72,6 +73,17 @@ bool PutInPlace(GuardedProcedure &proc, RunTableWork &work, const std::string &t
     return placed;
 }
 
+// What a staging table holds; -1 when it is not there.
+int64_t StagedRows(RunState &state, const std::string &staging)
+{
+    try {
+        auto count = (*state.mysql_conn).openRecordSet("SELECT COUNT(*) FROM " + QuoteName(staging));
+        return count->eof() ? -1 : std::stoll(count->value(0).toText());
+    } catch (const std::exception &) {
+        return -1;
+    }
+}
+
 // Removes a staging table while the session lasts; false when it stays.
 bool DropQuietly(RunState &state, const std::string &staging)
 {
@@ -85,12 +97,16 @@ bool DropQuietly(RunState &state, const std::string &staging)
     }
 }
 
-std::string CutShortText(const std::string &table, const std::string &reason, int64_t stored, bool removed)
+std::string CutShortText(const std::string &table, const std::string &reason, int64_t stored, bool removed,
+                         bool resumable)
 {
     std::string text = "Cut short: " + reason + " after " + GroupedNumber(stored) + " rows were stored. The table "
                        + table + " on the server is unchanged";
     if (removed)
         return text + "; the rows stored were removed with " + QuoteName(StagingName(table)) + ".";
+    if (resumable)
+        return text + "; the rows stored are in " + QuoteName(StagingName(table))
+               + ": the next Start can go on from there.";
     return text + "; the rows stored are in " + QuoteName(StagingName(table)) + ", which the next run that converts "
            + table + " removes.";
 }
@@ -223,6 +239,17 @@ void ConvertTables(RunHost &host, RunState &state)
             entry.file = state.List2Files[i];
     }
 
+    // What the last run finished, when it was stopped or failed: the user
+    // may go on with the rest.
+    RunJournal journal(options.preview || targetLost ? std::string() : options.journalPath);
+    RunJournal earlier = journal;
+    bool resume = false;
+    if (earlier.load(host.fieldText(1), options.login))
+        resume = messages.askYesNo("The last run stopped after " + std::to_string(earlier.finishedCount()) + " of "
+                                   + std::to_string(earlier.tableCount())
+                                   + " tables. Continue it? (Yes: only the unfinished tables; No: start again)");
+    journal.begin(host.fieldText(1), options.login, state.List2, state.List2Files);
+
     RunTableWork work(proc, host, state, &messages);
     // "Yes to All" or "No to All": the answer for the rest of the run.
     std::optional<bool> overwriteAll;
@@ -239,6 +266,15 @@ void ConvertTables(RunHost &host, RunState &state)
         proc.step(130, [] { EventPump::yield(); });
         if (host.stopRequested())
             break;
+        RunJournal::Table entry = journal.entry(t);
+        const RunJournal::Table *before = resume ? earlier.unchanged(t, entry.file) : nullptr;
+        if (before && before->state == RunJournal::Table::State::Done) {
+            tableReport.outcome = TableReport::Outcome::Converted;
+            tableReport.notes.push_back("Converted by the run this one continued; not sent again.");
+            entry.state = RunJournal::Table::State::Done;
+            journal.record(entry);
+            continue;
+        }
         bool overwrite = false;
         bool skip = false;
         if (proc.decide(132, [&] { return ListContains(state.List1, t); })) {
@@ -270,9 +306,19 @@ void ConvertTables(RunHost &host, RunState &state)
             const std::string staging = StagingName(t);
             if (!preview) {
                 // The old table stays until the new one is complete; a staging
-                // table an earlier run could not remove goes first.
+                // table an earlier run could not remove goes first, unless this
+                // run goes on with it.
                 work.stageAs(t, staging);
-                proc.step(140, [&] { work.sendOwn("DROP TABLE IF EXISTS " + QuoteName(staging), 140); });
+                if (before && before->state == RunJournal::Table::State::Cut
+                    && StagedRows(state, staging) == before->storedRows) {
+                    work.resumeAfter(before->settledRows);
+                    tableReport.rowsStored = before->storedRows;
+                    tableReport.rowsRefused = before->refusedRows;
+                    tableReport.notes.push_back("Continued after row " + GroupedNumber(before->settledRows)
+                                                + ", where the earlier run stopped.");
+                } else {
+                    proc.step(140, [&] { work.sendOwn("DROP TABLE IF EXISTS " + QuoteName(staging), 140); });
+                }
             } else if (overwrite) {
                 proc.step(140, [&] { work.statement(DropStatement(existing), 140, 0, 0); });
             }
@@ -307,10 +353,21 @@ void ConvertTables(RunHost &host, RunState &state)
                     tableReport.notes.push_back("Stopped by the user: the rows after row "
                                                 + GroupedNumber(tableReport.rowsRead - 1) + " were not listed.");
                 } else {
+                    const int64_t stored = tableReport.rowsStored;
                     if (work.connectionLost())
                         RecountAfterLoss(options.login, tableReport, staging);
-                    tableReport.notes.push_back(CutShortText(t, work.stopReason(), tableReport.rowsStored,
-                                                             !work.connectionLost() && DropQuietly(state, staging)));
+                    // The journal's count must be what the staging table
+                    // holds, or going on could store rows twice.
+                    const bool resumable = !options.journalPath.empty() && tableReport.rowsStored == stored;
+                    if (resumable) {
+                        entry.state = RunJournal::Table::State::Cut;
+                        entry.settledRows = work.lastSettledRow();
+                        entry.storedRows = tableReport.rowsStored;
+                        entry.refusedRows = tableReport.rowsRefused;
+                    }
+                    const bool removed = !resumable && !work.connectionLost() && DropQuietly(state, staging);
+                    tableReport.notes.push_back(
+                        CutShortText(t, work.stopReason(), tableReport.rowsStored, removed, resumable));
                 }
             } else if (preview) {
                 tableReport.outcome = TableReport::Outcome::Listed;
@@ -323,6 +380,8 @@ void ConvertTables(RunHost &host, RunState &state)
                     tableReport.notes.push_back("Not put in place: the table " + t
                                                 + " on the server is unchanged; the rows read are in "
                                                 + QuoteName(staging) + ".");
+                } else {
+                    entry.state = RunJournal::Table::State::Done;
                 }
             }
             work.stageAs(t, {});
@@ -337,6 +396,9 @@ void ConvertTables(RunHost &host, RunState &state)
                 leaveRun = proc.decide(174, [&] { return state.StopConversion; });
             }
         }
+        if (skip)
+            entry.state = RunJournal::Table::State::Done;
+        journal.record(entry);
         tableReport.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started
                                                             - (messages.waited() - waitedBefore)).count();
         if (leaveRun)
@@ -345,6 +407,7 @@ void ConvertTables(RunHost &host, RunState &state)
         if (work.stopped() || host.stopRequested())
             break;
     }
+    journal.endIfFinished();
     // A stop after the last table's rows has nothing left to stop.
     report.stopped = host.stopRequested()
         && std::any_of(report.tables.begin(), report.tables.end(), [](const TableReport &t) {

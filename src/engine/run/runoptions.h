@@ -18,6 +18,9 @@ struct RunOptions {
     bool rowByRow = false;           // setting "RowByRow": one statement per row, no batches
     ColumnTypes columnTypes = ColumnTypes::Text;
     std::string codePage = "Auto";   // the choice beside the folder: "Auto" or a number
+    // Where a direct run keeps what it finished, for the next run to go on
+    // (RunJournal); empty: nowhere.
+    std::string journalPath;
 };
 
 } // namespace tabulon

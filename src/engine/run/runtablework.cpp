@@ -91,6 +91,14 @@ void RunTableWork::statement(const std::string &text, int step, std::size_t rowP
     }
     if (m_lost)
         return;
+    // Going on where an earlier run stopped: its staging table exists and
+    // holds the rows up to there.
+    if (m_resumeAfter >= 0) {
+        if (row > 0 && row <= m_resumeAfter)
+            return;
+        if (row == 0 && !m_createAsWritten.empty() && text.compare(0, m_createAsWritten.size(), m_createAsWritten) == 0)
+            return;
+    }
     if (!m_executor) {
         if (!m_state.mysql_conn || !m_state.mysql_conn->isOpen()) {
             m_lost = m_connectionLost = true;
@@ -103,8 +111,11 @@ void RunTableWork::statement(const std::string &text, int step, std::size_t rowP
             *m_state.mysql_conn, m_state.options.rowByRow,
             [this](uint64_t tag, const DbError &error) { return refused(tag, error); });
         m_executor->setAcceptHandler([this](uint64_t tag) {
-            if ((tag >> kRowShift) > 0 && m_report)
-                ++m_report->rowsStored;
+            if (const auto row = static_cast<int64_t>(tag >> kRowShift); row > 0) {
+                m_lastSettled = row;
+                if (m_report)
+                    ++m_report->rowsStored;
+            }
             return true;
         });
         m_executor->setNoteHandler([this](const std::string &, const std::string &why) {
@@ -191,6 +202,7 @@ bool RunTableWork::refused(uint64_t tag, const DbError &error)
             *m_refusedOwn = true;
         return true;
     }
+    m_lastSettled = row;
     if (m_report) {
         const std::string *statement = m_executor ? m_executor->failedStatement() : nullptr;
         std::string written = statement ? *statement : std::string();

@@ -76,10 +76,17 @@ public:
         m_report = report;
         m_number = number;
         m_count = count;
+        m_resumeAfter = -1;
+        m_lastSettled = 0;
     }
 
     void statement(const std::string &text, int step, std::size_t rowPrefix, int64_t row) override;
 
+    // The table's staging table exists from an earlier run with its rows up
+    // to `row`: its CREATE and those rows are not sent again.
+    void resumeAfter(int64_t row) { m_resumeAfter = m_lastSettled = row; }
+    // The last row whose outcome (stored or refused) is known; all before it too.
+    int64_t lastSettledRow() const { return m_lastSettled; }
     // The table's CREATE and INSERTs go to `staging` instead of `table`
     // (empty: as written). Refused rows are reported as written.
     void stageAs(const std::string &table, const std::string &staging);
@@ -132,6 +139,8 @@ private:
     std::string m_insertAsWritten, m_insertAsSent, m_createAsWritten, m_createAsSent;
     std::string m_staged;
     bool *m_refusedOwn = nullptr;
+    int64_t m_resumeAfter = -1;
+    int64_t m_lastSettled = 0;
 
     TimedMessages *m_waits;
     std::size_t m_number = 0;

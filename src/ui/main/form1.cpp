@@ -612,6 +612,9 @@ RunOptions Form1::runOptions() const
     options.rowByRow = rowByRow();
     options.columnTypes = columnTypes();
     options.codePage = codePage();
+    // Beside the settings: a run rehearsed under another account keeps its own.
+    options.journalPath = QFileInfo(QString::fromStdString(SettingsStore::fileName())).absolutePath().toStdString()
+                          + "/Tabulon-journal.json";
     return options;
 }
 
