@@ -9,7 +9,6 @@
 //   FARSERVER_LOOPBACK_ONLY=1: the loopback line alone.
 
 #include "common/eventpump.h"
-#include "common/settingskeys.h"
 #include "engine/run/conversionrun.h"
 #include "support/fakehost.h"
 #include "support/mariadbserver.h"
@@ -97,7 +96,6 @@ public:
     // compression: the setting's text.
     Direct direct(int port, const std::string &compression, const std::string &refuseIf = {})
     {
-        SettingsStore().setText(settings::Compression, compression);
         const std::string db = m_server.createDatabase("d");
         struct Host : FakeHost {
             std::function<void()> onFirstRow;
@@ -112,9 +110,10 @@ public:
             }
         } host;
         FillLogin(host, m_server, port, m_folder, db);
+        host.compression = compression == "1" ? 1 : compression == "0" ? 0 : -1;
         if (!refuseIf.empty())
             host.onFirstRow = [&] {
-                m_server.exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON BENCH FOR EACH ROW IF " + refuseIf +
+                m_server.exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON `BENCH~tabulon` FOR EACH ROW IF " + refuseIf +
                                       " THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'; END IF");
                 // The bench's own wait for the trigger is not the run's.
                 EventPump::reset();

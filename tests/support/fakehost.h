@@ -28,6 +28,7 @@ public:
     ColumnTypes columnTypesValue = ColumnTypes::Text;
     std::string codePageValue = "Auto";
     std::string journalPath;             // empty: the run keeps no journal
+    int compression = -1;                // the login's: 0 never, 1 always, -1 for far servers
     std::deque<bool> answers;            // answers to askYesNo, in order
     std::deque<Overwrite> overwrites;    // answers to askOverwrite; none left: askYesNo's
     bool defaultAnswer = true;
@@ -80,7 +81,7 @@ public:
     RunOptions runOptions() const override
     {
         RunOptions o;
-        o.login = {fields[2], fields[3], fields[4], fields[5], fields[6]};
+        o.login = {fields[2], fields[3], fields[4], fields[5], fields[6], compression};
         o.preview = check1Value == 1;
         o.previewEachFile = option1Value;
         o.previewEachTable = option2Value;
