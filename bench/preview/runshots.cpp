@@ -73,6 +73,21 @@ void grabRunThenStop(QWidget *window, const QString &file)
     });
 }
 
+// Grabs the question to go on with a stopped run, then answers Yes.
+void grabResumeQuestion(const QString &file)
+{
+    QTimer::singleShot(50, [file] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *b = qobject_cast<QMessageBox *>(w); b && b->isVisible() && b->text().contains("Continue it?")) {
+                if (!b->grab().save(file))
+                    std::fprintf(stderr, "run_shots: could not save %s\n", qPrintable(file));
+                b->button(QMessageBox::Yes)->click();
+                return;
+            }
+        grabResumeQuestion(file);
+    });
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -123,6 +138,9 @@ int main(int argc, char **argv)
     grabRunThenStop(&window, dir + "/run-stop.png");
     QTemporaryDir scratch;
     grabNextBox(scratch.filePath("stopped.png"), false);
+    start->click();
+    grabResumeQuestion(dir + "/resume-question.png");
+    grabNextBox(scratch.filePath("resumed.png"), false);
     start->click();
     return 0;
 }

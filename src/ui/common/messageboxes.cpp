@@ -9,7 +9,10 @@
 #include <QEventLoop>
 #include <QFontDatabase>
 #include <QPointer>
+#include <QScreen>
 #include <QTextEdit>
+
+#include <algorithm>
 
 namespace tabulon {
 namespace {
@@ -62,7 +65,12 @@ QMessageBox::StandardButton MessageBoxes::show(const BoxRequest &request)
         if (auto *details = box.findChild<QTextEdit *>()) {
             details->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
             details->setLineWrapMode(QTextEdit::NoWrap);
-            details->setMinimumSize(860, 200);
+            // As wide as a report line, but never wider than the screen: a
+            // pane cut at the box's edge would hide its scroll bar.
+            int width = 860;
+            if (const QScreen *screen = m_parent ? m_parent->screen() : nullptr)
+                width = std::min(width, screen->availableGeometry().width() - 80);
+            details->setMinimumSize(width, 260);
         }
     }
     if (!r.checkBoxText.isEmpty())
