@@ -62,7 +62,13 @@ bool IsUtf8(std::string_view text)
     return true;
 }
 
-std::string PrintableName(std::string_view text)
+namespace {
+
+// Walks `text` by UTF-8 characters: the text of each well-formed one that
+// is no control character is copied, `control` writes the others, and
+// `stray` each byte that belongs to no character.
+template <class Control, class Stray>
+std::string Rewritten(std::string_view text, Control control, Stray stray)
 {
     std::string out;
     out.reserve(text.size());
@@ -70,55 +76,54 @@ std::string PrintableName(std::string_view text)
     for (std::size_t i = 0; i < text.size();) {
         const std::size_t len = NextUtf8Char(text, i, cp);
         if (len == 0) {
-            out += "\xEF\xBF\xBD";
+            stray(out, static_cast<unsigned char>(text[i]));
             ++i;
-        } else {
-            if (IsControl(cp))
-                out += '_';
-            else
-                out.append(text, i, len);
-            i += len;
+            continue;
         }
+        if (IsControl(cp))
+            control(out, cp);
+        else
+            out.append(text, i, len);
+        i += len;
     }
     return out;
+}
+
+} // namespace
+
+std::string PrintableName(std::string_view text)
+{
+    return Rewritten(
+        text, [](std::string &out, char32_t) { out += '_'; },
+        [](std::string &out, unsigned char) { out += "\xEF\xBF\xBD"; });
 }
 
 std::string EscapedName(std::string_view text)
 {
     static const char hex[] = "0123456789ABCDEF";
-    auto byte = [](std::string &out, unsigned value) {
+    const auto byte = [](std::string &out, unsigned value) {
         out += "\\x";
         out += hex[(value >> 4) & 0xF];
         out += hex[value & 0xF];
     };
-    std::string out;
-    out.reserve(text.size());
-    char32_t cp;
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t len = NextUtf8Char(text, i, cp);
-        if (len == 0) {
-            byte(out, static_cast<unsigned char>(text[i]));
-            ++i;
-            continue;
-        }
-        i += len;
-        if (!IsControl(cp)) {
-            out.append(text, i - len, len);
-        } else if (cp == '\n') {
-            out += "\\n";
-        } else if (cp == '\r') {
-            out += "\\r";
-        } else if (cp == '\t') {
-            out += "\\t";
-        } else if (cp < 0x80) {
-            byte(out, unsigned(cp));
-        } else {
-            out += "\\u00";
-            out += hex[(cp >> 4) & 0xF];
-            out += hex[cp & 0xF];
-        }
-    }
-    return out;
+    return Rewritten(
+        text,
+        [&](std::string &out, char32_t cp) {
+            if (cp == '\n')
+                out += "\\n";
+            else if (cp == '\r')
+                out += "\\r";
+            else if (cp == '\t')
+                out += "\\t";
+            else if (cp < 0x80)
+                byte(out, unsigned(cp));
+            else {
+                out += "\\u00";
+                out += hex[(cp >> 4) & 0xF];
+                out += hex[cp & 0xF];
+            }
+        },
+        byte);
 }
 
 } // namespace tabulon
