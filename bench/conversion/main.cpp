@@ -3,11 +3,11 @@
 // fresh database of the same server: batched, row by row, and the client
 // with single-row and 500-row inserts.
 
+#include "benchload.h"
 #include "common/eventpump.h"
 #include "engine/run/conversionrun.h"
 #include "support/fakehost.h"
 #include "support/mariadbserver.h"
-#include "benchload.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -45,7 +45,8 @@ Direct RunDirect(TestServer &server, const std::string &folder, const std::strin
 double RunClient(TestServer &server, const std::string &folder, const std::string &db, int batch,
                  const std::string &cliPath)
 {
-    const std::string before = "'" + cliPath + "' --batch " + std::to_string(batch) + " '" + folder + "' 2>/dev/null | ";
+    const std::string before = "'" + cliPath + "' --batch " + std::to_string(batch) + " '" + folder +
+                               "' 2>/dev/null | ";
     return RunMariadb(server, server.port(), db, folder, before);
 }
 
@@ -66,7 +67,8 @@ int main(int argc, char **argv)
 
     {
         const auto start = Clock::now();
-        const std::string command = "'" + std::string(TABULON_SQL_PATH) + "' --batch 500 '" + folder + "' > /dev/null 2>&1";
+        const std::string command = "'" + std::string(TABULON_SQL_PATH) + "' --batch 500 '" + folder +
+                                    "' > /dev/null 2>&1";
         if (std::system(command.c_str()) != 0)
             std::fprintf(stderr, "tabulon-sql failed\n");
         std::printf("tabulon-sql --batch 500 > /dev/null (generation alone): %.3f s\n", Seconds(start));
@@ -87,7 +89,7 @@ int main(int argc, char **argv)
     const Direct single = batchedOnly ? Direct{0, 0, 0} : RunDirect(*server, folder, db, true);
     if (!batchedOnly)
         std::printf("direct, row by row:     %8.3f s  rows %s  reports %zu  longest event-loop gap %.1f ms\n",
-                single.seconds, check(db).c_str(), single.errors, single.gapMs);
+                    single.seconds, check(db).c_str(), single.errors, single.gapMs);
     db = server->createDatabase("c");
     const double client1 = batchedOnly ? 0 : RunClient(*server, folder, db, 1, cli);
     if (!batchedOnly)

@@ -8,11 +8,11 @@
 //   event-loop gap, reports and statements on standard error;
 //   FARSERVER_LOOPBACK_ONLY=1: the loopback line alone.
 
+#include "benchload.h"
 #include "common/eventpump.h"
 #include "engine/run/conversionrun.h"
 #include "support/fakehost.h"
 #include "support/mariadbserver.h"
-#include "benchload.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -51,8 +51,7 @@ public:
             ::dup2(out[1], 1);
             ::close(in[1]);
             ::close(out[0]);
-            const std::string t = std::to_string(target), d = std::to_string(roundTripMs / 2),
-                              m = std::to_string(mbit);
+            const std::string t = std::to_string(target), d = std::to_string(roundTripMs / 2), m = std::to_string(mbit);
             ::execlp("python3", "python3", TABULON_DELAYPROXY_PATH, "0", t.c_str(), d.c_str(), m.c_str(),
                      static_cast<char *>(nullptr));
             ::_exit(127);
@@ -144,7 +143,10 @@ public:
         return RunMariadb(m_server, port, db, m_folder, command, options);
     }
 
-    std::string count(const std::string &db) { return m_server.scalar(db, "SELECT COUNT(*) FROM BENCH").value_or("none"); }
+    std::string count(const std::string &db)
+    {
+        return m_server.scalar(db, "SELECT COUNT(*) FROM BENCH").value_or("none");
+    }
     const std::string &lastDb() const { return m_lastDb; }
     const std::string &folder() const { return m_folder; }
 
@@ -167,7 +169,7 @@ void Check(const char *what, const std::string &got, int rows)
 int main(int argc, char **argv)
 {
     QTemporaryDir config;
-    ::setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);   // the setting is ours alone
+    ::setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1); // the setting is ours alone
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const int rows = argc > 1 ? std::atoi(argv[1]) : 100'000;
@@ -229,7 +231,8 @@ int main(int argc, char **argv)
             const std::string db = server->createDatabase("l");
             server->exec(db, "CREATE TABLE BENCH LIKE `" + bench.lastDb() + "`.BENCH");
             const double l = bench.client(server->port(), db, "",
-                                          "--local-infile=1 -e \"LOAD DATA LOCAL INFILE '" + tsv + "' INTO TABLE BENCH\"");
+                                          "--local-infile=1 -e \"LOAD DATA LOCAL INFILE '" + tsv +
+                                              "' INTO TABLE BENCH\"");
             Check("LOAD DATA LOCAL", bench.count(db), rows);
             load = round == 0 ? l : std::min(load, l);
         }

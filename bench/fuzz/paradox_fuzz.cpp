@@ -19,7 +19,7 @@ const std::filesystem::path &Folder()
     static const std::filesystem::path folder = [] {
         std::error_code ec;
         const auto base = std::filesystem::is_directory("/dev/shm", ec) ? std::filesystem::path("/dev/shm")
-                                                                       : std::filesystem::temp_directory_path();
+                                                                        : std::filesystem::temp_directory_path();
         auto p = base / ("tabulon-fuzz-" + std::to_string(getpid()));
         std::filesystem::create_directories(p);
         std::atexit([] {

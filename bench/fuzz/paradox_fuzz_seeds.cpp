@@ -50,10 +50,10 @@ int main(int argc, char **argv)
     fs::create_directories(scratch);
     int seeds = 0;
 
-    const std::vector<ParadoxFieldDef> all{
-        {"A", 'A', 12}, {"D", 'D'}, {"T", 'T'}, {"@", '@'}, {"S", 'S'}, {"I", 'I'}, {"+", '+'}, {"N", 'N'},
-        {"$", '$'}, {"L", 'L'}, {"#", '#', 3}, {"M", 'M', 14}, {"F", 'F'}, {"B", 'B', 12}, {"G", 'G'},
-        {"O", 'O'}, {"Y", 'Y', 4}};
+    const std::vector<ParadoxFieldDef> all{{"A", 'A', 12}, {"D", 'D'},     {"T", 'T'}, {"@", '@'},     {"S", 'S'},
+                                           {"I", 'I'},     {"+", '+'},     {"N", 'N'}, {"$", '$'},     {"L", 'L'},
+                                           {"#", '#', 3},  {"M", 'M', 14}, {"F", 'F'}, {"B", 'B', 12}, {"G", 'G'},
+                                           {"O", 'O'},     {"Y", 'Y', 4}};
     for (int variant = 0; variant < 4; ++variant) {
         const fs::path db = scratch / "w.db";
         {
@@ -66,10 +66,11 @@ int main(int argc, char **argv)
                 w.addRow({Value::text("row " + std::to_string(i)), Value::dateTime(DateTime{40000 + i, 0}),
                           Value::dateTime(DateTime{0, i * 1000}), Value::dateTime(DateTime{40000 + i, i * 1000}),
                           Value::integer(-i), Value::integer(i * 1000), Value::null(), Value::real(i / 3.0),
-                          Value::currency(i * 125), Value::boolean(i & 1), Value::decimal("-" + std::to_string(i) + ".125"),
-                          Value::text(std::string(size_t(i * 37 % 3000), 'm')), Value::bytes(std::string(size_t(i * 11), 'f')),
-                          Value::bytes("b"), Value::bytes(std::string(size_t(20 + i), 'g')), Value::bytes("ole"),
-                          Value::bytes("yyyy")});
+                          Value::currency(i * 125), Value::boolean(i & 1),
+                          Value::decimal("-" + std::to_string(i) + ".125"),
+                          Value::text(std::string(size_t(i * 37 % 3000), 'm')),
+                          Value::bytes(std::string(size_t(i * 11), 'f')), Value::bytes("b"),
+                          Value::bytes(std::string(size_t(20 + i), 'g')), Value::bytes("ole"), Value::bytes("yyyy")});
             }
             w.finish();
         }

@@ -19,8 +19,14 @@ int main(int argc, char **argv)
     const std::string path = (dir / "Bench.db").string();
     {
         ParadoxWriter w(path,
-                        {{"Id", '+'}, {"Name", 'A', 24}, {"City", 'A', 16}, {"Born", 'D'}, {"Amount", '$'},
-                         {"Ratio", 'N'}, {"Count", 'S'}, {"Active", 'L'}},
+                        {{"Id", '+'},
+                         {"Name", 'A', 24},
+                         {"City", 'A', 16},
+                         {"Born", 'D'},
+                         {"Amount", '$'},
+                         {"Ratio", 'N'},
+                         {"Count", 'S'},
+                         {"Active", 'L'}},
                         1252, 32);
         std::vector<Value> row(8);
         for (int64_t i = 0; i < rows; ++i) {
@@ -60,9 +66,10 @@ int main(int argc, char **argv)
             return 1;
         }
     }
-    std::printf("paradox read: %lld rows x 8 fields, %.1f MB, best of 3: %.3f s = %.0f rows/s, %.1f MB/s (checksum %lld)\n",
-                (long long)rows, double(bytes) / 1e6, best, double(rows) / best, double(bytes) / 1e6 / best,
-                (long long)checksum);
+    std::printf(
+        "paradox read: %lld rows x 8 fields, %.1f MB, best of 3: %.3f s = %.0f rows/s, %.1f MB/s (checksum %lld)\n",
+        (long long)rows, double(bytes) / 1e6, best, double(rows) / best, double(bytes) / 1e6 / best,
+        (long long)checksum);
     std::filesystem::remove_all(dir);
     return 0;
 }

@@ -31,10 +31,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double seconds(Clock::time_point since)
-{
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
+double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 double maxRssMb()
 {
@@ -45,9 +42,8 @@ double maxRssMb()
 
 std::string insertLine(int i)
 {
-    return "INSERT INTO `customers` VALUES(" + std::to_string(i) + ", 'Customer number "
-        + std::to_string(i) + "', 'Main Street " + std::to_string(i % 977)
-        + "', 'Springfield', 1234.5, '2001-02-03 04:05:06')";
+    return "INSERT INTO `customers` VALUES(" + std::to_string(i) + ", 'Customer number " + std::to_string(i) +
+           "', 'Main Street " + std::to_string(i % 977) + "', 'Springfield', 1234.5, '2001-02-03 04:05:06')";
 }
 
 void setRowByRow(bool on)
@@ -92,8 +88,8 @@ int main(int argc, char **argv)
         const double rss = maxRssMb();
         std::printf("(a) %d lines, text %.1f MB: appended %.2f s, shown and scrolled %.2f s; "
                     "peak RSS %.1f MB (%.1f MB before) = %.2fx the text (%.2fx counting from before)\n",
-                    lines, textBytes / 1048576.0, appended, shown, rss, rssBefore,
-                    rss / (textBytes / 1048576.0), (rss - rssBefore) / (textBytes / 1048576.0));
+                    lines, textBytes / 1048576.0, appended, shown, rss, rssBefore, rss / (textBytes / 1048576.0),
+                    (rss - rssBefore) / (textBytes / 1048576.0));
 
         // Scrolling: 200 jumps across the list, each painted at once (the time
         // counts the scroll and the paint), then the same at the far right.
@@ -125,8 +121,8 @@ int main(int argc, char **argv)
             QTest::mouseClick(w->findChild<QPushButton *>("PushButton2"), Qt::LeftButton);
         });
         QTest::mouseClick(window.findChild<QPushButton *>("PushButton3"), Qt::LeftButton);
-        std::printf("(b) Find and Replace over %d lines: %.2f s (line 1 now: %.40s...)\n", lines,
-                    seconds(replaceStart), state.scriptList.line(0).c_str());
+        std::printf("(b) Find and Replace over %d lines: %.2f s (line 1 now: %.40s...)\n", lines, seconds(replaceStart),
+                    state.scriptList.line(0).c_str());
         window.reject();
     }
 
@@ -145,8 +141,8 @@ int main(int argc, char **argv)
     const std::string cnf = temp.filePath("client.cnf").toStdString();
     {
         std::ofstream out(cnf);
-        out << "[client]\nhost=127.0.0.1\nport=" << server->port() << "\nuser=" << server->user()
-            << "\npassword=\"" << server->password() << "\"\ndefault-character-set=utf8mb4\n";
+        out << "[client]\nhost=127.0.0.1\nport=" << server->port() << "\nuser=" << server->user() << "\npassword=\""
+            << server->password() << "\"\ndefault-character-set=utf8mb4\n";
     }
     auto fresh = [&] {
         server->exec(db, "DROP TABLE IF EXISTS customers");
@@ -177,14 +173,13 @@ int main(int argc, char **argv)
         const double took = seconds(t);
         std::printf("    %s: %.2f s, %s rows, SQLFormOK %d, longest event-loop gap %.1f ms\n",
                     rowByRow ? "Execute SQL, RowByRow" : "Execute SQL, batched", took,
-                    server->scalar(db, "SELECT COUNT(*) FROM customers").value_or("?").c_str(),
-                    state.SQLFormOK, EventPump::longestGap().count() / 1e6);
+                    server->scalar(db, "SELECT COUNT(*) FROM customers").value_or("?").c_str(), state.SQLFormOK,
+                    EventPump::longestGap().count() / 1e6);
         return took;
     };
     std::printf("(c) %d lines; mariadb client: %.2f s, %s rows\n", executeLines, client, clientRows.c_str());
     const double rowByRow = executeOnce(true);
     const double batched = executeOnce(false);
-    std::printf("    ratio row by row / client %.3f; batched / client %.3f\n", rowByRow / client,
-                batched / client);
+    std::printf("    ratio row by row / client %.3f; batched / client %.3f\n", rowByRow / client, batched / client);
     return 0;
 }

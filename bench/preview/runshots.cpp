@@ -130,8 +130,8 @@ int main(int argc, char **argv)
         ParadoxWriter w(long_.filePath(name).toStdString() + ".db",
                         {{"Id", 'I'}, {"Customer", 'A', 30}, {"Amount", 'I'}});
         for (int i = 1; i <= rows; ++i)
-            w.addRow({Value::integer(i), Value::text("Customer " + std::to_string(i % 977)),
-                      Value::integer(i % 10000)});
+            w.addRow(
+                {Value::integer(i), Value::text("Customer " + std::to_string(i % 977)), Value::integer(i % 10000)});
         w.finish();
     }
     set("Text1", long_.path().toStdString());

@@ -2,10 +2,10 @@
 // the pictures in docs/. Usage: preview_shots DIR [SAMPLES]
 #include "common/programfolder.h"
 #include "engine/run/connectionfactory.h"
+#include "engine/run/runstate.h"
 #include "engine/script/datatypemodel.h"
 #include "engine/sqlgen/nativescan.h"
 #include "engine/sqlgen/rowstatement.h"
-#include "engine/run/runstate.h"
 #include "source/paradoxsource.h"
 #include "ui/common/messageboxes.h"
 #include "ui/preview/form2.h"
@@ -30,7 +30,8 @@ public:
     {
         if (statement == m_refused)
             throw DbError("SQLException: Duplicate entry '1003' for key 'PRIMARY' "
-                          "(MySQL error 1062, SQLSTATE 23000)", 1062);
+                          "(MySQL error 1062, SQLSTATE 23000)",
+                          1062);
     }
     std::unique_ptr<RecordSet> openRecordSet(const std::string &) override { return {}; }
     void close() override {}

@@ -59,8 +59,8 @@ class SyntheticRows : public GeneratedRows {
 public:
     explicit SyntheticRows(int64_t count) : GeneratedRows(count, 8)
     {
-        const int types[8] = {AdoType::adInteger, AdoType::adVarWChar, AdoType::adDouble, AdoType::adDate,
-                              AdoType::adDate, AdoType::adCurrency, AdoType::adBoolean, AdoType::adVarWChar};
+        const int types[8] = {AdoType::adInteger, AdoType::adVarWChar, AdoType::adDouble,  AdoType::adDate,
+                              AdoType::adDate,    AdoType::adCurrency, AdoType::adBoolean, AdoType::adVarWChar};
         const char *names[8] = {"Id", "Name", "Amount", "Born", "Seen", "Paid", "Ok", "Note"};
         // The Paradox types behind them, for the native mapping.
         const char letters[8] = {'I', 'A', 'N', 'D', '@', '$', 'L', 'A'};
@@ -75,7 +75,8 @@ private:
     {
         const int64_t r = m_row;
         m_values[0].setInteger(r);
-        char name[20] = {'O', '\'', 'N', 'e', 'i', 'l', ' ', 'S', 'm', 'i', 't', 'h', '-', '0', '0', '0', '0', '0', '0', '0'};
+        char name[20] = {'O', '\'', 'N', 'e', 'i', 'l', ' ', 'S', 'm', 'i',
+                         't', 'h',  '-', '0', '0', '0', '0', '0', '0', '0'};
         for (int64_t k = r, i = 19; k > 0 && i >= 13; k /= 10, --i)
             name[i] = static_cast<char>('0' + k % 10);
         m_values[1].setText(std::string_view(name, sizeof name));
@@ -86,7 +87,6 @@ private:
         m_values[6].setBoolean(r & 1);
         m_values[7].setNull();
     }
-
 };
 
 // An id, a LONGBLOB picture of 4 KB and a Bytes value of 16, changed in

@@ -14,13 +14,19 @@ double Seconds(Clock::time_point since) { return std::chrono::duration<double>(C
 
 void WriteBenchTable(const std::string &path, int rows)
 {
-    ParadoxWriter w(path, {{"Id", 'I'}, {"Name", 'A', 30}, {"Born", 'D'}, {"Qty", 'S'}, {"Price", 'N'},
-                           {"Cash", '$'}, {"Ok", 'L'}, {"Note", 'A', 60}});
+    ParadoxWriter w(path, {{"Id", 'I'},
+                           {"Name", 'A', 30},
+                           {"Born", 'D'},
+                           {"Qty", 'S'},
+                           {"Price", 'N'},
+                           {"Cash", '$'},
+                           {"Ok", 'L'},
+                           {"Note", 'A', 60}});
     for (int i = 1; i <= rows; ++i)
         w.addRow({Value::integer(i), Value::text("Customer O'Neil " + std::to_string(i)),
                   Value::dateTime(DateTime::fromCivil(1950 + i % 60, 1 + i % 12, 1 + i % 28)),
-                  Value::integer(i % 30000), Value::real(i * 1.25), Value::currency(i * 137),
-                  Value::boolean(i % 2), Value::text("note \\ with quote ' and ü, number " + std::to_string(i))});
+                  Value::integer(i % 30000), Value::real(i * 1.25), Value::currency(i * 137), Value::boolean(i % 2),
+                  Value::text("note \\ with quote ' and ü, number " + std::to_string(i))});
     w.finish();
 }
 

@@ -43,8 +43,7 @@ int main(int argc, char *argv[])
         const QString file = parser.value(screenshot);
         QTimer::singleShot(800, &window, [&window, file] {
             if (!window.grab().save(file)) {
-                std::fprintf(stderr, "tabulon: could not save the picture to %s\n",
-                             qPrintable(file));
+                std::fprintf(stderr, "tabulon: could not save the picture to %s\n", qPrintable(file));
                 QCoreApplication::exit(1);
                 return;
             }

@@ -3,19 +3,19 @@
 
 #include "common/mainhost.h"
 #include "data/connection.h"
-#include "engine/sqlgen/insertbatch.h"
 #include "engine/run/listroutines.h"
-#include "fs/filelister.h"
 #include "engine/run/runreport.h"
 #include "engine/run/tableconversion.h"
+#include "engine/sqlgen/insertbatch.h"
 #include "engine/sqlgen/tabledefinition.h"
+#include "fs/filelister.h"
 #include "source/paradox/paradoxconnection.h"
 #include "source/paradoxsource.h"
 
 #include <cerrno>
 #include <clocale>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -24,52 +24,51 @@
 namespace tabulon {
 namespace {
 
-const char kUsage[] =
-    "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N|max] [--types text|native]\n"
-    "                   [--codepage CP]... FOLDER\n"
-    "\n"
-    "Writes to standard output the SQL that converts the Paradox tables (*.db)\n"
-    "of FOLDER and its sub-folders into MySQL tables: for each table a CREATE\n"
-    "TABLE and its INSERT statements, one statement per line, each ended by\n"
-    "\";\". Tables come in the order the conversion run of the window uses (the\n"
-    "last table found first), with the same statements its SQL preview lists.\n"
-    "The first line, \\C utf8mb4, tells the mariadb or mysql client to read the\n"
-    "rest as UTF-8 whatever character set it was started with. Load it with,\n"
-    "for example:\n"
-    "\n"
-    "    tabulon-sql /data/paradox | mariadb -u USER -p DATABASE\n"
-    "\n"
-    "Options:\n"
-    "  --drop          write \"DROP TABLE IF EXISTS `t`\" before each CREATE TABLE\n"
-    "  --table NAME    convert only this table (repeatable; case is ignored)\n"
-    "  --batch N       up to N rows per INSERT statement (default 1); a statement\n"
-    "                  is also kept under 1 MiB, below the client's packet limit,\n"
-    "                  unless a single row is larger: standard error names it\n"
-    "  --types native  MySQL's own column types (DATE, TIME(3), DECIMAL, VARCHAR,\n"
-    "                  BOOLEAN ...) and primary keys for keyed tables; a column\n"
-    "                  with values such a type cannot hold stays text\n"
-    "  --types text    the original mapping: dates, times, money, logicals and\n"
-    "                  Alpha fields as TEXT, no keys (the default)\n"
-    "  --batch max     as many rows per INSERT as fit in 15 MiB, for a server and\n"
-    "                  client with the default 16 MiB max_allowed_packet (fewest\n"
-    "                  round trips to a far server); a row over 16 MiB is named\n"
-    "                  on standard error\n"
-    "  --codepage auto|N\n"
-    "                  read the text of every table that is not plain ASCII in\n"
-    "                  code page N (437, 850, 852, 865, 866, 1250-1254, 1257, 932,\n"
-    "                  936, 949, 950); auto (the default) keeps the code page a\n"
-    "                  table's header names unless its text plainly is in another\n"
-    "  --codepage TABLE=auto|N\n"
-    "                  the same for one table (repeatable; beats the global one)\n"
-    "  --help          show this text\n"
-    "\n"
-    "Errors name the table and the reason and go to standard error; the other\n"
-    "tables are still written. A table read only in part (damaged data blocks,\n"
-    "memo values given as NULL) is written as far as it could be read, and\n"
-    "standard error says what was lost. A row whose statement is over the\n"
-    "limit is still written. The exit status is 1 when any table failed, was\n"
-    "read only in part or has a row over the limit, 2 for a usage error. A table\n"
-    "read in another code page than its header names is told on standard error.\n";
+const char kUsage[] = "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N|max] [--types text|native]\n"
+                      "                   [--codepage CP]... FOLDER\n"
+                      "\n"
+                      "Writes to standard output the SQL that converts the Paradox tables (*.db)\n"
+                      "of FOLDER and its sub-folders into MySQL tables: for each table a CREATE\n"
+                      "TABLE and its INSERT statements, one statement per line, each ended by\n"
+                      "\";\". Tables come in the order the conversion run of the window uses (the\n"
+                      "last table found first), with the same statements its SQL preview lists.\n"
+                      "The first line, \\C utf8mb4, tells the mariadb or mysql client to read the\n"
+                      "rest as UTF-8 whatever character set it was started with. Load it with,\n"
+                      "for example:\n"
+                      "\n"
+                      "    tabulon-sql /data/paradox | mariadb -u USER -p DATABASE\n"
+                      "\n"
+                      "Options:\n"
+                      "  --drop          write \"DROP TABLE IF EXISTS `t`\" before each CREATE TABLE\n"
+                      "  --table NAME    convert only this table (repeatable; case is ignored)\n"
+                      "  --batch N       up to N rows per INSERT statement (default 1); a statement\n"
+                      "                  is also kept under 1 MiB, below the client's packet limit,\n"
+                      "                  unless a single row is larger: standard error names it\n"
+                      "  --types native  MySQL's own column types (DATE, TIME(3), DECIMAL, VARCHAR,\n"
+                      "                  BOOLEAN ...) and primary keys for keyed tables; a column\n"
+                      "                  with values such a type cannot hold stays text\n"
+                      "  --types text    the original mapping: dates, times, money, logicals and\n"
+                      "                  Alpha fields as TEXT, no keys (the default)\n"
+                      "  --batch max     as many rows per INSERT as fit in 15 MiB, for a server and\n"
+                      "                  client with the default 16 MiB max_allowed_packet (fewest\n"
+                      "                  round trips to a far server); a row over 16 MiB is named\n"
+                      "                  on standard error\n"
+                      "  --codepage auto|N\n"
+                      "                  read the text of every table that is not plain ASCII in\n"
+                      "                  code page N (437, 850, 852, 865, 866, 1250-1254, 1257, 932,\n"
+                      "                  936, 949, 950); auto (the default) keeps the code page a\n"
+                      "                  table's header names unless its text plainly is in another\n"
+                      "  --codepage TABLE=auto|N\n"
+                      "                  the same for one table (repeatable; beats the global one)\n"
+                      "  --help          show this text\n"
+                      "\n"
+                      "Errors name the table and the reason and go to standard error; the other\n"
+                      "tables are still written. A table read only in part (damaged data blocks,\n"
+                      "memo values given as NULL) is written as far as it could be read, and\n"
+                      "standard error says what was lost. A row whose statement is over the\n"
+                      "limit is still written. The exit status is 1 when any table failed, was\n"
+                      "read only in part or has a row over the limit, 2 for a usage error. A table\n"
+                      "read in another code page than its header names is told on standard error.\n";
 
 constexpr std::size_t kBatchBytes = std::size_t(1) << 20;
 // --batch max: the default max_allowed_packet (16 MiB) less the margin the
@@ -173,8 +172,7 @@ public:
     // A failing step: one line naming the table; the other tables go on.
     void stepFailed(int, const std::string &description) override
     {
-        std::fprintf(stderr, "tabulon-sql: %s: table %s: %s\n", m_folder.c_str(), m_table.c_str(),
-                     description.c_str());
+        std::fprintf(stderr, "tabulon-sql: %s: table %s: %s\n", m_folder.c_str(), m_table.c_str(), description.c_str());
         m_failed = true;
     }
     const char *unknownError() const override { return "unknown error"; }
@@ -216,12 +214,11 @@ public:
                            GroupedNumber(int64_t(size)) + " bytes, ";
         if (size > StatementTooLarge::largestFor(kDefaultPacket))
             text += "more than the 16 MiB a server and a client take by default; raise max_allowed_packet to " +
-                    std::to_string(needed) + " on the server (SET GLOBAL max_allowed_packet=" +
-                    std::to_string(needed) + ") and the client (mariadb --max-allowed-packet=" +
-                    std::to_string(needed) + ") to load it";
+                    std::to_string(needed) + " on the server (SET GLOBAL max_allowed_packet=" + std::to_string(needed) +
+                    ") and the client (mariadb --max-allowed-packet=" + std::to_string(needed) + ") to load it";
         else
-            text += "more than 1 MiB; a server or client whose max_allowed_packet is below " +
-                    std::to_string(needed) + " refuses it";
+            text += "more than 1 MiB; a server or client whose max_allowed_packet is below " + std::to_string(needed) +
+                    " refuses it";
         std::fprintf(stderr, "tabulon-sql: %s: %s\n", m_folder.c_str(), text.c_str());
     }
 
@@ -316,7 +313,9 @@ int Run(int argc, char **argv)
                 errno = 0;
                 const unsigned long long n = std::strtoull(value.c_str(), &end, 10);
                 if (value.empty() || *end != '\0' || errno != 0 || n == 0 || value[0] == '-')
-                    return Usage(("--batch needs a whole number of rows of at least 1 or \"max\", not \"" + value + "\"").c_str());
+                    return Usage(
+                        ("--batch needs a whole number of rows of at least 1 or \"max\", not \"" + value + "\"")
+                            .c_str());
                 options.batch = static_cast<std::size_t>(n);
             }
         } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
@@ -426,18 +425,21 @@ int Run(int argc, char **argv)
     int64_t total = 0;
     for (const TableReport &t : report.tables) {
         total += t.rowsStored;
-        std::string line = t.table + ": " + GroupedNumber(t.rowsStored) + (t.rowsStored == 1 ? " row" : " rows") + " written";
+        std::string line = t.table + ": " + GroupedNumber(t.rowsStored) + (t.rowsStored == 1 ? " row" : " rows") +
+                           " written";
         if (t.expectedRows >= 0 && t.expectedRows != t.rowsStored)
             line += " (the table's header counts " + GroupedNumber(t.expectedRows) + ")";
         if (t.valuesNulled > 0)
             line += ", " + GroupedNumber(t.valuesNulled) + " unreadable values as NULL";
         std::fprintf(stderr, "tabulon-sql: %s\n", line.c_str());
     }
-    std::fprintf(stderr, "tabulon-sql: total: %s %s, %s %s written\n", GroupedNumber(int64_t(report.tables.size())).c_str(),
-                 report.tables.size() == 1 ? "table" : "tables", GroupedNumber(total).c_str(), total == 1 ? "row" : "rows");
+    std::fprintf(stderr, "tabulon-sql: total: %s %s, %s %s written\n",
+                 GroupedNumber(int64_t(report.tables.size())).c_str(), report.tables.size() == 1 ? "table" : "tables",
+                 GroupedNumber(total).c_str(), total == 1 ? "row" : "rows");
     for (std::size_t k = 0; k < options.tables.size(); ++k) {
         if (!wantedSeen[k]) {
-            std::fprintf(stderr, "tabulon-sql: %s: no table named %s\n", options.folder.c_str(), options.tables[k].c_str());
+            std::fprintf(stderr, "tabulon-sql: %s: no table named %s\n", options.folder.c_str(),
+                         options.tables[k].c_str());
             failed = true;
         }
     }

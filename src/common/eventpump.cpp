@@ -88,9 +88,6 @@ void reset()
     g_turnDue = true;
 }
 
-std::chrono::nanoseconds longestGap()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(g_longestGap);
-}
+std::chrono::nanoseconds longestGap() { return std::chrono::duration_cast<std::chrono::nanoseconds>(g_longestGap); }
 
 } // namespace tabulon::EventPump

@@ -2,8 +2,8 @@
 
 namespace tabulon {
 
-std::string ApplicationErrorText(const std::string &description, ReportProject project,
-                                 const std::string &location, int step)
+std::string ApplicationErrorText(const std::string &description, ReportProject project, const std::string &location,
+                                 int step)
 {
     std::string text = description;
     text += "\r\n";

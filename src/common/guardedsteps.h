@@ -17,8 +17,8 @@ inline constexpr const char *kApplicationErrorCaption = "Application Error";
 enum class ReportProject { Quorvex, Hestwick };
 
 // The text of the "Application Error" report, byte for byte.
-std::string ApplicationErrorText(const std::string &description, ReportProject project,
-                                 const std::string &location, int step);
+std::string ApplicationErrorText(const std::string &description, ReportProject project, const std::string &location,
+                                 int step);
 
 // Where the report of a failing step goes: the window's "Application Error"
 // box, a test's recorder, or standard error for the command line.
@@ -62,8 +62,7 @@ private:
 class GuardedProcedure {
 public:
     // Reports in the "Application Error" box.
-    GuardedProcedure(MessageHost &host, std::string location,
-                     ReportProject project = ReportProject::Quorvex)
+    GuardedProcedure(MessageHost &host, std::string location, ReportProject project = ReportProject::Quorvex)
         : m_box(std::in_place, host, std::move(location), project), m_reporter(*m_box)
     {
     }

@@ -30,18 +30,14 @@ std::size_t NextUtf8Char(std::string_view s, std::size_t i, char32_t &cp)
         cp = (cp << 6) | (t & 0x3F);
     }
     // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
         return 0;
     return len;
 }
 
 namespace {
 
-bool IsControl(char32_t cp)
-{
-    return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F);
-}
+bool IsControl(char32_t cp) { return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F); }
 
 } // namespace
 
@@ -67,8 +63,7 @@ namespace {
 // Walks `text` by UTF-8 characters: the text of each well-formed one that
 // is no control character is copied, `control` writes the others, and
 // `stray` each byte that belongs to no character.
-template <class Control, class Stray>
-std::string Rewritten(std::string_view text, Control control, Stray stray)
+template <class Control, class Stray> std::string Rewritten(std::string_view text, Control control, Stray stray)
 {
     std::string out;
     out.reserve(text.size());

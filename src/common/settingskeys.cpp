@@ -18,8 +18,7 @@ namespace settings {
 
 const TextSetting &FieldSetting(int n)
 {
-    static const TextSetting *const fields[] = {&ParadoxFolder, &Server, &Port,
-                                                &User,          &Password, &Database};
+    static const TextSetting *const fields[] = {&ParadoxFolder, &Server, &Port, &User, &Password, &Database};
     if (n < 1 || n > 6)
         throw Error("There is no entry field Text" + std::to_string(n) + ".");
     return *fields[n - 1];
@@ -37,8 +36,7 @@ constexpr const char *kGroup = "Tabulon";
 // be closed to others without touching the user's other settings.
 std::unique_ptr<QSettings> open()
 {
-    auto s = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                         kOrganisation, kApplication);
+    auto s = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, kOrganisation, kApplication);
     s->beginGroup(kGroup);
     return s;
 }
@@ -66,8 +64,8 @@ void write(const char *key, const QString &value)
     // The store replaces the file on every sync; keep the new one closed too.
     ::chmod(QFile::encodeName(s->fileName()).constData(), 0600);
     if (s->status() != QSettings::NoError)
-        throw Error("Could not write the setting \"" + std::string(key) + "\" to "
-                    + QDir::toNativeSeparators(s->fileName()).toStdString() + ".");
+        throw Error("Could not write the setting \"" + std::string(key) + "\" to " +
+                    QDir::toNativeSeparators(s->fileName()).toStdString() + ".");
 }
 
 bool readStored(const char *key, std::string &out)
@@ -77,8 +75,7 @@ bool readStored(const char *key, std::string &out)
     if (!v.isValid())
         return false;
     // A value with a comma comes back from the ini form as a list.
-    out = (v.typeId() == QMetaType::QStringList ? v.toStringList().join(',') : v.toString())
-              .toStdString();
+    out = (v.typeId() == QMetaType::QStringList ? v.toStringList().join(',') : v.toString()).toStdString();
     return true;
 }
 
@@ -94,10 +91,8 @@ bool parseNumber(const std::string &stored, double &out)
 int SettingToNumber(const std::string &name, const std::string &stored)
 {
     double d = 0;
-    if (!parseNumber(stored, d) || d < std::numeric_limits<int>::min()
-        || d > std::numeric_limits<int>::max())
-        throw Error("The stored setting \"" + name + "\" = \"" + stored
-                    + "\" is not a whole number.");
+    if (!parseNumber(stored, d) || d < std::numeric_limits<int>::min() || d > std::numeric_limits<int>::max())
+        throw Error("The stored setting \"" + name + "\" = \"" + stored + "\" is not a whole number.");
     return static_cast<int>(std::nearbyint(d));
 }
 
@@ -110,8 +105,7 @@ bool SettingToBoolean(const std::string &name, const std::string &stored)
         return false;
     double d = 0;
     if (!parseNumber(stored, d))
-        throw Error("The stored setting \"" + name + "\" = \"" + stored
-                    + "\" is neither True, False nor a number.");
+        throw Error("The stored setting \"" + name + "\" = \"" + stored + "\" is neither True, False nor a number.");
     return d != 0;
 }
 
@@ -156,10 +150,7 @@ void SettingsStore::setText(const TextSetting &key, const std::string &value)
     write(key.name, QString::fromStdString(value));
 }
 
-void SettingsStore::setNumber(const NumberSetting &key, int value)
-{
-    write(key.name, QString::number(value));
-}
+void SettingsStore::setNumber(const NumberSetting &key, int value) { write(key.name, QString::number(value)); }
 
 void SettingsStore::setBoolean(const BooleanSetting &key, bool value)
 {

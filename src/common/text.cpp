@@ -43,8 +43,8 @@ std::string AsciiUpper(std::string text)
 
 bool EqualsNoCase(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size()
-        && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix)
@@ -54,10 +54,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix)
 
 bool ContainsNoCase(std::string_view text, std::string_view word)
 {
-    return word.empty()
-        || std::search(text.begin(), text.end(), word.begin(), word.end(),
-                       [](char x, char y) { return lowerAscii(x) == lowerAscii(y); })
-               != text.end();
+    return word.empty() || std::search(text.begin(), text.end(), word.begin(), word.end(),
+                                       [](char x, char y) { return lowerAscii(x) == lowerAscii(y); }) != text.end();
 }
 
 std::string LowerCase(const std::string &text)
@@ -68,14 +66,8 @@ std::string LowerCase(const std::string &text)
     return AsciiLower(text);
 }
 
-std::string UpperCase(const std::string &text)
-{
-    return QString::fromStdString(text).toUpper().toStdString();
-}
+std::string UpperCase(const std::string &text) { return QString::fromStdString(text).toUpper().toStdString(); }
 
-std::string CaseFolded(const std::string &text)
-{
-    return QString::fromStdString(text).toCaseFolded().toStdString();
-}
+std::string CaseFolded(const std::string &text) { return QString::fromStdString(text).toCaseFolded().toStdString(); }
 
 } // namespace tabulon

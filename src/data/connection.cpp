@@ -16,17 +16,17 @@ constexpr int64_t kMebibyte = int64_t(1) << 20;
 
 std::string Describe(std::size_t size, int64_t limit, const std::string &subject, const std::string &remedy)
 {
-    std::string text = "SQLException: " + subject + " was not sent: its statement is " + std::to_string(size)
-        + " bytes, more than the MySQL server accepts in one statement (max_allowed_packet = "
-        + std::to_string(limit) + " bytes). ";
+    std::string text = "SQLException: " + subject + " was not sent: its statement is " + std::to_string(size) +
+                       " bytes, more than the MySQL server accepts in one statement (max_allowed_packet = " +
+                       std::to_string(limit) + " bytes). ";
     const int64_t needed = StatementTooLarge::limitFor(size);
     if (needed > kLargestLimit)
-        return text + "No server accepts a statement this large (the highest max_allowed_packet is "
-            + std::to_string(kLargestLimit) + " bytes).";
+        return text + "No server accepts a statement this large (the highest max_allowed_packet is " +
+               std::to_string(kLargestLimit) + " bytes).";
     // A session keeps the limit it started with, so the new one counts
     // from the next connection on.
-    return text + "An administrator can raise the limit with SET GLOBAL max_allowed_packet="
-        + std::to_string(needed) + "; " + remedy;
+    return text + "An administrator can raise the limit with SET GLOBAL max_allowed_packet=" + std::to_string(needed) +
+           "; " + remedy;
 }
 
 } // namespace

@@ -14,7 +14,7 @@ namespace tabulon {
 
 // Properties set on a connection object before it is opened (seconds).
 struct ConnectionOptions {
-    int cursorLocation = 0;      // 2 server-side, 3 client-side, 0 default
+    int cursorLocation = 0; // 2 server-side, 3 client-side, 0 default
     int commandTimeout = 30;
     int connectionTimeout = 15;
     // The protocol's compression: -1 only for a server not on this
@@ -27,15 +27,17 @@ struct ConnectionOptions {
 class DbError : public Error {
 public:
     enum class Kind {
-        Refused,          // the server refused the statement; the session is as before
-        ConnectionLost,   // the session is gone (lost, timed out, closed, never made)
-        TooLarge,         // not sent: larger than the server takes; the session is as before
-        Misuse,           // a call the connection cannot take now (still busy, nothing started)
-        Unknown,          // what the server stored is not known: sending more could store rows twice
+        Refused,        // the server refused the statement; the session is as before
+        ConnectionLost, // the session is gone (lost, timed out, closed, never made)
+        TooLarge,       // not sent: larger than the server takes; the session is as before
+        Misuse,         // a call the connection cannot take now (still busy, nothing started)
+        Unknown,        // what the server stored is not known: sending more could store rows twice
     };
 
     DbError(const std::string &description, int code = 0, Kind kind = Kind::Refused)
-        : Error(description), m_code(code), m_kind(kind) {}
+        : Error(description), m_code(code), m_kind(kind)
+    {
+    }
     int code() const { return m_code; }
     Kind kind() const { return m_kind; }
     // Later statements on the connection can only fail too.

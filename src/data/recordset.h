@@ -13,16 +13,16 @@ namespace tabulon {
 // that a loss is told once after the last row rather than once per value,
 // and kept as numbers for a per-table summary of the run.
 struct ReadAccount {
-    std::string file;             // the source file; empty when there is none
-    int64_t expectedRows = -1;    // the source's own count of its rows; -1: it keeps none
-    int64_t rowsRead = 0;         // rows the set has stood on
-    int64_t damagedBlocks = 0;    // damaged blocks: skipped, cut short or wrongly linked
-    std::string damage;           // the first of them, as a clause naming the place
-    int64_t nullValues = 0;       // values that could not be read and were given as NULL
-    std::string nullFile;         // the file those values are kept in
-    std::string nullFault;        // why the first of them could not be read
-    int headerCodePage = 0;       // the code page the source's header names (Paradox: 437 when none); 0: no such thing
-    int codePage = 0;             // the code page its text was read in (detected or chosen)
+    std::string file;          // the source file; empty when there is none
+    int64_t expectedRows = -1; // the source's own count of its rows; -1: it keeps none
+    int64_t rowsRead = 0;      // rows the set has stood on
+    int64_t damagedBlocks = 0; // damaged blocks: skipped, cut short or wrongly linked
+    std::string damage;        // the first of them, as a clause naming the place
+    int64_t nullValues = 0;    // values that could not be read and were given as NULL
+    std::string nullFile;      // the file those values are kept in
+    std::string nullFault;     // why the first of them could not be read
+    int headerCodePage = 0;    // the code page the source's header names (Paradox: 437 when none); 0: no such thing
+    int codePage = 0;          // the code page its text was read in (detected or chosen)
 
     bool codePageOverridden() const { return codePage != headerCodePage; }
 

@@ -67,7 +67,7 @@ void appendDouble(std::string &out, double d)
         out += d < 0 ? "-Infinity" : "Infinity";
         return;
     }
-    if (d == 0) {  // also -0
+    if (d == 0) { // also -0
         out.push_back('0');
         return;
     }
@@ -87,7 +87,7 @@ void appendDouble(std::string &out, double d)
             digits[n++] = *p;
     int exp = 0;
     if (p < end) {
-        ++p;  // 'e'
+        ++p; // 'e'
         if (*p == '+')
             ++p;
         std::from_chars(p, end, exp);
@@ -260,10 +260,8 @@ bool Value::isNumber() const
     case Kind::Integer:
     case Kind::Double:
     case Kind::Currency:
-    case Kind::Decimal:
-        return true;
-    default:
-        return false;
+    case Kind::Decimal: return true;
+    default: return false;
     }
 }
 
@@ -278,11 +276,8 @@ void Value::appendText(std::string &out) const
 {
     switch (m_kind) {
     case Kind::Empty:
-    case Kind::Null:
-        return;
-    case Kind::Text:
-        out += m_str;
-        return;
+    case Kind::Null: return;
+    case Kind::Text: out += m_str; return;
     case Kind::Integer:
         if (m_int < 0) {
             out.push_back('-');
@@ -291,24 +286,12 @@ void Value::appendText(std::string &out) const
             appendUnsigned(out, static_cast<uint64_t>(m_int));
         }
         return;
-    case Kind::Double:
-        appendDouble(out, m_double);
-        return;
-    case Kind::Currency:
-        appendCurrency(out, m_int);
-        return;
-    case Kind::Decimal:
-        appendDecimal(out, m_str);
-        return;
-    case Kind::Boolean:
-        out += m_int ? "True" : "False";
-        return;
-    case Kind::DateTime:
-        appendDateTime(out, dateTime());
-        return;
-    case Kind::Bytes:
-        appendHex(out, m_str);
-        return;
+    case Kind::Double: appendDouble(out, m_double); return;
+    case Kind::Currency: appendCurrency(out, m_int); return;
+    case Kind::Decimal: appendDecimal(out, m_str); return;
+    case Kind::Boolean: out += m_int ? "True" : "False"; return;
+    case Kind::DateTime: appendDateTime(out, dateTime()); return;
+    case Kind::Bytes: appendHex(out, m_str); return;
     }
 }
 
@@ -318,21 +301,17 @@ bool operator==(const Value &a, const Value &b)
         return false;
     switch (a.m_kind) {
     case Value::Kind::Empty:
-    case Value::Kind::Null:
-        return true;
+    case Value::Kind::Null: return true;
     case Value::Kind::Text:
     case Value::Kind::Decimal:
-    case Value::Kind::Bytes:
-        return a.m_str == b.m_str;
+    case Value::Kind::Bytes: return a.m_str == b.m_str;
     case Value::Kind::Double:
         // Bit for bit, so a NaN equals itself and 0 differs from -0.
         return std::memcmp(&a.m_double, &b.m_double, sizeof(double)) == 0;
-    case Value::Kind::DateTime:
-        return a.m_int == b.m_int && a.m_ms == b.m_ms;
+    case Value::Kind::DateTime: return a.m_int == b.m_int && a.m_ms == b.m_ms;
     case Value::Kind::Integer:
     case Value::Kind::Currency:
-    case Value::Kind::Boolean:
-        return a.m_int == b.m_int;
+    case Value::Kind::Boolean: return a.m_int == b.m_int;
     }
     return false;
 }

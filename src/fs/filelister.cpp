@@ -100,8 +100,7 @@ std::vector<std::string> ListFiles(const std::string &folder, const std::string 
         if (!entry) {
             if (errno != 0) {
                 const int err = errno;
-                throw Error("Could not list the files of the folder " + folder + ": " +
-                            std::strerror(err));
+                throw Error("Could not list the files of the folder " + folder + ": " + std::strerror(err));
             }
             break;
         }

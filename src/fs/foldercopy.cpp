@@ -89,10 +89,7 @@ void copyTree(const std::string &from, const std::string &to, Seen &seen)
     }
 }
 
-bool isHex(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-}
+bool isHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
 
 bool isParadoxFile(const std::string &name)
 {
@@ -172,9 +169,8 @@ bool IsWithinFolder(const std::string &path, const std::string &folder)
     const std::string outer = std::filesystem::canonical(folder, ec).string();
     if (ec)
         return false;
-    return inner == outer ||
-           (inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 &&
-            (outer.back() == '/' || inner[outer.size()] == '/'));
+    return inner == outer || (inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 &&
+                              (outer.back() == '/' || inner[outer.size()] == '/'));
 }
 
 void CopyFolderContents(const std::string &from, const std::string &to)

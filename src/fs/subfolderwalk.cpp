@@ -36,10 +36,7 @@ std::string withSlash(const std::string &folder)
 }
 
 // Lack of permission or a folder that vanished: the folder is dropped.
-bool isUnreadable(int err)
-{
-    return err == EACCES || err == EPERM || err == ENOENT || err == ENOTDIR;
-}
+bool isUnreadable(int err) { return err == EACCES || err == EPERM || err == ENOENT || err == ENOTDIR; }
 
 bool skippedName(const std::string &name)
 {
@@ -170,8 +167,7 @@ void SortFolderTree(std::vector<std::string> &folders)
         keyed.emplace_back(PathKey(folder), std::move(folder));
     // A folder's key is a prefix of its sub-folders' keys: it sorts before
     // them, and they before its next sibling.
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
     for (std::size_t i = 0; i < folders.size(); ++i)
         folders[i] = std::move(keyed[i].second);
 }

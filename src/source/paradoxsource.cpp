@@ -105,11 +105,13 @@ void CopyDB(MainHost &host, bool sampleDatabase)
         return;
     if (proc.decide(110, [&] {
             const std::string action = earlier.empty()
-                ? "create the folder " + target
-                : "delete the Paradox files (tables, memos, indexes; " + std::to_string(earlier.size())
-                      + " in all) in the folder " + target + " and its sub-folders, keep its other files,";
+                                           ? "create the folder " + target
+                                           : "delete the Paradox files (tables, memos, indexes; " +
+                                                 std::to_string(earlier.size()) + " in all) in the folder " + target +
+                                                 " and its sub-folders, keep its other files,";
             return !host.askYesNo("In some cases the software needs to use a folder without spaces.\r\n"
-                                  "Is it OK to " + action + " and put " + word + " db files in it?");
+                                  "Is it OK to " +
+                                  action + " and put " + word + " db files in it?");
         }))
         return;
     // 112: there is no file-system object to create.
@@ -130,11 +132,11 @@ std::string FolderTablesProblem(const MainHost &host)
     if (folder.empty())
         return "No Paradox folder is given. Choose the folder that holds your .db files.";
     if (!IsFolder(folder))
-        return "The folder " + folder + " does not exist or is not a folder. Choose the folder that "
+        return "The folder " + folder +
+               " does not exist or is not a folder. Choose the folder that "
                "holds your .db files.";
     if (::access(folder.c_str(), R_OK | X_OK) != 0)
-        return "The folder " + folder + " could not be read: " + std::strerror(errno)
-            + ". Check that you may open it.";
+        return "The folder " + folder + " could not be read: " + std::strerror(errno) + ". Check that you may open it.";
     // Sub-folders that cannot be read are reported when the run lists the
     // tables; this check only looks.
     SilentHost quiet;
@@ -144,7 +146,8 @@ std::string FolderTablesProblem(const MainHost &host)
     } catch (const std::exception &e) {
         return "The folder " + folder + " could not be read: " + e.what();
     }
-    return "The folder " + folder + " holds no Paradox tables (*.db files), neither directly nor in "
+    return "The folder " + folder +
+           " holds no Paradox tables (*.db files), neither directly nor in "
            "its sub-folders. Choose the folder that holds your .db files.";
 }
 
@@ -230,7 +233,8 @@ std::string ParadoxTableName(const std::string &fileName)
 
 std::string ParadoxConnectionString(const std::string &folder)
 {
-    const bool blankAtAnEnd = !folder.empty() && (IsAsciiWhiteSpace(folder.front()) || IsAsciiWhiteSpace(folder.back()));
+    const bool blankAtAnEnd = !folder.empty() &&
+                              (IsAsciiWhiteSpace(folder.front()) || IsAsciiWhiteSpace(folder.back()));
     return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + (blankAtAnEnd ? OdbcBraced(folder) : OdbcValue(folder)) +
            ";Extended Properties=Paradox 5.x;";
 }

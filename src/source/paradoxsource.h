@@ -36,8 +36,7 @@ std::vector<ParadoxTableFile> FindParadoxTables(MessageHost &host, const std::st
 
 // Clears `list`, then adds the table names FindParadoxTables gives for
 // Text1's folder; `files`, when given, receives the file of each name.
-void ListParadoxTables(MainHost &host, std::vector<std::string> &list,
-                       std::vector<std::string> *files = nullptr);
+void ListParadoxTables(MainHost &host, std::vector<std::string> &list, std::vector<std::string> *files = nullptr);
 
 // The table name of a file name: upper case, every ".DB" removed; bytes
 // that are no UTF-8 become U+FFFD and control characters "_".

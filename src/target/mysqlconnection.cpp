@@ -5,8 +5,8 @@
 #include "common/eventpump.h"
 #include "common/text.h"
 #include "target/mysqlrecordset.h"
-#include "target/pendingstatement.h"
 #include "target/odbcstring.h"
+#include "target/pendingstatement.h"
 
 #include <mysql.h>
 
@@ -32,23 +32,21 @@ bool isClientError(unsigned e) { return (e >= 2000 && e <= 2999) || (e >= 5000 &
 bool isLostError(unsigned e)
 {
     switch (e) {
-    case 2006:   // server has gone away
-    case 2013:   // lost connection during a query (also read/write timeouts)
-    case 2055:   // lost connection, extended
-    case 5013:   // network read failed
-    case 5014:   // network write failed
-    case 1053:   // server shutdown in progress
-    case 1153:   // packet bigger than max_allowed_packet: the server hangs up
-    case 1927:   // connection was killed
-    case 4031:   // disconnected for inactivity
+    case 2006: // server has gone away
+    case 2013: // lost connection during a query (also read/write timeouts)
+    case 2055: // lost connection, extended
+    case 5013: // network read failed
+    case 5014: // network write failed
+    case 1053: // server shutdown in progress
+    case 1153: // packet bigger than max_allowed_packet: the server hangs up
+    case 1927: // connection was killed
+    case 4031: // disconnected for inactivity
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
-std::string valueOf(const std::map<std::string, std::string> &entries,
-                    std::initializer_list<const char *> keys)
+std::string valueOf(const std::map<std::string, std::string> &entries, std::initializer_list<const char *> keys)
 {
     for (const char *k : keys) {
         const auto it = entries.find(k);
@@ -108,8 +106,7 @@ unsigned long MySqlConnection::threadId() const
     return mysql_thread_id(m_mysql);
 }
 
-template <class Start, class Cont>
-void MySqlConnection::run(Start start, Cont cont)
+template <class Start, class Cont> void MySqlConnection::run(Start start, Cont cont)
 {
     requireIdle();
     FlagScope inCall(m_busy);
@@ -159,8 +156,7 @@ int MySqlConnection::waitFor(int status)
     };
 
     Clock::duration waited{};
-    auto nextAsk = m_onStall && m_stallInterval.count() > 0 ? Clock::duration(m_stallInterval)
-                                                            : Clock::duration::max();
+    auto nextAsk = m_onStall && m_stallInterval.count() > 0 ? Clock::duration(m_stallInterval) : Clock::duration::max();
     for (;;) {
         if (waited >= nextAsk) {
             if (!askKeepWaiting(std::chrono::duration_cast<std::chrono::milliseconds>(waited))) {
@@ -190,8 +186,8 @@ int MySqlConnection::waitFor(int status)
             sliceMs = static_cast<int>(std::min<int64_t>(sliceMs, left));
         }
         if (nextAsk != Clock::duration::max())
-            sliceMs = static_cast<int>(std::min<int64_t>(
-                sliceMs, std::chrono::ceil<std::chrono::milliseconds>(nextAsk - waited).count()));
+            sliceMs = static_cast<int>(
+                std::min<int64_t>(sliceMs, std::chrono::ceil<std::chrono::milliseconds>(nextAsk - waited).count()));
         const auto from = Clock::now();
         if (const int ready = check(sliceMs))
             return ready;
@@ -212,7 +208,7 @@ void MySqlConnection::abandon(const std::function<int(int)> &cont, int status)
     if (status == 0 && !m_closing)
         closeHard();
     else
-        m_mysql = nullptr;   // the connector is stuck mid-call; leaking it beats a crash
+        m_mysql = nullptr; // the connector is stuck mid-call; leaking it beats a crash
     throw Aborted();
 }
 
@@ -233,8 +229,8 @@ void MySqlConnection::requireOpen() const
         return;
     if (m_lostReason.empty())
         throw DbError("The connection to the MySQL server is closed.", 2006, DbError::Kind::ConnectionLost);
-    throw DbError("The connection to the MySQL server is closed: it was lost earlier (" + m_lostReason
-                      + "). Check the server and connect again.",
+    throw DbError("The connection to the MySQL server is closed: it was lost earlier (" + m_lostReason +
+                      "). Check the server and connect again.",
                   2006, DbError::Kind::ConnectionLost);
 }
 
@@ -291,8 +287,7 @@ void MySqlConnection::fail()
         closeHard();
     }
     // Before the session is made, a client error means there is none.
-    throw DbError(text, static_cast<int>(e),
-                  lost || client ? DbError::Kind::ConnectionLost : DbError::Kind::Refused);
+    throw DbError(text, static_cast<int>(e), lost || client ? DbError::Kind::ConnectionLost : DbError::Kind::Refused);
 }
 
 void MySqlConnection::connect(const std::string &connectionString, const ConnectionOptions &options)
@@ -325,7 +320,7 @@ void MySqlConnection::connect(const std::string &connectionString, const Connect
     mysql_options(m_mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
     const unsigned protocol = MYSQL_PROTOCOL_TCP;
     mysql_options(m_mysql, MYSQL_OPT_PROTOCOL, &protocol);
-    const my_bool reconnect = 0;   // a silent reconnect would lose the session's settings
+    const my_bool reconnect = 0; // a silent reconnect would lose the session's settings
     mysql_options(m_mysql, MYSQL_OPT_RECONNECT, &reconnect);
     const unsigned long maxPacket = 1024UL * 1024UL * 1024UL;
     mysql_options(m_mysql, MYSQL_OPT_MAX_ALLOWED_PACKET, &maxPacket);
@@ -352,8 +347,11 @@ void MySqlConnection::connect(const std::string &connectionString, const Connect
 
     MYSQL *ret = nullptr;
     const char *db = database.empty() ? nullptr : database.c_str();
-    run([&] { return mysql_real_connect_start(&ret, m_mysql, host.c_str(), user.c_str(), password.c_str(), db,
-                                              port, nullptr, 0); },
+    run(
+        [&] {
+            return mysql_real_connect_start(&ret, m_mysql, host.c_str(), user.c_str(), password.c_str(), db, port,
+                                            nullptr, 0);
+        },
         [&](int ready) { return mysql_real_connect_cont(&ret, m_mysql, ready); });
     if (!ret)
         fail();
@@ -489,8 +487,8 @@ void MySqlConnection::complete(StatementCount &count, StatementText &text)
         const std::string seconds = std::to_string(m_commandTimeout.count() / 1000);
         m_lostReason = "the server did not answer for " + seconds + " s";
         closeHard();
-        throw DbError("The MySQL server did not answer for " + seconds
-                          + " s, so the connection was given up (MySQL client error 2013).",
+        throw DbError("The MySQL server did not answer for " + seconds +
+                          " s, so the connection was given up (MySQL client error 2013).",
                       2013, DbError::Kind::ConnectionLost);
     }
     if (ret != 0)
@@ -550,9 +548,9 @@ void MySqlConnection::giveUp()
     m_gaveUpAfter = {};
     m_lostReason = "the server did not answer for " + seconds + " s";
     closeHard();
-    throw DbError("The MySQL server did not answer for " + seconds
-                      + " s, and waiting was given up; the connection is closed. Check the server, then "
-                        "start again.",
+    throw DbError("The MySQL server did not answer for " + seconds +
+                      " s, and waiting was given up; the connection is closed. Check the server, then "
+                      "start again.",
                   2013, DbError::Kind::ConnectionLost);
 }
 
@@ -581,8 +579,7 @@ void MySqlConnection::close()
         return;
     m_closeRequested = false;
     FlagScope closing(m_closing);
-    run([&] { return mysql_close_start(m_mysql); },
-        [&](int ready) { return mysql_close_cont(m_mysql, ready); });
+    run([&] { return mysql_close_start(m_mysql); }, [&](int ready) { return mysql_close_cont(m_mysql, ready); });
     m_mysql = nullptr;
 }
 

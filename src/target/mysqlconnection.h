@@ -31,8 +31,7 @@ public:
     MySqlConnection &operator=(const MySqlConnection &) = delete;
 
     // Throws DbError; Aborted when the application quits while connecting.
-    static std::unique_ptr<MySqlConnection> open(const std::string &connectionString,
-                                                 const ConnectionOptions &options);
+    static std::unique_ptr<MySqlConnection> open(const std::string &connectionString, const ConnectionOptions &options);
 
     void execute(const std::string &statement) override;
     // Buffered: the whole result is read before this returns.
@@ -68,8 +67,7 @@ private:
 
     // Runs one non-blocking call: start() returns the connector's wait
     // status, cont(ready) continues it, until the status is 0.
-    template <class Start, class Cont>
-    void run(Start start, Cont cont);
+    template <class Start, class Cont> void run(Start start, Cont cont);
     int waitFor(int status);
     [[noreturn]] void abandon(const std::function<int(int)> &cont, int status);
     void connect(const std::string &connectionString, const ConnectionOptions &options);
@@ -95,7 +93,7 @@ private:
     bool m_busy = false;
     bool m_closeRequested = false;
     bool m_closing = false;
-    std::string m_lostReason;   // set once the session is gone
+    std::string m_lostReason; // set once the session is gone
     // Read once when connected: a statement in flight may be closing the
     // connector's own copy.
     int m_socket = -1;
@@ -109,7 +107,7 @@ private:
     // A statement started and not finished, and its answer when another
     // call had to wait for it.
     std::unique_ptr<PendingStatement> m_inFlight;
-    bool m_autocommitting = false;   // as the last answer said
+    bool m_autocommitting = false; // as the last answer said
     bool m_kept = false;
     StatementCount m_keptCount;
     StatementText m_keptText;

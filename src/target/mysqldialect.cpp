@@ -13,9 +13,9 @@ namespace {
 // What a column takes in the load's text exactly as the server would take
 // the insert's literal.
 enum ColumnKind : unsigned char {
-    kText = 0,      // quoted text and NULL
-    kNumber = 1,    // also numbers as written
-    kBytes = 2,     // also X'..'
+    kText = 0,   // quoted text and NULL
+    kNumber = 1, // also numbers as written
+    kBytes = 2,  // also X'..'
 };
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -100,7 +100,7 @@ bool appendText(std::string &out, std::string_view t, size_t &i)
 
 bool appendHex(std::string &out, std::string_view t, size_t &i)
 {
-    i += 2;   // X'
+    i += 2; // X'
     for (;;) {
         if (i >= t.size())
             return false;
@@ -186,8 +186,8 @@ bool AppendLoadRow(std::string &out, std::string_view t, const std::vector<unsig
             ok = appendText(out, t, i) && ((kind & kBytes) || IsUtf8(std::string_view(out).substr(start)));
         } else if ((c == 'X' || c == 'x') && i + 1 < t.size() && t[i + 1] == '\'') {
             ok = (kind & kBytes) && appendHex(out, t, i);
-        } else if ((c | 0x20) == 'n' && t.size() - i >= 4 && (t[i + 1] | 0x20) == 'u' &&
-                   (t[i + 2] | 0x20) == 'l' && (t[i + 3] | 0x20) == 'l') {
+        } else if ((c | 0x20) == 'n' && t.size() - i >= 4 && (t[i + 1] | 0x20) == 'u' && (t[i + 2] | 0x20) == 'l' &&
+                   (t[i + 3] | 0x20) == 'l') {
             out += "\\N";
             i += 4;
             ok = true;
@@ -227,7 +227,7 @@ std::vector<unsigned char> LoadColumns(Connection &connection, std::string_view 
     // from its value, not from its text.
     static constexpr std::array<std::string_view, 8> kNumeric = {"tinyint", "smallint", "mediumint", "int",
                                                                  "bigint",  "decimal",  "double",    "float"};
-    static constexpr std::array<std::string_view, 6> kBinary = {"binary", "varbinary", "tinyblob",
+    static constexpr std::array<std::string_view, 6> kBinary = {"binary", "varbinary",  "tinyblob",
                                                                 "blob",   "mediumblob", "longblob"};
     static constexpr std::array<std::string_view, 10> kOther = {
         "char", "varchar", "tinytext", "text", "mediumtext", "longtext", "date", "datetime", "timestamp", "time"};
@@ -292,7 +292,7 @@ std::string TableEngineQuery(std::string_view quotedName)
     for (size_t i = 0; i < quotedName.size(); ++i) {
         const char c = quotedName[i];
         if (c == '`')
-            ++i;  // a doubled backtick stands for one
+            ++i; // a doubled backtick stands for one
         if (c == '\'' || c == '\\')
             query.push_back(c);
         query.push_back(c);

@@ -11,7 +11,7 @@ namespace tabulon {
 // the table list, the command line).
 struct MySqlLogin {
     std::string server;
-    std::string port;       // empty: 3306
+    std::string port; // empty: 3306
     std::string user;
     std::string password;
     std::string database;

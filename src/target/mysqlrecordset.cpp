@@ -159,7 +159,7 @@ void MySqlRecordSet::load()
             if (r.ec == std::errc() && r.ptr == last)
                 v.setInteger(i);
             else
-                v.setDecimal(text);   // beyond int64: keep it exact
+                v.setDecimal(text); // beyond int64: keep it exact
             break;
         }
         case AsDouble: {
@@ -171,15 +171,9 @@ void MySqlRecordSet::load()
                 v.setText(text);
             break;
         }
-        case AsDecimal:
-            v.setDecimal(text);
-            break;
-        case AsBytes:
-            v.setBytes(text);
-            break;
-        default:
-            v.setText(text);
-            break;
+        case AsDecimal: v.setDecimal(text); break;
+        case AsBytes: v.setBytes(text); break;
+        default: v.setText(text); break;
         }
     }
 }

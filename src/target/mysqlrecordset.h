@@ -31,8 +31,8 @@ private:
 
     st_mysql_res *m_result = nullptr;
     std::vector<Field> m_fields;
-    std::vector<int> m_kinds;      // how each column's text becomes a Value
-    std::vector<Value> m_values;   // the current row, reused for every row
+    std::vector<int> m_kinds;    // how each column's text becomes a Value
+    std::vector<Value> m_values; // the current row, reused for every row
     int64_t m_count = 0;
     int64_t m_row = 0;
 };

@@ -9,13 +9,11 @@
 
 namespace tabulon {
 
-std::string MySqlConnectionString(const std::string &server, const std::string &user,
-                                  const std::string &database, const std::string &password,
-                                  const std::string &port)
+std::string MySqlConnectionString(const std::string &server, const std::string &user, const std::string &database,
+                                  const std::string &password, const std::string &port)
 {
-    return "DRIVER={MySQL ODBC 5.1 Driver};SERVER=" + OdbcValue(server) + ";USER=" + OdbcValue(user)
-        + ";DATABASE=" + OdbcValue(database) + ";PASSWORD=" + OdbcValue(password) + ";PORT=" + OdbcValue(port)
-        + ";";
+    return "DRIVER={MySQL ODBC 5.1 Driver};SERVER=" + OdbcValue(server) + ";USER=" + OdbcValue(user) +
+           ";DATABASE=" + OdbcValue(database) + ";PASSWORD=" + OdbcValue(password) + ";PORT=" + OdbcValue(port) + ";";
 }
 
 std::string MySqlLogin::connectionString() const
@@ -63,13 +61,10 @@ std::string ConnectionAdvice(const MySqlLogin &login, int code, double secondsWa
         return "No answer came from " + login.serverAndPort() + " within " + std::to_string(timeoutSeconds) +
                (timeoutSeconds == 1 ? " second." : " seconds.");
     switch (code) {
-    case 1045:
-        return "Check the user name and password.";
+    case 1045: return "Check the user name and password.";
     case 2002:
-    case 2003:
-        return "Nothing answers at " + login.serverAndPort() + ". Is the server running, and is the port right?";
-    default:
-        return {};
+    case 2003: return "Nothing answers at " + login.serverAndPort() + ". Is the server running, and is the port right?";
+    default: return {};
     }
 }
 

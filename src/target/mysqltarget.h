@@ -14,9 +14,8 @@ namespace tabulon {
 
 // "DRIVER={MySQL ODBC 5.1 Driver};SERVER=..;USER=..;DATABASE=..;PASSWORD=..;PORT=..;"
 // A value holding ";", "{" or "}" is wrapped in braces ("}" doubled).
-std::string MySqlConnectionString(const std::string &server, const std::string &user,
-                                  const std::string &database, const std::string &password,
-                                  const std::string &port);
+std::string MySqlConnectionString(const std::string &server, const std::string &user, const std::string &database,
+                                  const std::string &password, const std::string &port);
 
 // Opens a session for the login with its compression. Throws DbError.
 std::unique_ptr<MySqlConnection> OpenMySqlConnection(const MySqlLogin &login, const ConnectionOptions &options);

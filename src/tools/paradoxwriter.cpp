@@ -20,9 +20,21 @@ constexpr size_t kSubAllocatedMax = 2048;
 // size and 64 five-byte slots, in 16-byte units.
 constexpr unsigned kFirstUnit = 21;
 
-void put16(unsigned char *p, unsigned v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
-void put32(unsigned char *p, uint32_t v) { for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i)); }
-void putBe32(unsigned char *p, uint32_t v) { for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (24 - 8 * i)); }
+void put16(unsigned char *p, unsigned v)
+{
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+void put32(unsigned char *p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * i));
+}
+void putBe32(unsigned char *p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (24 - 8 * i));
+}
 
 void putDouble(unsigned char *p, double d)
 {
@@ -76,8 +88,8 @@ std::string blobPathFor(const std::string &dbPath)
 struct ParadoxWriter::FieldLayout {
     ParadoxFieldDef def;
     uint8_t type = 0;
-    int size = 0;        // bytes in the record
-    int headerSize = 0;  // the size byte of the header
+    int size = 0;       // bytes in the record
+    int headerSize = 0; // the size byte of the header
     int offset = 0;
 };
 
@@ -91,7 +103,7 @@ public:
         if (!m_file)
             throw Error("Cannot create \"" + m_path + "\": " + std::strerror(errno) + ".");
         unsigned char head[kMbBlock] = {};
-        head[0] = 0;  // header block
+        head[0] = 0; // header block
         put16(head + 1, 1);
         writeAt(0, head, sizeof head);
         m_end = kMbBlock;
@@ -115,7 +127,7 @@ public:
             e[0] = uint8_t(m_nextUnit);
             e[1] = uint8_t(units);
             put16(e + 2, 1);
-            e[4] = uint8_t(n - (units - 1) * 16);  // 1..16
+            e[4] = uint8_t(n - (units - 1) * 16); // 1..16
             std::memcpy(m_shared.data() + m_nextUnit * 16, data.data(), n);
             m_nextUnit += units;
             put32(pointer, uint32_t(m_sharedOffset) | slot);
@@ -204,14 +216,20 @@ ParadoxWriter::ParadoxWriter(const std::string &dbPath, std::vector<ParadoxField
         if (!f.type)
             fail("field \"" + def.name + "\" has the unknown type '" + std::string(1, def.type) + "'");
         switch (def.type) {
-        case 'A': case 'Y':
+        case 'A':
+        case 'Y':
             if (def.size < 1 || def.size > 255)
                 fail("field \"" + def.name + "\" needs a size of 1 to 255");
             f.size = f.headerSize = def.size;
             break;
-        case 'D': case 'I': case '+': case 'T': f.size = f.headerSize = 4; break;
+        case 'D':
+        case 'I':
+        case '+':
+        case 'T': f.size = f.headerSize = 4; break;
         case 'S': f.size = f.headerSize = 2; break;
-        case 'N': case '$': case '@': f.size = f.headerSize = 8; break;
+        case 'N':
+        case '$':
+        case '@': f.size = f.headerSize = 8; break;
         case 'L': f.size = f.headerSize = 1; break;
         case '#':
             if (def.size < 0 || def.size > 32)
@@ -219,7 +237,7 @@ ParadoxWriter::ParadoxWriter(const std::string &dbPath, std::vector<ParadoxField
             f.size = 17;
             f.headerSize = def.size;
             break;
-        default:  // memo and blob types
+        default: // memo and blob types
             if (def.size == 0)
                 def.size = 10;
             if (def.size < 10 || def.size > 250)
@@ -287,7 +305,7 @@ std::vector<unsigned char> ParadoxWriter::header() const
     unsigned char *p = h.data();
     put16(p + 0x00, unsigned(m_recordSize));
     put16(p + 0x02, unsigned(size));
-    p[0x04] = 2;  // non-keyed table
+    p[0x04] = 2; // non-keyed table
     p[0x05] = uint8_t(m_blockSize / 1024);
     put32(p + 0x06, uint32_t(m_rows));
     put16(p + 0x0A, m_blocks);
@@ -296,10 +314,10 @@ std::vector<unsigned char> ParadoxWriter::header() const
     put16(p + 0x10, m_blocks);
     put16(p + 0x21, unsigned(nf));
     put32(p + 0x25, 0xFF00FF00u);
-    p[0x29] = 0x62;  // sort order: ascii
+    p[0x29] = 0x62; // sort order: ascii
     p[0x2D] = 2;
     p[0x2E] = 1;
-    p[0x39] = 12;  // version 7
+    p[0x39] = 12; // version 7
     put16(p + 0x3A, m_blocks);
     p[0x3E] = 0x1F;
     p[0x3F] = 0x0F;
@@ -317,7 +335,7 @@ std::vector<unsigned char> ParadoxWriter::header() const
         p[pos++] = f.type;
         p[pos++] = uint8_t(f.headerSize);
     }
-    pos += 4 + nf * 4;  // pointers a reader recomputes
+    pos += 4 + nf * 4; // pointers a reader recomputes
     const std::string stem = [&] {
         const size_t slash = m_path.find_last_of('/');
         std::string s = m_path.substr(slash == std::string::npos ? 0 : slash + 1);
@@ -406,16 +424,15 @@ void ParadoxWriter::encodeValue(const FieldLayout &f, const Value &v, unsigned c
         out[1] = uint8_t(u);
         return;
     }
-    case 'I':
-        putBe32(out, uint32_t(int32_t(integer(-2147483647, 2147483647))) ^ 0x8000'0000u);
-        return;
+    case 'I': putBe32(out, uint32_t(int32_t(integer(-2147483647, 2147483647))) ^ 0x8000'0000u); return;
     case '+': {
         const int64_t i = integer(1, 2147483647);
         m_autoIncrement = std::max<int32_t>(m_autoIncrement, int32_t(i));
         putBe32(out, uint32_t(i) ^ 0x8000'0000u);
         return;
     }
-    case 'N': case '$': {
+    case 'N':
+    case '$': {
         const double d = number();
         if (!std::isfinite(d))
             bad("is not a finite number");
@@ -503,9 +520,7 @@ void ParadoxWriter::encodeValue(const FieldLayout &f, const Value &v, unsigned c
             bad("has " + std::to_string(v.str().size()) + " bytes; the field holds " + std::to_string(f.size));
         std::memcpy(out, v.str().data(), v.str().size());
         return;
-    default:
-        encodeBlob(f, v, out);
-        return;
+    default: encodeBlob(f, v, out); return;
     }
 }
 
@@ -532,7 +547,7 @@ void ParadoxWriter::encodeBlob(const FieldLayout &f, const Value &v, unsigned ch
         m_scratch += v.str();
     }
     if (m_scratch.empty())
-        return;  // an empty memo is blank
+        return; // an empty memo is blank
     if (m_scratch.size() > 0xFFFFFFF0u)
         bad("is too large");
     const size_t leader = size_t(f.size - 10);

@@ -32,8 +32,8 @@ TEST(GuardedProcedure, FailingStepReportsAndCarriesOn)
 
     EXPECT_EQ(ran, (std::vector<int>{100, 102, 106}));
     ASSERT_EQ(host.errors().size(), 2u);
-    EXPECT_EQ(host.errors()[0], ApplicationErrorText("Table 'px.t' doesn't exist", ReportProject::Quorvex,
-                                                     "Main.Convert", 102));
+    EXPECT_EQ(host.errors()[0],
+              ApplicationErrorText("Table 'px.t' doesn't exist", ReportProject::Quorvex, "Main.Convert", 102));
     EXPECT_EQ(host.errors()[1], ApplicationErrorText("Unknown error", ReportProject::Quorvex, "Main.Convert", 104));
     EXPECT_EQ(host.boxes[0].title, "Application Error");
 }
@@ -46,8 +46,8 @@ TEST(GuardedProcedure, FailingDecisionContinuesIntoItsBranch)
     EXPECT_FALSE(proc.decide(112, [] { return false; }));
     EXPECT_TRUE(proc.decide(114, [] { return true; }));
     ASSERT_EQ(host.errors().size(), 1u);
-    EXPECT_EQ(host.errors()[0], ApplicationErrorText("Permission denied", ReportProject::Hestwick,
-                                                     "Form1.Form_Load", 110));
+    EXPECT_EQ(host.errors()[0],
+              ApplicationErrorText("Permission denied", ReportProject::Hestwick, "Form1.Form_Load", 110));
 }
 
 TEST(GuardedProcedure, AbortedPassesThroughWithoutReport)

@@ -43,8 +43,8 @@ TEST(ValueText, DoublesNeedingSeventeenDigitsReadBack)
 {
     EXPECT_EQ(dbl(0.1 + 0.2), "0.30000000000000004");
     EXPECT_EQ(dbl(1.0 / 3.0), "0.3333333333333333");
-    for (double d : {0.1 + 0.2, 1.0 / 3.0, 2.0 / 3.0 * 1e-7, 123456.789e200, 5e-324,
-                     std::numeric_limits<double>::max(), -9007199254740993.0}) {
+    for (double d : {0.1 + 0.2, 1.0 / 3.0, 2.0 / 3.0 * 1e-7, 123456.789e200, 5e-324, std::numeric_limits<double>::max(),
+                     -9007199254740993.0}) {
         const std::string s = dbl(d);
         EXPECT_EQ(std::strtod(s.c_str(), nullptr), d) << s;
         EXPECT_EQ(s.find(','), std::string::npos);
@@ -84,7 +84,7 @@ TEST(ValueText, CurrencyAndDecimal)
     EXPECT_EQ(text(Value::decimal(".5")), "0.5");
     EXPECT_EQ(text(Value::decimal("12345678901234567890123456789.123456789")),
               "12345678901234567890123456789.123456789");
-    EXPECT_EQ(text(Value::decimal("1e5")), "1e5");  // not decimal text: kept as it is
+    EXPECT_EQ(text(Value::decimal("1e5")), "1e5"); // not decimal text: kept as it is
 }
 
 TEST(ValueText, DateTimes)
@@ -97,15 +97,14 @@ TEST(ValueText, DateTimes)
     EXPECT_EQ(text(Value::dateTime(DateTime::fromCivil(1899, 12, 30, 12, 30))), "12:30:00 PM");
     EXPECT_EQ(text(Value::dateTime(DateTime{})), "12:00:00 AM");
     EXPECT_EQ(text(Value::dateTime(DateTime::fromCivil(1, 1, 1))), "1/1/0001");
-    EXPECT_EQ(text(Value::dateTime(DateTime::fromCivil(9999, 12, 31, 23, 59, 59, 999))),
-              "12/31/9999 11:59:59 PM");
+    EXPECT_EQ(text(Value::dateTime(DateTime::fromCivil(9999, 12, 31, 23, 59, 59, 999))), "12/31/9999 11:59:59 PM");
 }
 
 TEST(DateTimeCivil, RoundTripsAndKnownDays)
 {
     EXPECT_EQ(DateTime::fromCivil(1899, 12, 30).days, 0);
     EXPECT_EQ(DateTime::fromCivil(1899, 12, 29).days, -1);
-    EXPECT_EQ(DateTime::fromCivil(1900, 3, 1).days, 61);  // 1900 is no leap year
+    EXPECT_EQ(DateTime::fromCivil(1900, 3, 1).days, 61); // 1900 is no leap year
     EXPECT_EQ(DateTime::fromCivil(2000, 1, 1).days, 36526);
     EXPECT_EQ(DateTime::fromCivil(1, 1, 1).days, -693593);
     EXPECT_EQ(DateTime::fromCivil(2000, 1, 1, 6, 30, 15, 250).msOfDay, ((6 * 60 + 30) * 60 + 15) * 1000 + 250);

@@ -27,10 +27,7 @@ struct Failure {
 
 class BatchTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        conn.engines = {{"a", "InnoDB"}, {"b", "InnoDB"}, {"m", "MyISAM"}, {"o'k", "innodb"}};
-    }
+    void SetUp() override { conn.engines = {{"a", "InnoDB"}, {"b", "InnoDB"}, {"m", "MyISAM"}, {"o'k", "innodb"}}; }
     BatchExecutor make(bool rowByRow = false, bool goOn = true)
     {
         return BatchExecutor(conn, rowByRow, [this, goOn](uint64_t tag, const DbError &e) {
@@ -74,27 +71,27 @@ TEST_F(BatchTest, MergesConsecutiveRowsAndKeepsOrder)
     ex.execute("CREATE TABLE `a`(`x` INT);", 2);
     ex.execute(ins("a", "1"), 3);
     ex.execute(ins("a", "2, 'x'"), 4);
-    ex.execute(ins("b", "3"), 5);  // a change of table sends the batch first
+    ex.execute(ins("b", "3"), 5); // a change of table sends the batch first
     ex.execute(ins("b", "4"), 6);
-    ex.execute("UPDATE `b` SET x = 1", 7);  // another statement too
+    ex.execute("UPDATE `b` SET x = 1", 7); // another statement too
     ex.execute(ins("b", "5"), 8);
     ex.flush();
-    EXPECT_EQ(conn.executed, (std::vector<std::string>{
-                                 "DROP TABLE `a`", "CREATE TABLE `a`(`x` INT);",
-                                 "INSERT INTO `a` VALUES(1),(2, 'x')", "INSERT INTO `b` VALUES(3),(4)",
-                                 "UPDATE `b` SET x = 1", "INSERT INTO `b` VALUES(5)"}));
+    EXPECT_EQ(conn.executed,
+              (std::vector<std::string>{"DROP TABLE `a`", "CREATE TABLE `a`(`x` INT);",
+                                        "INSERT INTO `a` VALUES(1),(2, 'x')", "INSERT INTO `b` VALUES(3),(4)",
+                                        "UPDATE `b` SET x = 1", "INSERT INTO `b` VALUES(5)"}));
     EXPECT_TRUE(failures.empty());
     EXPECT_FALSE(ex.stopped());
     // Each table's engine once until a non-insert ran.
-    EXPECT_EQ(conn.queries.size(), 3u);  // a, b, b again after UPDATE
+    EXPECT_EQ(conn.queries.size(), 3u); // a, b, b again after UPDATE
 }
 
 TEST_F(BatchTest, AKnownRowPrefixBatchesAsTheParsedStatement)
 {
     // A run passes the prefix its row statements share; a line edited by
     // hand is parsed. Both give the server the same statements.
-    const std::vector<std::string> rows = {ins("a", "1"), ins("a", "2, 'x'"), ins("o'k", "3"),
-                                           ins("m", "4"), ins("o'k", "5")};
+    const std::vector<std::string> rows = {ins("a", "1"), ins("a", "2, 'x'"), ins("o'k", "3"), ins("m", "4"),
+                                           ins("o'k", "5")};
     std::vector<std::vector<std::string>> sent;
     for (const bool known : {false, true}) {
         conn.executed.clear();
@@ -104,8 +101,8 @@ TEST_F(BatchTest, AKnownRowPrefixBatchesAsTheParsedStatement)
         ex.flush();
         sent.push_back(conn.executed);
     }
-    EXPECT_EQ(sent[0], (std::vector<std::string>{"INSERT INTO `a` VALUES(1),(2, 'x')",
-                                                 ins("o'k", "3"), ins("m", "4"), ins("o'k", "5")}));
+    EXPECT_EQ(sent[0], (std::vector<std::string>{"INSERT INTO `a` VALUES(1),(2, 'x')", ins("o'k", "3"), ins("m", "4"),
+                                                 ins("o'k", "5")}));
     EXPECT_EQ(sent[1], sent[0]);
     EXPECT_TRUE(failures.empty());
 }
@@ -117,10 +114,10 @@ TEST_F(BatchTest, RefusedBatchIsHalvedDownToTheRefusedRows)
     for (uint64_t i = 1; i <= 5; ++i)
         ex.execute(ins("a", std::to_string(i)), 100 + i);
     ex.flush();
-    EXPECT_EQ(conn.executed, (std::vector<std::string>{"INSERT INTO `a` VALUES(1),(2),(3),(4),(5)",
-                                                       "INSERT INTO `a` VALUES(1),(2)", ins("a", "1"),
-                                                       ins("a", "2"), "INSERT INTO `a` VALUES(3),(4),(5)",
-                                                       ins("a", "3"), ins("a", "4"), ins("a", "5")}));
+    EXPECT_EQ(conn.executed,
+              (std::vector<std::string>{"INSERT INTO `a` VALUES(1),(2),(3),(4),(5)", "INSERT INTO `a` VALUES(1),(2)",
+                                        ins("a", "1"), ins("a", "2"), "INSERT INTO `a` VALUES(3),(4),(5)",
+                                        ins("a", "3"), ins("a", "4"), ins("a", "5")}));
     // (3) alone accepted, so (4),(5) is split without being sent whole.
     EXPECT_EQ(failures, (std::vector<Failure>{{102, "Duplicate entry"}, {104, "Duplicate entry"}}));
     EXPECT_FALSE(ex.stopped());
@@ -146,15 +143,15 @@ TEST_F(BatchTest, RefusedRowsAnywhereInALargeBatchCostAFewStatementsEach)
             if (bad.count(t))
                 return true;
         for (const std::string &t : tuples)
-            EXPECT_TRUE(stored.insert(t).second) << t;  // never stored twice
+            EXPECT_TRUE(stored.insert(t).second) << t; // never stored twice
         return false;
     };
     auto ex = make();
     recordAccepted(ex);
     insertRows(ex, 0, n);
     ex.flush();
-    EXPECT_EQ(failures, (std::vector<Failure>{{0, "Duplicate entry"}, {n / 2, "Duplicate entry"},
-                                              {n - 1, "Duplicate entry"}}));
+    EXPECT_EQ(failures,
+              (std::vector<Failure>{{0, "Duplicate entry"}, {n / 2, "Duplicate entry"}, {n - 1, "Duplicate entry"}}));
     std::vector<uint64_t> expected;
     for (size_t i = 0; i < n; ++i)
         if (i != 0 && i != n / 2 && i != n - 1)
@@ -164,7 +161,7 @@ TEST_F(BatchTest, RefusedRowsAnywhereInALargeBatchCostAFewStatementsEach)
     // About two statements per halving for each refused row, not one per row.
     const double perRow = 2 * std::ceil(std::log2(double(n)));
     EXPECT_LE(conn.executed.size(), size_t(1 + 3 * perRow));
-    EXPECT_EQ(conn.queries.size(), 2u);  // the engine, and one compound the server did not know
+    EXPECT_EQ(conn.queries.size(), 2u); // the engine, and one compound the server did not know
 
     // The next batch starts smaller and grows back while it is accepted.
     conn.executed.clear();
@@ -190,8 +187,10 @@ TEST_F(BatchTest, CompoundStatementsFindRefusedRowsInFewRoundTrips)
     recordAccepted(ex);
     insertRows(ex, 0, n);
     ex.flush();
-    EXPECT_EQ(failures, (std::vector<Failure>{{0, "Duplicate entry"}, {n / 2, "Duplicate entry"},
-                                              {n / 2 + 1, "Duplicate entry"}, {n - 1, "Duplicate entry"}}));
+    EXPECT_EQ(failures, (std::vector<Failure>{{0, "Duplicate entry"},
+                                              {n / 2, "Duplicate entry"},
+                                              {n / 2 + 1, "Duplicate entry"},
+                                              {n - 1, "Duplicate entry"}}));
     ASSERT_EQ(accepted.size(), n - 4);
     for (size_t i = 0, k = 0; i < n; ++i)
         if (!bad.count("(" + std::to_string(i) + ")")) {
@@ -234,12 +233,11 @@ TEST_F(BatchTest, HandlerSaysStop)
     refuseContaining({"),(", "VALUES(2)"});
     auto ex = make(false, false);
     insertRows(ex, 1, 5);
-    ex.execute("DROP TABLE `a`", 9);  // sends the batch, which stops at row 2
+    ex.execute("DROP TABLE `a`", 9); // sends the batch, which stops at row 2
     ex.execute(ins("a", "5"), 10);
     ex.flush();
     EXPECT_EQ(conn.executed, (std::vector<std::string>{"INSERT INTO `a` VALUES(1),(2),(3),(4)",
-                                                       "INSERT INTO `a` VALUES(1),(2)", ins("a", "1"),
-                                                       ins("a", "2")}));
+                                                       "INSERT INTO `a` VALUES(1),(2)", ins("a", "1"), ins("a", "2")}));
     EXPECT_EQ(failures, (std::vector<Failure>{{2, "Duplicate entry"}}));
     EXPECT_TRUE(ex.stopped());
 }
@@ -394,7 +392,7 @@ TEST_F(BatchTest, EngineForgottenAfterOtherStatements)
     auto ex = make();
     ex.execute(ins("a", "1"), 1);
     ex.execute("DROP TABLE `a`", 2);
-    conn.engines["a"] = "MyISAM";  // recreated with another engine
+    conn.engines["a"] = "MyISAM"; // recreated with another engine
     ex.execute("CREATE TABLE `a`(`x` INT) ENGINE=MyISAM;", 3);
     ex.execute(ins("a", "2"), 4);
     ex.execute(ins("a", "3"), 5);
@@ -435,9 +433,14 @@ TEST_F(BatchTest, TrickyLinesAreNotMerged)
         EXPECT_FALSE(BatchExecutor::parseSingleRowInsert(alone[i], parsed)) << alone[i];
     }
     const std::vector<std::string> merged = {
-        ins("a", "')'"), ins("a", "'it''s), (x'"), ins("a", "'back\\\\', ')'"), ins("a", "'\\')'"),
-        ins("a", "UNHEX('41'), (2)"), ins("a", "'-- # /* ; \" `'"),
-        ins("a", "X'', X'00FF',NULL, 0x41"), ins("a", "X''"),
+        ins("a", "')'"),
+        ins("a", "'it''s), (x'"),
+        ins("a", "'back\\\\', ')'"),
+        ins("a", "'\\')'"),
+        ins("a", "UNHEX('41'), (2)"),
+        ins("a", "'-- # /* ; \" `'"),
+        ins("a", "X'', X'00FF',NULL, 0x41"),
+        ins("a", "X''"),
     };
     for (const std::string &s : merged) {
         BatchExecutor::SingleRowInsert parsed;
@@ -473,13 +476,19 @@ TEST_F(BatchTest, ALostConnectionAtAnyCallLeavesExactlyTheRowsReportedStored)
         c.engines = {{"a", "InnoDB"}};
         c.loads = c.overlaps = true;
         c.compound = loseAt % 2 == 0;
-        c.packet = 1024;   // batches of some 150 rows
+        c.packet = 1024; // batches of some 150 rows
         c.loseAt = loseAt;
         c.refuse = [](const std::string &s) { return s.find("(37)") != std::string::npos; };
         std::vector<uint64_t> ok;
         int lost = 0;
-        BatchExecutor ex(c, false, [&](uint64_t, const DbError &e) { lost += e.connectionLost(); return true; });
-        ex.setAcceptHandler([&](uint64_t tag) { ok.push_back(tag); return true; });
+        BatchExecutor ex(c, false, [&](uint64_t, const DbError &e) {
+            lost += e.connectionLost();
+            return true;
+        });
+        ex.setAcceptHandler([&](uint64_t tag) {
+            ok.push_back(tag);
+            return true;
+        });
         for (uint64_t i = 0; i < kRows; ++i)
             ex.execute(ins("a", std::to_string(i)), i);
         ex.flush();
@@ -514,9 +523,15 @@ TEST_F(BatchTest, ARefusedCommitOrRollbackStoresNoRowTwice)
         c.refusedVerbs = {verb};
         c.refuse = [](const std::string &s) { return s.find("(200)") != std::string::npos; };
         std::vector<DbError::Kind> kinds;
-        BatchExecutor ex(c, false, [&](uint64_t, const DbError &e) { kinds.push_back(e.kind()); return true; });
+        BatchExecutor ex(c, false, [&](uint64_t, const DbError &e) {
+            kinds.push_back(e.kind());
+            return true;
+        });
         std::vector<uint64_t> ok;
-        ex.setAcceptHandler([&](uint64_t tag) { ok.push_back(tag); return true; });
+        ex.setAcceptHandler([&](uint64_t tag) {
+            ok.push_back(tag);
+            return true;
+        });
         for (uint64_t i = 0; i < 600; ++i)
             ex.execute(ins("a", std::to_string(i)), i);
         ex.flush();

@@ -3,18 +3,18 @@
 
 #include "engine/run/conversionrun.h"
 
+#include "../fs/tempfolder.h"
 #include "common/eventpump.h"
 #include "engine/run/batchexecutor.h"
 #include "engine/run/connectionfactory.h"
 #include "engine/script/scriptexecution.h"
+#include "source/paradox/paradoxrecordset.h"
+#include "source/paradoxsource.h"
 #include "support/fakehost.h"
 #include "support/fixtures.h"
 #include "support/mariadbserver.h"
 #include "support/paradoxtable.h"
-#include "source/paradox/paradoxrecordset.h"
-#include "source/paradoxsource.h"
 #include "tools/paradoxwriter.h"
-#include "../fs/tempfolder.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -49,10 +49,10 @@ using Box = FakeHost::Box;
 class Host : public FakeHost {
 public:
     std::function<void(const std::string &)> onCaption;
-    std::function<void(int)> onRow;   // the row counter r, from 1
+    std::function<void(int)> onRow; // the row counter r, from 1
     std::function<void()> onAsk;
     int rowsSeen = 0;
-    bool stop = false;                // Stop pressed
+    bool stop = false; // Stop pressed
     bool stopRequested() const override { return stop; }
     bool askYesNo(const std::string &text, const std::string &title) override
     {
@@ -227,25 +227,34 @@ TEST_F(Conversion, EveryTypeArrivesIntact)
     for (int i = 0; i < 3000; ++i)
         blob.push_back(static_cast<char>(i * 7));
     {
-        ParadoxWriter w(folder + "/AllTypes.db",
-                        {{"Auto", '+'}, {"Name", 'A', 40}, {"Born", 'D'}, {"Stamp", '@'}, {"Clock", 'T'},
-                         {"Small", 'S'}, {"Big", 'I'}, {"Price", 'N'}, {"Cash", '$'}, {"Ok", 'L'},
-                         {"Amount", '#', 2}, {"Notes", 'M', 20}, {"Pic", 'B', 10}, {"Raw", 'Y', 4}});
-        w.addRow({Value::null(), Value::text("O'Brien \\ Zoë Ærø €™"),
-                  Value::dateTime(DateTime::fromCivil(1990, 3, 4)),
+        ParadoxWriter w(folder + "/AllTypes.db", {{"Auto", '+'},
+                                                  {"Name", 'A', 40},
+                                                  {"Born", 'D'},
+                                                  {"Stamp", '@'},
+                                                  {"Clock", 'T'},
+                                                  {"Small", 'S'},
+                                                  {"Big", 'I'},
+                                                  {"Price", 'N'},
+                                                  {"Cash", '$'},
+                                                  {"Ok", 'L'},
+                                                  {"Amount", '#', 2},
+                                                  {"Notes", 'M', 20},
+                                                  {"Pic", 'B', 10},
+                                                  {"Raw", 'Y', 4}});
+        w.addRow({Value::null(), Value::text("O'Brien \\ Zoë Ærø €™"), Value::dateTime(DateTime::fromCivil(1990, 3, 4)),
                   Value::dateTime(DateTime::fromCivil(2001, 2, 3, 4, 5, 6, 789)),
                   Value::dateTime(DateTime::fromCivil(1899, 12, 30, 12, 30, 0)), Value::integer(-5),
-                  Value::integer(2147483647), Value::real(1234567.89), Value::currency(123400),
-                  Value::boolean(true), Value::decimal("-12345.67"), Value::text(memo), Value::bytes(blob),
+                  Value::integer(2147483647), Value::real(1234567.89), Value::currency(123400), Value::boolean(true),
+                  Value::decimal("-12345.67"), Value::text(memo), Value::bytes(blob),
                   Value::bytes(std::string("\xDE\xAD\xBE\xEF", 4))});
         w.addRow({Value::null(), Value::null(), Value::null(), Value::null(), Value::null(), Value::null(),
                   Value::null(), Value::null(), Value::null(), Value::null(), Value::null(), Value::null(),
                   Value::null(), Value::null()});
         w.addRow({Value::null(), Value::text("12:30"), Value::dateTime(DateTime::fromCivil(2024, 12, 31)),
-                  Value::dateTime(DateTime::fromCivil(1970, 1, 1)), Value::dateTime(DateTime::fromCivil(1899, 12, 30, 23, 59, 59)),
-                  Value::integer(0), Value::integer(-2147483647), Value::real(0.1), Value::currency(-5),
-                  Value::boolean(false), Value::decimal("0.05"), Value::text("short"), Value::bytes("\x01"),
-                  Value::bytes("1234")});
+                  Value::dateTime(DateTime::fromCivil(1970, 1, 1)),
+                  Value::dateTime(DateTime::fromCivil(1899, 12, 30, 23, 59, 59)), Value::integer(0),
+                  Value::integer(-2147483647), Value::real(0.1), Value::currency(-5), Value::boolean(false),
+                  Value::decimal("0.05"), Value::text("short"), Value::bytes("\x01"), Value::bytes("1234")});
         w.finish();
     }
     ConvertTables(host, state);
@@ -258,24 +267,35 @@ TEST_F(Conversion, EveryTypeArrivesIntact)
     std::vector<std::string> got;
     for (const auto &r : types)
         got.push_back(*r[0] + " " + *r[1]);
-    EXPECT_EQ(got, (std::vector<std::string>{"Auto int(11)", "Name text", "Born text", "Stamp text",
-                                             "Clock text", "Small int(11)", "Big int(11)", "Price double",
-                                             "Cash text", "Ok text", "Amount decimal(32,2)", "Notes longtext",
-                                             "Pic longblob", "Raw text"}));
+    EXPECT_EQ(got, (std::vector<std::string>{"Auto int(11)", "Name text", "Born text", "Stamp text", "Clock text",
+                                             "Small int(11)", "Big int(11)", "Price double", "Cash text", "Ok text",
+                                             "Amount decimal(32,2)", "Notes longtext", "Pic longblob", "Raw text"}));
 
     const Rows rows = query("SELECT Auto, Name, Born, Stamp, Clock, Small, Big, Price, Cash, Ok, Amount, "
                             "Notes, Pic, Raw FROM ALLTYPES ORDER BY Auto");
     ASSERT_EQ(rows.size(), 3u);
-    const TestServer::Row first{"1", "O'Brien \\ Zoë Ærø €™", "03/04/1990", "02/03/2001 04:05:06",
-                                "12/30/1899 12:30:00", "-5", "2147483647", "1234567.89", "12.34", "True",
-                                "-12345.67", memo, blob, "DEADBEEF"};
+    const TestServer::Row first{"1",
+                                "O'Brien \\ Zoë Ærø €™",
+                                "03/04/1990",
+                                "02/03/2001 04:05:06",
+                                "12/30/1899 12:30:00",
+                                "-5",
+                                "2147483647",
+                                "1234567.89",
+                                "12.34",
+                                "True",
+                                "-12345.67",
+                                memo,
+                                blob,
+                                "DEADBEEF"};
     for (size_t c = 0; c < first.size(); ++c)
         EXPECT_EQ(rows[0][c], first[c]) << "column " << c;
     EXPECT_EQ(rows[1][0], "2");
     for (size_t c = 1; c < rows[1].size(); ++c)
         EXPECT_EQ(rows[1][c], std::nullopt) << "column " << c << " of the blank row";
-    const TestServer::Row third{"3", "12:30", "12/31/2024", "01/01/1970", "12/30/1899 23:59:59", "0",
-                                "-2147483647", "0.1", "-0.0005", "False", "0.05", "short", "\x01", "31323334"};
+    const TestServer::Row third{"3",    "12:30",       "12/31/2024", "01/01/1970", "12/30/1899 23:59:59",
+                                "0",    "-2147483647", "0.1",        "-0.0005",    "False",
+                                "0.05", "short",       "\x01",       "31323334"};
     for (size_t c = 0; c < third.size(); ++c)
         EXPECT_EQ(rows[2][c], third[c]) << "column " << c;
     EXPECT_EQ(server->scalar(db, "SELECT LENGTH(Notes) FROM ALLTYPES WHERE Auto = 1"), std::to_string(memo.size()));
@@ -286,7 +306,7 @@ TEST_F(Conversion, EveryTypeArrivesIntact)
 // NULL), batched, row by row and through the preview's Execute SQL alike.
 TEST_F(Conversion, BlobsArriveByteForByte)
 {
-    std::string every;  // each byte value twice, quote and backslash among them
+    std::string every; // each byte value twice, quote and backslash among them
     for (int i = 0; i < 512; ++i)
         every.push_back(static_cast<char>(i));
     writeParadoxTable(folder + "/Blobs.db", {{"Id", 'I'}, {"Pic", 'G', 10}, {"Doc", 'O', 10}, {"Bin", 'B', 10}},
@@ -294,7 +314,7 @@ TEST_F(Conversion, BlobsArriveByteForByte)
                        {Value::integer(2), Value::null(), Value::null(), Value::null()}});
     const auto fixtures = tabulon::test::fixturesDir();
     const bool pictures = !fixtures.empty();
-    if (pictures)  // three BMPs, the largest of 2 MB
+    if (pictures) // three BMPs, the largest of 2 MB
         for (const char *ext : {".db", ".mb", ".px"})
             std::filesystem::copy_file(fixtures / "leonhad-paradoxdriver/fields" / (std::string("graphic") + ext),
                                        std::filesystem::path(folder) / (std::string("graphic") + ext));
@@ -325,8 +345,7 @@ TEST_F(Conversion, BlobsArriveByteForByte)
         std::sort(expected[table].begin(), expected[table].end());
     }
     source->close();
-    EXPECT_EQ(expected["BLOBS"], (Rows{{std::nullopt, std::nullopt, std::nullopt},
-                                       {every, "", std::string(1, '\0')}}));
+    EXPECT_EQ(expected["BLOBS"], (Rows{{std::nullopt, std::nullopt, std::nullopt}, {every, "", std::string(1, '\0')}}));
     if (pictures) {
         ASSERT_EQ(expected["GRAPHIC"].size(), 3u);
         EXPECT_EQ(expected["GRAPHIC"][2][0]->substr(0, 2), "BM");
@@ -334,7 +353,7 @@ TEST_F(Conversion, BlobsArriveByteForByte)
 
     auto run = [&](const char *how, bool rowByRow, bool preview) {
         SCOPED_TRACE(how);
-        useServer(*server);  // a fresh database
+        useServer(*server); // a fresh database
         Host h;
         RunState st;
         copySettings(h);
@@ -375,8 +394,8 @@ TEST_F(Conversion, TablesInReverseListOrderWithCaptionsAndProgress)
     // Every table is there, and the captions follow List2 from its end.
     std::vector<std::string> expectedCaptions;
     for (size_t i = state.List2.size(); i-- > 0;) {
-        expectedCaptions.push_back("Please wait.. Processing table " + state.List2[i] + " ("
-                                   + std::to_string(state.List2.size() - i) + " of 3)");
+        expectedCaptions.push_back("Please wait.. Processing table " + state.List2[i] + " (" +
+                                   std::to_string(state.List2.size() - i) + " of 3)");
         expectedCaptions.push_back("");
     }
     expectedCaptions.push_back("Progress Bar");
@@ -480,8 +499,9 @@ TEST_F(Conversion, RejectedRowCostsOneReportAndTheRestArrive)
     writeSimple("Picky", 10);
     host.onRow = [&](int r) {
         if (r == 1)
-            server->exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON `PICKY~tabulon` FOR EACH ROW "
-                             "IF NEW.Id = 4 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'row four refused'; END IF");
+            server->exec(db,
+                         "CREATE TRIGGER refuse BEFORE INSERT ON `PICKY~tabulon` FOR EACH ROW "
+                         "IF NEW.Id = 4 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'row four refused'; END IF");
     };
     ConvertTables(host, state);
     ASSERT_EQ(host.errors().size(), 1u);
@@ -528,7 +548,7 @@ TEST_F(Conversion, LostConnectionEndsTheRunAfterOneReport)
     ASSERT_EQ(host.errors().size(), 1u) << host.errors().back();
     EXPECT_EQ(errorSteps(), (std::vector<int>{162}));
     // The table after it was never started.
-    EXPECT_EQ(host.captions.size(), 3u);  // one table, its clearing, "Progress Bar"
+    EXPECT_EQ(host.captions.size(), 3u); // one table, its clearing, "Progress Bar"
     expectDone();
     // The report says so: the first table cut short after the rows the
     // server took, the other not reached.
@@ -578,10 +598,11 @@ TEST_F(Conversion, StopMidLoadStoresWhatWasSentAndReportsTheRest)
     EXPECT_EQ(cut.outcome, TableReport::Outcome::Incomplete);
     EXPECT_EQ(cut.rowsStored, 30999);
     ASSERT_EQ(cut.notes.size(), 1u);
-    EXPECT_EQ(cut.notes[0].rfind("Cut short: the run was stopped by the user after 30,999 rows were stored. The table "
-                                 + cut.table + " on the server is unchanged; the rows stored were removed",
-                                 0),
-              0u)
+    EXPECT_EQ(
+        cut.notes[0].rfind("Cut short: the run was stopped by the user after 30,999 rows were stored. The table " +
+                               cut.table + " on the server is unchanged; the rows stored were removed",
+                           0),
+        0u)
         << cut.notes[0];
     EXPECT_EQ(report.tables[1].outcome, TableReport::Outcome::NotReached);
     EXPECT_EQ(query("SHOW TABLES"), Rows{});
@@ -610,7 +631,7 @@ TEST_F(Conversion, AStoppedRunGoesOnWhereItStopped)
     server->exec(db, "CREATE TABLE sent (n INT)");
     server->exec(db, "INSERT INTO sent VALUES (0)");
     server->exec(db, "CREATE TRIGGER counted BEFORE INSERT ON `BBB~tabulon` FOR EACH ROW UPDATE sent SET n = n + 1");
-    writeSimple("CCC", 8);   // finished, but changed since: converted again
+    writeSimple("CCC", 8); // finished, but changed since: converted again
     Host again;
     copySettings(again);
     again.journalPath = host.journalPath;
@@ -671,7 +692,7 @@ TEST_F(Conversion, PerTablePreviewListsOneTableAtATimeAndStopsWhenLeft)
         shown.push_back(lines);
         EXPECT_EQ(state.datatypeList.rowCount(), 2);
         if (shown.size() < 2)
-            state.StopConversion = false;  // "Skip Table": go on
+            state.StopConversion = false; // "Skip Table": go on
         // The second time the user presses "< Back": the run ends.
     };
     ConvertTables(host, state);
@@ -743,7 +764,7 @@ TEST_F(Conversion, BusyRunIgnoresASecondStart)
     int nested = 0;
     host.onPreview = [&] {
         const size_t boxes = host.boxes.size();
-        ConvertTables(host, state);  // "Start Converting" pressed in the preview's wait
+        ConvertTables(host, state); // "Start Converting" pressed in the preview's wait
         ++nested;
         EXPECT_EQ(host.boxes.size(), boxes);
     };
@@ -786,7 +807,7 @@ TEST_F(Conversion, QuittingMidRunUnwindsAtOnceWithoutReports)
 // A run that cannot start says why in one box, and touches nothing else.
 TEST_F(Conversion, EndsBeforeTheTablesSayWhyAndTouchNothing)
 {
-    ConvertTables(host, state);  // an empty folder
+    ConvertTables(host, state); // an empty folder
     ASSERT_EQ(host.informations().size(), 1u);
     EXPECT_NE(host.informations()[0].find("holds no Paradox tables"), std::string::npos);
     EXPECT_NE(host.informations()[0].find(host.fields[1]), std::string::npos);
@@ -815,18 +836,21 @@ protected:
     };
     Outcome run(bool rowByRow)
     {
-        useServer(*server);  // a fresh database
+        useServer(*server); // a fresh database
         Host h;
         RunState st;
         copySettings(h);
         h.rowByRowValue = rowByRow;
         h.onRow = [&](int r) {
             if (r == 1)
-                server->exec(db, !firstRow.empty() ? firstRow
-                                 : "CREATE TRIGGER refuse BEFORE INSERT ON `WIDE~tabulon` FOR EACH ROW BEGIN "
-                                   "DECLARE msg VARCHAR(64); IF " + refusedIf + " THEN "
-                                   "SET msg = CONCAT('refused ', NEW.Id); "
-                                   "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = msg; END IF; END");
+                server->exec(db, !firstRow.empty()
+                                     ? firstRow
+                                     : "CREATE TRIGGER refuse BEFORE INSERT ON `WIDE~tabulon` FOR EACH ROW BEGIN "
+                                       "DECLARE msg VARCHAR(64); IF " +
+                                           refusedIf +
+                                           " THEN "
+                                           "SET msg = CONCAT('refused ', NEW.Id); "
+                                           "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = msg; END IF; END");
         };
         ConvertTables(h, st);
         Outcome out;
@@ -840,13 +864,14 @@ protected:
         return std::stol(s.query("", std::string("SHOW GLOBAL STATUS LIKE '") + name + "'").at(0).at(1).value_or("0"));
     }
     std::string refusedIf = "NEW.Id % 97 = 5";
-    std::string firstRow;   // instead of the trigger
+    std::string firstRow; // instead of the trigger
     std::string tableQuery = "SELECT Id, Label, MD5(Pad) FROM WIDE ORDER BY Id";
     void writeWide(int rows)
     {
         ParadoxWriter w(folder + "/Wide.db", {{"Id", 'I'}, {"Label", 'A', 20}, {"Pad", 'M', 10}});
         for (int i = 1; i <= rows; ++i)
-            w.addRow({Value::integer(i), Value::text("r" + std::to_string(i)), Value::text(std::string(700 + i % 50, 'x'))});
+            w.addRow(
+                {Value::integer(i), Value::text("r" + std::to_string(i)), Value::text(std::string(700 + i % 50, 'x'))});
         w.finish();
     }
     void expectSame(int rows)
@@ -900,21 +925,38 @@ TEST_F(RefusedRows, OtherServersAgree)
 // the real fixture tables when they are there.
 TEST_F(RefusedRows, LoadedRowsAreThoseInserted)
 {
-    auto own = TestServer::startPrivate();   // its load count is ours alone
+    auto own = TestServer::startPrivate(); // its load count is ours alone
     useServer(*own);
     firstRow = "DO 0";
     tableQuery = "SELECT 0";
-    const std::vector<std::string> texts = {"tab\there", "line\nbreak\r\n", "back\\slash \\N \\t", "\\N",
-                                            "NULL", "quote ' and \" and ''", "Zo\u00eb \u00c6r\u00f8 \u20ac",
-                                            "trailing blank ", " ", "\\", "a,b;c|d"};
+    const std::vector<std::string> texts = {"tab\there",
+                                            "line\nbreak\r\n",
+                                            "back\\slash \\N \\t",
+                                            "\\N",
+                                            "NULL",
+                                            "quote ' and \" and ''",
+                                            "Zo\u00eb \u00c6r\u00f8 \u20ac",
+                                            "trailing blank ",
+                                            " ",
+                                            "\\",
+                                            "a,b;c|d"};
     std::string bytes;
     for (int i = 0; i < 256; ++i)
         bytes.push_back(static_cast<char>(i));
     {
-        ParadoxWriter w(folder + "/Tricky.db",
-                        {{"Id", 'I'}, {"Name", 'A', 40}, {"Born", 'D'}, {"Stamp", '@'}, {"Clock", 'T'},
-                         {"Small", 'S'}, {"Price", 'N'}, {"Cash", '$'}, {"Ok", 'L'}, {"Amount", '#', 2},
-                         {"Notes", 'M', 10}, {"Pic", 'B', 10}, {"Raw", 'Y', 4}});
+        ParadoxWriter w(folder + "/Tricky.db", {{"Id", 'I'},
+                                                {"Name", 'A', 40},
+                                                {"Born", 'D'},
+                                                {"Stamp", '@'},
+                                                {"Clock", 'T'},
+                                                {"Small", 'S'},
+                                                {"Price", 'N'},
+                                                {"Cash", '$'},
+                                                {"Ok", 'L'},
+                                                {"Amount", '#', 2},
+                                                {"Notes", 'M', 10},
+                                                {"Pic", 'B', 10},
+                                                {"Raw", 'Y', 4}});
         for (int i = 1; i <= 300; ++i) {
             const std::string &t = texts[i % texts.size()];
             const bool blank = i % 13 == 0;
@@ -978,8 +1020,9 @@ TEST_F(RefusedRows, RowsALoadWouldSkipAreRefusedAsRowByRow)
     {
         ParadoxWriter w(folder + "/Wide.db", {{"Id", 'I'}, {"Label", 'A', 20}, {"Pad", 'M', 10}});
         for (int i = 1; i <= 3000; ++i) {
-            const std::string label = i % 997 == 5 ? "twice" : i % 1409 == 7 ? "much too long " + std::to_string(i)
-                                                                              : "r" + std::to_string(i);
+            const std::string label = i % 997 == 5    ? "twice"
+                                      : i % 1409 == 7 ? "much too long " + std::to_string(i)
+                                                      : "r" + std::to_string(i);
             w.addRow({Value::integer(i), Value::text(label), Value::text(std::string(100 + i % 50, 'x'))});
         }
         w.finish();
@@ -1014,10 +1057,10 @@ TEST_F(Conversion, RowOverThePacketLimitIsReportedAndTheRunGoesOn)
     writeSimple("Aaa", 3);
     writeSimple("Zzz", 3);
     const auto expectedFor = [](const char *size) {
-        return "SQLException: Row 2 of table BIG was not sent: its statement is " + std::string(size)
-               + " bytes, more than the MySQL server accepts in one statement (max_allowed_packet = 1048576 "
-                 "bytes). An administrator can raise the limit with SET GLOBAL max_allowed_packet=3145728; then "
-                 "start the conversion again.";
+        return "SQLException: Row 2 of table BIG was not sent: its statement is " + std::string(size) +
+               " bytes, more than the MySQL server accepts in one statement (max_allowed_packet = 1048576 "
+               "bytes). An administrator can raise the limit with SET GLOBAL max_allowed_packet=3145728; then "
+               "start the conversion again.";
     };
     // The run sends it under the staging name, eight bytes longer.
     const std::string expected = expectedFor("2097183");
@@ -1093,7 +1136,7 @@ TEST_F(Conversion, RealFixtureTables)
 TEST_F(Conversion, UnreadableMemosArriveAsNullWithOneReport)
 {
     {
-        ParadoxWriter w(folder + "/Notes.db", {{"Id", 'I'}, {"Note", 'M', 20}});  // 10 bytes in the record
+        ParadoxWriter w(folder + "/Notes.db", {{"Id", 'I'}, {"Note", 'M', 20}}); // 10 bytes in the record
         for (int i = 1; i <= 5; ++i)
             w.addRow({Value::integer(i), Value::text(i % 2 ? std::string(300, 'x') : "short")});
         w.finish();
@@ -1112,7 +1155,8 @@ TEST_F(Conversion, UnreadableMemosArriveAsNullWithOneReport)
 
     TABULON_FIXTURES_OR_SKIP(fixtures);
     QTemporaryDir membreDir;
-    std::filesystem::copy_file(fixtures / "teverett-paradoxReader/MEMBRE.DB", membreDir.filePath("MEMBRE.DB").toStdString());
+    std::filesystem::copy_file(fixtures / "teverett-paradoxReader/MEMBRE.DB",
+                               membreDir.filePath("MEMBRE.DB").toStdString());
     useServer(*server);
     Host h;
     RunState st;
@@ -1132,7 +1176,7 @@ TEST_F(Conversion, DamagedBlockIsToldWithCountsAndTheReadRowsArrive)
 {
     const std::string path = folder + "/Zeroed.db";
     {
-        ParadoxWriter w(path, {{"Id", 'I'}, {"Label", 'A', 20}}, 1252, 1);  // 42 rows a block
+        ParadoxWriter w(path, {{"Id", 'I'}, {"Label", 'A', 20}}, 1252, 1); // 42 rows a block
         for (int i = 1; i <= 100; ++i)
             w.addRow({Value::integer(i), Value::text("row " + std::to_string(i))});
         w.finish();
@@ -1147,9 +1191,9 @@ TEST_F(Conversion, DamagedBlockIsToldWithCountsAndTheReadRowsArrive)
     ConvertTables(host, state);
     EXPECT_EQ(errorSteps(), std::vector<int>{160});
     const std::string report = errorDescriptions().at(0);
-    for (const std::string &needle : {"Table ZEROED is damaged: its header counts 100 rows, but 42 were read from \"" +
-                                          path + "\"",
-                                      std::string("data block 2 is blank")})
+    for (const std::string &needle :
+         {"Table ZEROED is damaged: its header counts 100 rows, but 42 were read from \"" + path + "\"",
+          std::string("data block 2 is blank")})
         EXPECT_NE(report.find(needle), std::string::npos) << needle << "\n" << report;
     EXPECT_EQ(count("ZEROED"), "42");
     EXPECT_EQ(server->scalar(db, "SELECT COUNT(*) FROM ZEROED WHERE Id BETWEEN 1 AND 42"), "42");
@@ -1172,16 +1216,18 @@ TEST_F(Conversion, DamagedBlockIsToldWithCountsAndTheReadRowsArrive)
     EXPECT_NE(stderrText.find("its header counts 100 rows, but 42 were read"), std::string::npos) << stderrText;
     EXPECT_NE(stderrText.find("tabulon-sql: ZEROED: 42 rows written (the table's header counts 100)\n"
                               "tabulon-sql: total: 1 table, 42 rows written\n"),
-              std::string::npos) << stderrText;
+              std::string::npos)
+        << stderrText;
 }
 
 // tabulon-sql writes what the per-file preview lists, each line ended by ";".
 TEST_F(Conversion, ExportEqualsThePerFilePreview)
 {
     writeSimple("E1", 3);
-    writeParadoxTable(folder + "/E2.db", {{"Note", 'M', 12}, {"When", '@'}},
-                      {{Value::text("multi\nline 'memo' \\ ü"), Value::dateTime(DateTime::fromCivil(2020, 2, 29, 13, 0, 1))},
-                       {Value::null(), Value::null()}});
+    writeParadoxTable(
+        folder + "/E2.db", {{"Note", 'M', 12}, {"When", '@'}},
+        {{Value::text("multi\nline 'memo' \\ ü"), Value::dateTime(DateTime::fromCivil(2020, 2, 29, 13, 0, 1))},
+         {Value::null(), Value::null()}});
     host.check1Value = 1;
     ConvertTables(host, state);
     std::string expected;
@@ -1208,15 +1254,17 @@ TEST_F(Conversion, ExportEqualsThePerFilePreview)
 
     const auto [batched, batchStatus] = capture("--drop --batch 2 --table e1 '" + folder + "'");
     EXPECT_EQ(batchStatus, 0);
-    EXPECT_EQ(batched, clientCommand + "DROP TABLE IF EXISTS `E1`;\nCREATE TABLE `E1`(`Id` INT,`Label` TEXT);\n"
-                       "INSERT INTO `E1` VALUES(1, 'row 1'),(2, 'row 2');\nINSERT INTO `E1` VALUES(3, 'row 3');\n");
+    EXPECT_EQ(batched, clientCommand +
+                           "DROP TABLE IF EXISTS `E1`;\nCREATE TABLE `E1`(`Id` INT,`Label` TEXT);\n"
+                           "INSERT INTO `E1` VALUES(1, 'row 1'),(2, 'row 2');\nINSERT INTO `E1` VALUES(3, 'row 3');\n");
 
     const auto [most, mostStatus] = capture("--batch max --table e1 '" + folder + "'");
     EXPECT_EQ(mostStatus, 0);
     EXPECT_EQ(most, clientCommand + "CREATE TABLE `E1`(`Id` INT,`Label` TEXT);\n"
-                    "INSERT INTO `E1` VALUES(1, 'row 1'),(2, 'row 2'),(3, 'row 3');\n");
+                                    "INSERT INTO `E1` VALUES(1, 'row 1'),(2, 'row 2'),(3, 'row 3');\n");
 
-    const auto [missing, missingStatus] = Capture(std::string(TABULON_SQL_PATH) + " --table NOPE '" + folder + "' 2>&1");
+    const auto [missing,
+                missingStatus] = Capture(std::string(TABULON_SQL_PATH) + " --table NOPE '" + folder + "' 2>&1");
     EXPECT_NE(missingStatus, 0);
     EXPECT_NE(missing.find("NOPE"), std::string::npos);
 
@@ -1282,7 +1330,7 @@ TEST_F(Conversion, ExportNamesRowsOverTheStatementLimit)
 TEST_F(Conversion, OneNameInTwoFoldersGivesEachFileItsTable)
 {
     TABULON_FIXTURES_OR_SKIP(fixtures);
-    writeSimple("Top", 1);  // the run wants a table in the folder itself
+    writeSimple("Top", 1); // the run wants a table in the folder itself
     for (const char *sub : {"areas", "db"}) {
         std::filesystem::create_directory(folder + "/" + sub);
         std::filesystem::create_symlink(fixtures / "leonhad-paradoxdriver" / sub / "AREACODE.DB",
@@ -1304,7 +1352,8 @@ TEST_F(Conversion, OneNameInTwoFoldersGivesEachFileItsTable)
         EXPECT_EQ(count(t), std::to_string(file.recordCount()));
         std::vector<std::string> columns;
         for (const auto &r : query("SELECT COLUMN_NAME FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "
-                                   "DATABASE() AND TABLE_NAME = '" + t + "' ORDER BY ORDINAL_POSITION"))
+                                   "DATABASE() AND TABLE_NAME = '" +
+                                   t + "' ORDER BY ORDINAL_POSITION"))
             columns.push_back(*r[0]);
         std::vector<std::string> fields;
         for (const Field &f : file.fields())
@@ -1387,7 +1436,7 @@ TEST_F(Conversion, ExportLoadsIntactInAClientOfAnotherCharacterSet)
         tables.insert(*r[0]);
     EXPECT_EQ(tables, (std::set<std::string>{"Y", "X┐`; DROP TABLE Y; --"}));
     EXPECT_EQ(query("SELECT Label, Two_Lines FROM `X┐``; DROP TABLE Y; --`"), (Rows{{value, "2"}}));
-    std::filesystem::remove(file);  // Qt cannot name it to remove it
+    std::filesystem::remove(file); // Qt cannot name it to remove it
 }
 
 // tabulon-sql on each fixture set: every table once, and one INSERT per
@@ -1404,10 +1453,10 @@ TEST_F(Conversion, ExportOfEachFixtureSetWritesEveryRecordOnce)
     for (const auto &set : sets) {
         SCOPED_TRACE(set.filename().string());
         const std::string errorFile = folder + "/errors.txt";
-        const auto [out, status] = Capture(std::string(TABULON_SQL_PATH) + " " + ShellQuoted(set.string()) +
-                                           " 2>" + ShellQuoted(errorFile));
+        const auto [out, status] = Capture(std::string(TABULON_SQL_PATH) + " " + ShellQuoted(set.string()) + " 2>" +
+                                           ShellQuoted(errorFile));
         std::set<std::string> failed;
-        bool oversized = false;  // a row over the statement limit, written whole
+        bool oversized = false; // a row over the statement limit, written whole
         {
             const std::string marker = ": table ";
             std::FILE *f = std::fopen(errorFile.c_str(), "r");
@@ -1417,7 +1466,8 @@ TEST_F(Conversion, ExportOfEachFixtureSetWritesEveryRecordOnce)
                 oversized |= text.find(" bytes, more than ") != std::string::npos;
                 const auto at = text.find(marker);
                 if (at != std::string::npos)
-                    failed.insert(text.substr(at + marker.size(), text.find(": ", at + marker.size()) - at - marker.size()));
+                    failed.insert(
+                        text.substr(at + marker.size(), text.find(": ", at + marker.size()) - at - marker.size()));
             }
             if (f)
                 std::fclose(f);
@@ -1482,11 +1532,12 @@ TEST_F(Conversion, DetectedCodePageIsToldInTheDatatypeViewAndCaption)
                         l.mysqlType == "code page 1251, not the 1252 its header names");
     EXPECT_TRUE(line);
     EXPECT_EQ(state.datatypeList.rowCount(), 4);
-    EXPECT_NE(std::find(host.captions.begin(), host.captions.end(),
-                        "Please wait.. Processing table RU ("
-                            + std::to_string(state.List2.end() - std::find(state.List2.begin(), state.List2.end(), "RU"))
-                            + " of 2) (text in code page 1251, not the 1252 its header names)"),
-              host.captions.end());
+    EXPECT_NE(
+        std::find(host.captions.begin(), host.captions.end(),
+                  "Please wait.. Processing table RU (" +
+                      std::to_string(state.List2.end() - std::find(state.List2.begin(), state.List2.end(), "RU")) +
+                      " of 2) (text in code page 1251, not the 1252 its header names)"),
+        host.captions.end());
     bool russian = false;
     for (int i = 0; i < state.scriptList.lineCount(); ++i)
         russian = russian || state.scriptList.line(i) == "INSERT INTO `RU` VALUES('Внешний мир')";
@@ -1511,7 +1562,8 @@ TEST_F(Conversion, ExportCodePageChoices)
         EXPECT_EQ(status, 0);
         EXPECT_NE(out.find("INSERT INTO `RU` VALUES('Мир');"), std::string::npos) << out;
         EXPECT_NE(out.find("INSERT INTO `WE` VALUES('Café');"), std::string::npos) << out;
-        EXPECT_EQ(err.rfind("tabulon-sql: " + folder + ": code page 1251 read for table RU; its header names 1252\n", 0), 0u)
+        EXPECT_EQ(
+            err.rfind("tabulon-sql: " + folder + ": code page 1251 read for table RU; its header names 1252\n", 0), 0u)
             << err;
     }
     {

@@ -4,8 +4,8 @@
 
 #include "engine/run/batchexecutor.h"
 #include "engine/run/connectionfactory.h"
-#include "engine/sqlgen/rowstatement.h"
 #include "engine/run/tableconversion.h"
+#include "engine/sqlgen/rowstatement.h"
 #include "source/paradox/paradoxrecordset.h"
 #include "support/fixtures.h"
 #include "support/mariadbserver.h"
@@ -107,17 +107,14 @@ std::optional<std::string> Expected(const Value &v, const std::string &type)
         return text;
     }
     switch (v.kind()) {
-    case Value::Kind::Decimal:
-        return Number(v.str());
+    case Value::Kind::Decimal: return Number(v.str());
     case Value::Kind::Empty:
-    case Value::Kind::Null:
-        return std::nullopt;
+    case Value::Kind::Null: return std::nullopt;
     case Value::Kind::Text:
         if (v.str().empty())
             return std::nullopt;
         return v.str();
-    case Value::Kind::Boolean:
-        return v.boolean() ? "1" : "0";
+    case Value::Kind::Boolean: return v.boolean() ? "1" : "0";
     case Value::Kind::Currency: {
         const int64_t u = v.currencyUnits();
         const uint64_t mag = u < 0 ? 0 - uint64_t(u) : uint64_t(u);
@@ -128,15 +125,14 @@ std::optional<std::string> Expected(const Value &v, const std::string &type)
     }
     case Value::Kind::DateTime: {
         std::string out;
-        const NativeLiteral form = type == "DATE"        ? NativeLiteral::Date
-                                   : type == "TIME(3)"   ? NativeLiteral::Time
-                                                         : NativeLiteral::DateTime;
+        const NativeLiteral form = type == "DATE"      ? NativeLiteral::Date
+                                   : type == "TIME(3)" ? NativeLiteral::Time
+                                                       : NativeLiteral::DateTime;
         if (!AppendNativeDateLiteral(out, v.dateTime(), form))
             return "(does not fit)";
         return Unquoted(out);
     }
-    default:
-        return v.toText();
+    default: return v.toText();
     }
 }
 
@@ -169,8 +165,16 @@ TEST(NativeLoad, EveryFixtureTableLoadsStrictlyAndReadsBackEqual)
         std::string bytes;
         for (int b = 0; b < 256; ++b)
             bytes.push_back(char(b));
-        ParadoxWriter w(ownTable, {{"Code", 'A', 6}, {"Name", 'A', 12}, {"At", 'T'}, {"Stamp", '@'}, {"Price", '$'},
-                                   {"Ok", 'L'}, {"Exact", '#', 3}, {"Pic", 'G'}, {"Raw", 'Y', 3}, {"Notes", 'M'}});
+        ParadoxWriter w(ownTable, {{"Code", 'A', 6},
+                                   {"Name", 'A', 12},
+                                   {"At", 'T'},
+                                   {"Stamp", '@'},
+                                   {"Price", '$'},
+                                   {"Ok", 'L'},
+                                   {"Exact", '#', 3},
+                                   {"Pic", 'G'},
+                                   {"Raw", 'Y', 3},
+                                   {"Notes", 'M'}});
         w.addRow({Value::text("äbc"), Value::text("Zoë Ångström"),
                   Value::dateTime(DateTime::fromCivil(1899, 12, 30, 23, 59, 59, 999)),
                   Value::dateTime(DateTime::fromCivil(1000, 1, 1, 0, 0, 0, 1)), Value::currency(-22383055),
@@ -183,7 +187,7 @@ TEST(NativeLoad, EveryFixtureTableLoadsStrictlyAndReadsBackEqual)
         w.finish();
         std::fstream f(ownTable, std::ios::in | std::ios::out | std::ios::binary);
         f.seekp(4);
-        f.put(0);  // keyed on its first field
+        f.put(0); // keyed on its first field
         f.seekp(0x23);
         f.put(1);
     }
@@ -207,7 +211,7 @@ TEST(NativeLoad, EveryFixtureTableLoadsStrictlyAndReadsBackEqual)
         work.executor.flush();
         EXPECT_TRUE(work.refused.empty()) << work.refused.front();
         if (sink.lines.empty())
-            continue;  // a table the reader cannot open at all
+            continue; // a table the reader cannot open at all
 
         std::unique_ptr<ParadoxRecordSet> rows;
         rows = std::make_unique<ParadoxRecordSet>(file);
@@ -226,8 +230,8 @@ TEST(NativeLoad, EveryFixtureTableLoadsStrictlyAndReadsBackEqual)
         if (isKeyed && !keyRefused) {
             ++keyed;
             const auto n = server.scalar(db, "SELECT COUNT(*) FROM information_schema.TABLE_CONSTRAINTS WHERE "
-                                             "TABLE_SCHEMA = DATABASE() AND TABLE_NAME = '" + table +
-                                                 "' AND CONSTRAINT_TYPE = 'PRIMARY KEY'");
+                                             "TABLE_SCHEMA = DATABASE() AND TABLE_NAME = '" +
+                                                 table + "' AND CONSTRAINT_TYPE = 'PRIMARY KEY'");
             keys += n == "1";
             EXPECT_EQ(n, "1") << "keyed table without its primary key";
         }
@@ -258,8 +262,7 @@ TEST(NativeLoad, EveryFixtureTableLoadsStrictlyAndReadsBackEqual)
             TestServer::Row row;
             for (size_t j = 0; j < fields.size(); ++j) {
                 const Value &v = source_rows[r][j];
-                row.push_back(v.kind() == Value::Kind::Bytes ? std::optional(v.str())
-                                                             : Expected(v, types[j]));
+                row.push_back(v.kind() == Value::Kind::Bytes ? std::optional(v.str()) : Expected(v, types[j]));
             }
             expected.emplace_back(std::move(row), r);
         }

@@ -45,9 +45,20 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         path = dir.filePath("Every.db").toStdString();
-        ParadoxWriter w(path, {{"Id", '+'}, {"Name", 'A', 12}, {"Born", 'D'}, {"At", 'T'}, {"Stamp", '@'},
-                               {"Small", 'S'}, {"Big", 'I'}, {"Real", 'N'}, {"Price", '$'}, {"Yes", 'L'},
-                               {"Exact", '#', 2}, {"Notes", 'M'}, {"Blob", 'B'}, {"Raw", 'Y', 4}});
+        ParadoxWriter w(path, {{"Id", '+'},
+                               {"Name", 'A', 12},
+                               {"Born", 'D'},
+                               {"At", 'T'},
+                               {"Stamp", '@'},
+                               {"Small", 'S'},
+                               {"Big", 'I'},
+                               {"Real", 'N'},
+                               {"Price", '$'},
+                               {"Yes", 'L'},
+                               {"Exact", '#', 2},
+                               {"Notes", 'M'},
+                               {"Blob", 'B'},
+                               {"Raw", 'Y', 4}});
         w.addRow({Value::integer(1), Value::text("Zoë Ångström"), Value::dateTime(DateTime::fromCivil(1994, 3, 14)),
                   Value::dateTime(DateTime::fromCivil(1899, 12, 30, 10, 15, 0, 7)),
                   Value::dateTime(DateTime::fromCivil(2001, 2, 3, 4, 5, 6, 789)), Value::integer(-7),
@@ -157,8 +168,7 @@ TEST(NativeFallback, DatesNaNAndLongAlphaKeepTheirColumnAsText)
 
     // An Alpha value longer than its field (a decoder may give more
     // characters than bytes); its field size is counted in characters.
-    MemoryRecordSet alpha({{"Name", AdoType::adVarWChar, 0, 0, 3, 'A'}},
-                          {{Value::text("äöü")}, {Value::text("abcd")}});
+    MemoryRecordSet alpha({{"Name", AdoType::adVarWChar, 0, 0, 3, 'A'}}, {{Value::text("äöü")}, {Value::text("abcd")}});
     scan = ScanForNativeColumns(alpha);
     EXPECT_NE(scan.fallback[0].find("4 characters"), std::string::npos) << scan.fallback[0];
 }

@@ -26,10 +26,7 @@ std::string statement(const std::string &table, std::vector<Field> fields, std::
     return out;
 }
 
-DateTime date(int y, int m, int d, int h = 0, int mi = 0, int s = 0)
-{
-    return DateTime::fromCivil(y, m, d, h, mi, s);
-}
+DateTime date(int y, int m, int d, int h = 0, int mi = 0, int s = 0) { return DateTime::fromCivil(y, m, d, h, mi, s); }
 
 const std::vector<Field> kPeople = {field("Id", AdoType::adInteger), field("Name", AdoType::adVarWChar),
                                     field("Born", AdoType::adDate)};
@@ -94,10 +91,8 @@ TEST(RowStatement, BooleansByColumnKind)
 {
     // Rule set A: the logical field itself is a text column.
     const std::vector<Field> f = {field("n", AdoType::adInteger), field("ok", AdoType::adBoolean)};
-    EXPECT_EQ(statement("t", f, {Value::boolean(true), Value::boolean(false)}),
-              "INSERT INTO `t` VALUES(1, 'False')");
-    EXPECT_EQ(statement("t", f, {Value::boolean(false), Value::boolean(true)}),
-              "INSERT INTO `t` VALUES(0, 'True')");
+    EXPECT_EQ(statement("t", f, {Value::boolean(true), Value::boolean(false)}), "INSERT INTO `t` VALUES(1, 'False')");
+    EXPECT_EQ(statement("t", f, {Value::boolean(false), Value::boolean(true)}), "INSERT INTO `t` VALUES(0, 'True')");
     // Rule set B.
     EXPECT_EQ(statement("t", {field("ok", AdoType::adBoolean)}, {Value::boolean(true)}),
               "INSERT INTO `t` VALUES('True')");
@@ -130,8 +125,8 @@ TEST(RowStatement, NumbersInNumericAndTextColumns)
                         {Value::real(0.1 + 0.2), Value::currency(12345000), Value::decimal("-0012.3400"),
                          Value::integer(-9007199254740993)}),
               "INSERT INTO `t` VALUES(0.30000000000000004, '1234.5', -12.34, -9007199254740993)");
-    EXPECT_EQ(statement("t", f, {Value::real(1e15), Value::currency(-2500), Value::decimal("0.000"),
-                                 Value::integer(0)}),
+    EXPECT_EQ(statement("t", f,
+                        {Value::real(1e15), Value::currency(-2500), Value::decimal("0.000"), Value::integer(0)}),
               "INSERT INTO `t` VALUES(1E+15, '-0.25', 0, 0)");
     EXPECT_EQ(statement("t", f, {Value::real(1.5e-5), Value::null(), Value::null(), Value::null()}),
               "INSERT INTO `t` VALUES(1.5E-05,NULL,NULL,NULL)");
@@ -142,8 +137,7 @@ TEST(RowStatement, NumbersInNumericAndTextColumns)
     EXPECT_EQ(statement("t", {field("b", AdoType::adNumeric)}, {Value::decimal("1); DROP TABLE t; -- '")}),
               "INSERT INTO `t` VALUES('1); DROP TABLE t; -- ''')");
     // A text in a numeric column keeps its own characters, quoted.
-    EXPECT_EQ(statement("t", {field("i", AdoType::adInteger)}, {Value::text("1,5")}),
-              "INSERT INTO `t` VALUES('1,5')");
+    EXPECT_EQ(statement("t", {field("i", AdoType::adInteger)}, {Value::text("1,5")}), "INSERT INTO `t` VALUES('1,5')");
 }
 
 // LONGBLOB values go as bytes (X'...'); Bytes values in a TEXT column stay
@@ -152,8 +146,7 @@ TEST(RowStatement, BytesAndNames)
 {
     const std::vector<Field> f = {field("g", AdoType::adLongVarBinary), field("y", AdoType::adBinary),
                                   field("n", AdoType::adInteger)};
-    EXPECT_EQ(statement("a`b", f,
-                        {Value::bytes(std::string("\x00'\\\xff", 4)), Value::bytes("AB"), Value::integer(1)}),
+    EXPECT_EQ(statement("a`b", f, {Value::bytes(std::string("\x00'\\\xff", 4)), Value::bytes("AB"), Value::integer(1)}),
               "INSERT INTO `a``b` VALUES(X'00275CFF', '4142', 1)");
     EXPECT_EQ(statement("t", f, {Value::bytes(""), Value::bytes(""), Value::null()}),
               "INSERT INTO `t` VALUES(X'',NULL,NULL)");

@@ -24,10 +24,7 @@ public:
         executed.push_back(statement);
         fail(statement);
     }
-    std::unique_ptr<RecordSet> openRecordSet(const std::string &) override
-    {
-        throw DbError("no record sets here");
-    }
+    std::unique_ptr<RecordSet> openRecordSet(const std::string &) override { throw DbError("no record sets here"); }
     void close() override {}
     bool isOpen() const override { return true; }
 };
@@ -161,10 +158,9 @@ TEST_F(ScriptExecutionTest, ALocatedErrorStopsAtItsLineAndTheNextPressGoesOnTher
     host.captions.clear();
     db.fail = [](const std::string &) {};
     EXPECT_EQ(run(&db), ExecutionResult::Done);
-    EXPECT_EQ(db.executed, (std::vector<std::string>{
-                               "INSERT INTO `t` VALUES(20)", "INSERT INTO `t` VALUES(50)",
-                               "INSERT INTO `t` VALUES(6)", "INSERT INTO `t` VALUES(7)",
-                               "INSERT INTO `t` VALUES(8)", "INSERT INTO `t` VALUES(9)"}));
+    EXPECT_EQ(db.executed, (std::vector<std::string>{"INSERT INTO `t` VALUES(20)", "INSERT INTO `t` VALUES(50)",
+                                                     "INSERT INTO `t` VALUES(6)", "INSERT INTO `t` VALUES(7)",
+                                                     "INSERT INTO `t` VALUES(8)", "INSERT INTO `t` VALUES(9)"}));
     EXPECT_EQ(host.captions.front(), "Please wait.. Processing row: 2 of 9");
     EXPECT_EQ(ErrorLine, 5) << "kept until the next located error";
 }
@@ -176,8 +172,7 @@ TEST_F(ScriptExecutionTest, AFailureThatIsNoRefusalIsReportedOnceAndStopsUnlocat
     lines(8);
     db.fail = [](const std::string &s) {
         if (s.find("(5)") != std::string::npos)
-            throw DbError("The MySQL connection is still busy with the previous statement.", 0,
-                          DbError::Kind::Misuse);
+            throw DbError("The MySQL connection is still busy with the previous statement.", 0, DbError::Kind::Misuse);
     };
     EXPECT_EQ(run(&db), ExecutionResult::ConnectionLost);
     EXPECT_EQ(db.executed.size(), 5u);

@@ -1,5 +1,5 @@
-#include "engine/script/datatypemodel.h"
 #include "engine/run/listroutines.h"
+#include "engine/script/datatypemodel.h"
 #include "engine/script/scriptmodel.h"
 
 #include <QAbstractItemModelTester>
@@ -62,7 +62,7 @@ TEST(ScriptModel, OnlyALineTheServerAcceptedUneditedIsExecuted)
     model.markAccepted(0);
     model.markAccepted(1);
     model.markAccepted(3);
-    model.dropSent();  // "c" was never sent
+    model.dropSent(); // "c" was never sent
     model.markAccepted(2);
 
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
@@ -71,8 +71,7 @@ TEST(ScriptModel, OnlyALineTheServerAcceptedUneditedIsExecuted)
     EXPECT_EQ(changed[0][0].toModelIndex().row(), 0);
     EXPECT_EQ(changed[0][1].toModelIndex().row(), 3);
     for (int row = 0; row < 4; ++row)
-        EXPECT_EQ(model.data(model.index(row, 0), ScriptModel::ExecutedRole).toBool(), row == 0 || row == 3)
-            << row;
+        EXPECT_EQ(model.data(model.index(row, 0), ScriptModel::ExecutedRole).toBool(), row == 0 || row == 3) << row;
     EXPECT_NE(model.data(model.index(0, 0), Qt::ToolTipRole).toString(), kTip);
 
     model.setLine(0, "a");
@@ -94,9 +93,10 @@ TEST(ScriptModel, ARowShowsTheFirstLineWithinTheLimitAndTracksTheLongest)
         "INSERT INTO `T` VALUES('one')",
         "INSERT INTO `T`\r\nVALUES(1)",
         "\nVALUES(1)",
-        "a\xE2\x80\xA8" "b",                   // U+2028, a line separator to Qt
-        "\xE2\x82\xAC 5",                      // U+20AC shares the lead byte only
-        limit + "\xC3\xBC" + "tail",            // ü straddles the limit
+        "a\xE2\x80\xA8"
+        "b",                         // U+2028, a line separator to Qt
+        "\xE2\x82\xAC 5",            // U+20AC shares the lead byte only
+        limit + "\xC3\xBC" + "tail", // ü straddles the limit
         "VALUES('" + std::string(9000, 'y') + "')",
     };
     for (const std::string &line : lines)

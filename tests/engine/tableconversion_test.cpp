@@ -67,10 +67,7 @@ struct RecordingWork : TableWork, StepReporter {
     std::vector<std::pair<int, std::string>> failures;
     std::vector<double> progress;
     GuardedProcedure proc{*this};
-    void stepFailed(int number, const std::string &description) override
-    {
-        failures.emplace_back(number, description);
-    }
+    void stepFailed(int number, const std::string &description) override { failures.emplace_back(number, description); }
     void statement(const std::string &text, int, std::size_t rowPrefix, int64_t) override
     {
         if (rowPrefix) {
@@ -93,10 +90,7 @@ struct Converted : RecordingWork {
     }
 };
 
-std::vector<Field> Fields()
-{
-    return {{"Id", AdoType::adInteger}, {"Note", AdoType::adLongVarWChar}};
-}
+std::vector<Field> Fields() { return {{"Id", AdoType::adInteger}, {"Note", AdoType::adLongVarWChar}}; }
 
 std::vector<std::vector<Value>> Rows(int n)
 {
@@ -150,7 +144,8 @@ TEST(ConvertTable, LossesAreToldOnceEachAfterTheRows)
 {
     Converted work([] {
         auto rows = std::make_unique<LossyRecordSet>(Fields(), Rows(0));
-        rows->lost = {"/d/T.DB", 3218, 0, 1, "data block 1 is blank", 2, "/d/T.MB", "field \"Note\": the file is missing"};
+        rows->lost = {
+            "/d/T.DB", 3218, 0, 1, "data block 1 is blank", 2, "/d/T.MB", "field \"Note\": the file is missing"};
         return rows;
     });
     ASSERT_EQ(work.failures.size(), 2u);
@@ -159,7 +154,8 @@ TEST(ConvertTable, LossesAreToldOnceEachAfterTheRows)
         << work.failures[0].second;
     EXPECT_EQ(work.failures[1].first, 116);
     EXPECT_EQ(work.failures[1].second.rfind("Table T is damaged: its header counts 3218 rows, but 0 were read from "
-                                            "\"/d/T.DB\". Damage found: data block 1 is blank.", 0),
+                                            "\"/d/T.DB\". Damage found: data block 1 is blank.",
+                                            0),
               0u)
         << work.failures[1].second;
     EXPECT_EQ(work.statements.size(), 1u);
@@ -176,7 +172,7 @@ TEST(ConvertTable, StuckCursorEndsTheTableInsteadOfLooping)
     });
     ASSERT_EQ(work.failures.size(), 1u);
     EXPECT_EQ(work.failures[0].first, 120);
-    EXPECT_EQ(work.statements.size(), 3u);  // create + rows 1 and 2
+    EXPECT_EQ(work.statements.size(), 3u); // create + rows 1 and 2
 }
 
 } // namespace

@@ -27,7 +27,7 @@ TEST(ListFiles, MatchesWithoutRegardToCaseAndKeepsOnlyOpenableFiles)
     TempFolder t;
     for (const char *name : {"a.DB", "b.db", "c.Db", ".hidden.db", "d.dbx", "e.txt", "db", "f.db.old"})
         t.file(name);
-    t.folder("x.db");                         // a folder is no table file
+    t.folder("x.db");                           // a folder is no table file
     t.link(t.path("x.db"), "linked-folder.db"); // nor is a link to one
     t.link(t.path("gone"), "dangling.db");
     ASSERT_EQ(::mkfifo(t.path("pipe.db").c_str(), 0644), 0);
@@ -84,10 +84,8 @@ TEST(ListFiles, UnreadableFolderThrowsWithPathAndReason)
             return 1;
         } catch (const Error &e) {
             const std::string what = e.what();
-            return what.find(locked) != std::string::npos &&
-                           what.find("Permission denied") != std::string::npos
-                       ? 0
-                       : 2;
+            return what.find(locked) != std::string::npos && what.find("Permission denied") != std::string::npos ? 0
+                                                                                                                 : 2;
         }
     });
     ::chmod(locked.c_str(), 0755);
@@ -126,8 +124,8 @@ TEST(FileTests, UnsafeCharacters)
 {
     for (const char *name : {"Data", "Müller", "日本", "a b-c_d.e", "😀", "~x"})
         EXPECT_FALSE(HasUnsafeChars(name)) << name;
-    for (const char *name : {"a\x01", "tab\t", "what?", "del\x7f", "\xc2\x80", "\xc2\x9f",
-                             "\xff", "\xc3", "\xe0\x80\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80"})
+    for (const char *name : {"a\x01", "tab\t", "what?", "del\x7f", "\xc2\x80", "\xc2\x9f", "\xff", "\xc3",
+                             "\xe0\x80\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80"})
         EXPECT_TRUE(HasUnsafeChars(name)) << name;
     EXPECT_FALSE(HasUnsafeChars("\xc2\xa0")); // U+00A0 is past the C1 range
 }

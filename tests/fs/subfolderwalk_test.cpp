@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <set>
 #include <fcntl.h>
+#include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -58,8 +58,7 @@ TEST_F(Walk, BreadthFirstGroupedByParent)
     EXPECT_EQ(list[0], p);
     EXPECT_EQ(asSet(list, 1, 4), (std::set<std::string>{p + "A/", p + "B/", p + ".hidden/"}));
     // The second level follows the order of the first, parent by parent.
-    const bool aFirst = std::find(list.begin(), list.end(), p + "A/") <
-                        std::find(list.begin(), list.end(), p + "B/");
+    const bool aFirst = std::find(list.begin(), list.end(), p + "A/") < std::find(list.begin(), list.end(), p + "B/");
     const std::set<std::string> aKids{p + "A/A1/", p + "A/A2/"};
     EXPECT_EQ(asSet(list, aFirst ? 4 : 5, aFirst ? 6 : 7), aKids);
     EXPECT_EQ(list[aFirst ? 6 : 4], p + "B/B1/");
@@ -107,13 +106,12 @@ TEST_F(Walk, LinksBackIntoTheTreeDoNotLoop)
     t.link(p, "P/A/up");           // to the given folder
     t.link(".", "P/A/self");       // to itself
     t.link("../A", "P/B/sibling"); // to a folder already listed
-    t.link("A/up/A", "P/chain");  // through a link, to a listed folder
+    t.link("A/up/A", "P/chain");   // through a link, to a listed folder
     t.link(t.path("nowhere"), "P/dangling");
     t.file("x");
     t.link(t.path("x"), "P/tofile");
     const auto list = walk();
-    EXPECT_EQ(std::set<std::string>(list.begin(), list.end()),
-              (std::set<std::string>{p, p + "A/", p + "B/"}));
+    EXPECT_EQ(std::set<std::string>(list.begin(), list.end()), (std::set<std::string>{p, p + "A/", p + "B/"}));
     EXPECT_EQ(list.size(), 3u);
 }
 

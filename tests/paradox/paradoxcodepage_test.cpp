@@ -54,7 +54,9 @@ TEST(CodePage, MisdeclaredTablesReadInTheirOwnAndTheRestStay)
         {"western",
          "Name",
          {"Café crème", "Müller", "José Núñez", "Ångström", "été à Paris", "Zoë", "Paris—London", "l’été", "25°C"},
-         1252, 1252, 1252},
+         1252,
+         1252,
+         1252},
         {"shortru", "Name", {"Лев"}, 1251, 1252, 1251},
         {"shortwest", "Name", {"Zoë"}, 1252, 1252, 1252},
         {"greek", "Name", {"Αθήνα", "Θεσσαλονίκη", "Πάτρα", "Ηράκλειο", "Λάρισα", "Βόλος"}, 1253, 1252, 1253},
@@ -136,9 +138,8 @@ TEST(CodePage, ChosenCodePages)
     choice.all = 1250;
     choice.tables["RUSSIAN"] = 1251;
     choice.tables["Western"] = 0;
-    auto c = OpenParadoxConnection(
-        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + dir.path().string() + ";", {},
-        {{"WESTERN", western}, {"RUSSIAN", russian}, {"ASCII", ascii}}, choice);
+    auto c = OpenParadoxConnection("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + dir.path().string() + ";", {},
+                                   {{"WESTERN", western}, {"RUSSIAN", russian}, {"ASCII", ascii}}, choice);
     EXPECT_EQ(c->openRecordSet("SELECT * FROM `russian`")->value(0).str(), "Мир");
     EXPECT_EQ(c->openRecordSet("SELECT * FROM `western`")->account().codePage, 1252);
     EXPECT_EQ(c->openRecordSet("SELECT * FROM `ascii`")->account().codePage, 1252);
@@ -186,7 +187,8 @@ TEST(CodePage, UpperBytesMeanWhatTheirPageSays)
         {869, "������Ά�·¬¦‘’Έ―ΉΊΪΌ��ΎΫ©Ώ²³ά£έήίϊΐόύΑΒΓΔΕΖΗ½ΘΙ«»░▒▓│┤ΚΛΜΝ╣║╗╝ΞΟ┐"
               "└┴┬├─┼ΠΡ╚╔╩╦╠═╬ΣΤΥΦΧΨΩαβγ┘┌█▄δε▀ζηθικλμνξοπρσςτ΄\u00AD±υφχ§ψ΅°¨ωϋΰώ■\u00A0"},
         {874, "€����…�����������‘’“”•–—��������\u00A0กขฃคฅฆงจฉชซฌญฎฏฐฑฒณดตถทธนบปผฝพฟ"
-              "ภมยรฤลฦวศษสหฬอฮฯะ\u0E31าำ\u0E34\u0E35\u0E36\u0E37\u0E38\u0E39\u0E3A����฿เแโใไๅๆ\u0E47\u0E48\u0E49\u0E4A\u0E4B\u0E4C\u0E4D\u0E4E๏๐๑๒๓๔๕๖๗๘๙๚๛����"},
+              "ภมยรฤลฦวศษสหฬอฮฯะ\u0E31าำ\u0E34\u0E35\u0E36\u0E37\u0E38\u0E39\u0E3A����฿เแโใไๅๆ\u0E47\u0E48\u0E49\u0E4A"
+              "\u0E4B\u0E4C\u0E4D\u0E4E๏๐๑๒๓๔๕๖๗๘๙๚๛����"},
         {1250, "€�‚�„…†‡�‰Š‹ŚŤŽŹ�‘’“”•–—�™š›śťžź\u00A0ˇ˘Ł¤Ą¦§¨©Ş«¬\u00AD®Ż°±˛ł´µ¶·¸ąş»Ľ˝ľż"
                "ŔÁÂĂÄĹĆÇČÉĘËĚÍÎĎĐŃŇÓÔŐÖ×ŘŮÚŰÜÝŢßŕáâăäĺćçčéęëěíîďđńňóôőö÷řůúűüýţ˙"},
         {1251, "ЂЃ‚ѓ„…†‡€‰Љ‹ЊЌЋЏђ‘’“”•–—�™љ›њќћџ\u00A0ЎўЈ¤Ґ¦§Ё©Є«¬\u00AD®Ї°±Ііґµ¶·ё№є»јЅѕї"
@@ -198,9 +200,11 @@ TEST(CodePage, UpperBytesMeanWhatTheirPageSays)
         {1254, "€�‚ƒ„…†‡ˆ‰Š‹Œ����‘’“”•–—˜™š›œ��Ÿ\u00A0¡¢£¤¥¦§¨©ª«¬\u00AD®¯°±²³´µ¶·¸¹º»¼½¾¿"
                "ÀÁÂÃÄÅÆÇÈÉÊËÌÍÎÏĞÑÒÓÔÕÖ×ØÙÚÛÜİŞßàáâãäåæçèéêëìíîïğñòóôõö÷øùúûüışÿ"},
         {1255, "€�‚ƒ„…†‡ˆ‰�‹�����‘’“”•–—˜™�›����\u00A0¡¢£₪¥¦§¨©×«¬\u00AD®¯°±²³´µ¶·¸¹÷»¼½¾¿"
-               "\u05B0\u05B1\u05B2\u05B3\u05B4\u05B5\u05B6\u05B7\u05B8\u05B9�\u05BB\u05BC\u05BD־\u05BF׀\u05C1\u05C2׃װױײ׳״�������אבגדהוזחטיךכלםמןנסעףפץצקרשת��\u200E\u200F�"},
+               "\u05B0\u05B1\u05B2\u05B3\u05B4\u05B5\u05B6\u05B7\u05B8\u05B9�\u05BB\u05BC\u05BD־\u05BF׀\u05C1\u05C2׃װױײ"
+               "׳״�������אבגדהוזחטיךכלםמןנסעףפץצקרשת��\u200E\u200F�"},
         {1256, "€پ‚ƒ„…†‡ˆ‰ٹ‹Œچژڈگ‘’“”•–—ک™ڑ›œ\u200C\u200Dں\u00A0،¢£¤¥¦§¨©ھ«¬\u00AD®¯°±²³´µ¶·¸¹؛»¼½¾؟"
-               "ہءآأؤإئابةتثجحخدذرزسشصض×طظعغـفقكàلâمنهوçèéêëىيîï\u064B\u064C\u064D\u064Eô\u064F\u0650÷\u0651ù\u0652ûü\u200E\u200Fے"},
+               "ہءآأؤإئابةتثجحخدذرزسشصض×طظعغـفقكàلâمنهوçèéêëىيîï\u064B\u064C\u064D\u064Eô\u064F\u0650÷\u0651ù\u0652ûü"
+               "\u200E\u200Fے"},
         {1257, "€�‚�„…†‡�‰�‹�¨ˇ¸�‘’“”•–—�™�›�¯˛�\u00A0�¢£¤�¦§Ø©Ŗ«¬\u00AD®Æ°±²³´µ¶·ø¹ŗ»¼½¾æ"
                "ĄĮĀĆÄÅĘĒČÉŹĖĢĶĪĻŠŃŅÓŌÕÖ×ŲŁŚŪÜŻŽßąįāćäåęēčéźėģķīļšńņóōõö÷ųłśūüżž˙"},
         {1258, "€�‚ƒ„…†‡ˆ‰�‹Œ����‘’“”•–—˜™�›œ��Ÿ\u00A0¡¢£¤¥¦§¨©ª«¬\u00AD®¯°±²³´µ¶·¸¹º»¼½¾¿"
@@ -233,7 +237,11 @@ TEST(CodePage, UpperBytesMeanWhatTheirPageSays)
 // never takes the byte after it; single upper bytes keep their meaning.
 TEST(CodePage, LeadBytesWithoutTrailByte)
 {
-    struct Case { int page; std::string bytes; std::string text; };
+    struct Case {
+        int page;
+        std::string bytes;
+        std::string text;
+    };
     const Case cases[] = {
         {932, "A\x82", "A\uFFFD"},
         {932, "\x82\n\x82\xA0\xB1", "\uFFFD\n\u3042\uFF71"},

@@ -51,7 +51,7 @@ TEST(ParadoxConnection, FindsTablesWithoutRegardToCase)
     WriteTable(root + "/we`ird.db", "backtick");
     auto c = OpenParadoxConnection(ConnectionString(root), {});
     ASSERT_TRUE(c->isOpen());
-    EXPECT_EQ(Marker(*c, "CUSTOMER"), "top customer");  // the folder before its sub-folders
+    EXPECT_EQ(Marker(*c, "CUSTOMER"), "top customer"); // the folder before its sub-folders
     EXPECT_EQ(Marker(*c, "customer"), "top customer");
     EXPECT_EQ(Marker(*c, "SUB_CUSTOMER"), "sub customer");
     EXPECT_EQ(Marker(*c, "ORDERS"), "deep orders");
@@ -86,14 +86,18 @@ TEST(ParadoxConnection, ConnectionStringFaults)
 {
     ScratchFolder dir;
     const std::string folder = dir.path().string();
-    struct Case { std::string text; std::string needle; };
-    for (const Case &c : {Case{"Provider=Microsoft.Jet.OLEDB.4.0;Extended Properties=Paradox 5.x;", "no \"Data Source\""},
-                          Case{"Provider=Other;Data Source=" + folder + ";", "provider must be"},
-                          Case{"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder + ";Extended Properties=dBASE IV;",
-                               "Paradox 5.x"},
-                          Case{"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder + ";Color=blue", "unknown keyword \"COLOR\""},
-                          Case{"Provider=Microsoft.Jet.OLEDB.4.0;Data Source={" + folder + ";", "closing \"}\""},
-                          Case{ConnectionString(folder + "/missing"), "does not exist or is not a folder"}}) {
+    struct Case {
+        std::string text;
+        std::string needle;
+    };
+    for (const Case &c :
+         {Case{"Provider=Microsoft.Jet.OLEDB.4.0;Extended Properties=Paradox 5.x;", "no \"Data Source\""},
+          Case{"Provider=Other;Data Source=" + folder + ";", "provider must be"},
+          Case{"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder + ";Extended Properties=dBASE IV;",
+               "Paradox 5.x"},
+          Case{"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder + ";Color=blue", "unknown keyword \"COLOR\""},
+          Case{"Provider=Microsoft.Jet.OLEDB.4.0;Data Source={" + folder + ";", "closing \"}\""},
+          Case{ConnectionString(folder + "/missing"), "does not exist or is not a folder"}}) {
         const std::string error = DbErrorText([&] { OpenParadoxConnection(c.text, {}); });
         EXPECT_NE(error.find(c.needle), std::string::npos) << c.text << ": " << error;
     }

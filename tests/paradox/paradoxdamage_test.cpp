@@ -66,7 +66,11 @@ TEST(ParadoxDamage, StructuralDamageNamesFileAndFault)
     ASSERT_EQ(ReadError(path), "");
     ASSERT_GE(good.size(), kHeader + 3 * kBlock);
 
-    struct Case { const char *what; std::function<void(std::string &)> spoil; const char *needle; };
+    struct Case {
+        const char *what;
+        std::function<void(std::string &)> spoil;
+        const char *needle;
+    };
     const std::vector<Case> cases{
         {"truncated inside a block", [](std::string &b) { b.resize(kHeader + kBlock + 100); }, "truncated"},
         {"truncated header", [](std::string &b) { b.resize(1000); }, "truncated"},
@@ -84,7 +88,8 @@ TEST(ParadoxDamage, StructuralDamageNamesFileAndFault)
         {"too many records in a block", [](std::string &b) { Put16(b, kHeader + 4, 1020); }, "1020 as the offset"},
         {"header size", [](std::string &b) { Put16(b, 2, 60000); }, "longer than the file"},
         {"version", [](std::string &b) { b[0x39] = 40; }, "version"},
-        {"field names", [](std::string &b) { std::fill(b.begin() + 0x78 + 22 + 261, b.begin() + kHeader, 'x'); }, "field names"},
+        {"field names", [](std::string &b) { std::fill(b.begin() + 0x78 + 22 + 261, b.begin() + kHeader, 'x'); },
+         "field names"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -98,7 +103,7 @@ TEST(ParadoxDamage, StructuralDamageNamesFileAndFault)
 TEST(ParadoxDamage, LastBlockMayEndPastTheFile)
 {
     ScratchFolder dir;
-    const std::string path = WriteSample(dir, 105);  // the third block holds 5 records
+    const std::string path = WriteSample(dir, 105); // the third block holds 5 records
     std::string bytes = ReadWhole(path);
     bytes.resize(kHeader + 2 * kBlock + 6 + 5 * 20);
     WriteWhole(path, bytes);
@@ -175,7 +180,7 @@ TEST(ParadoxDamage, DamagedMemoFileCostsOnlyItsValues)
 TEST(ParadoxDamage, DamagedBlocksAreCountedNotLostSilently)
 {
     ScratchFolder dir;
-    const std::string path = WriteSample(dir, 120);  // blocks of 50, 50 and 20 records
+    const std::string path = WriteSample(dir, 120); // blocks of 50, 50 and 20 records
     const std::string good = ReadWhole(path);
     struct Case {
         const char *what;
@@ -187,13 +192,18 @@ TEST(ParadoxDamage, DamagedBlocksAreCountedNotLostSilently)
     const std::vector<Case> cases{
         {"blank first block", [](std::string &b) { std::fill(b.begin() + kHeader, b.begin() + kHeader + kBlock, 0); },
          0, 1, "data block 1 is blank"},
-        {"blank middle block", [](std::string &b) { std::fill(b.begin() + kHeader + kBlock, b.begin() + kHeader + 2 * kBlock, 0); },
-         50, 1, "data block 2 is blank"},
+        {"blank middle block",
+         [](std::string &b) { std::fill(b.begin() + kHeader + kBlock, b.begin() + kHeader + 2 * kBlock, 0); }, 50, 1,
+         "data block 2 is blank"},
         {"impossible last offset", [](std::string &b) { Put16(b, kHeader + kBlock + 4, 0xFFFE); }, 70, 1, "gives -2"},
         {"skipped block's next not linked back",
-         [](std::string &b) { Put16(b, kHeader + kBlock + 4, 0xFFFE); Put16(b, kHeader + 2 * kBlock + 2, 7); },
+         [](std::string &b) {
+             Put16(b, kHeader + kBlock + 4, 0xFFFE);
+             Put16(b, kHeader + 2 * kBlock + 2, 7);
+         },
          50, 2, "gives -2"},
-        {"wrong back link", [](std::string &b) { Put16(b, kHeader + 2 * kBlock + 2, 1); }, 120, 1, "names block 1 before it"},
+        {"wrong back link", [](std::string &b) { Put16(b, kHeader + 2 * kBlock + 2, 1); }, 120, 1,
+         "names block 1 before it"},
         {"last offset cut short", [](std::string &b) { Put16(b, kHeader + 4, 0); }, 71, 0, ""},
     };
     for (const Case &c : cases) {
@@ -301,9 +311,10 @@ TEST(ParadoxDamage, EmptyOrRepeatedFieldNamesAreMadeDistinct)
     ScratchFolder dir;
     const std::string path = dir.file("Names.db");
     {
-        ParadoxWriter w(path, {{"Id", 'I'}, {"ID", 'I'}, {" ", 'I'}, {"Müller", 'A', 9}, {"muller", 'I'},
-                               {"Field3", 'I'}, {"", 'I'}},
-                        1252, 1);
+        ParadoxWriter w(
+            path,
+            {{"Id", 'I'}, {"ID", 'I'}, {" ", 'I'}, {"Müller", 'A', 9}, {"muller", 'I'}, {"Field3", 'I'}, {"", 'I'}},
+            1252, 1);
         w.addRow({Value::integer(1), Value::integer(2), Value::integer(3), Value::text("Größe"), Value::integer(5),
                   Value::integer(6), Value::integer(7)});
         w.finish();
@@ -315,7 +326,8 @@ TEST(ParadoxDamage, EmptyOrRepeatedFieldNamesAreMadeDistinct)
         return out;
     };
     ParadoxRecordSet rs(path);
-    EXPECT_EQ(names(rs), (std::vector<std::string>{"Id", "ID_2", "Field3", "Müller", "muller_2", "Field3_2", "Field7"}));
+    EXPECT_EQ(names(rs),
+              (std::vector<std::string>{"Id", "ID_2", "Field3", "Müller", "muller_2", "Field3_2", "Field7"}));
     EXPECT_EQ(rs.account().damagedBlocks, 5);
     EXPECT_EQ(rs.account().damage, "field 2 is named \"ID\" like an earlier field; it is named ID_2");
     // Read in another code page the names differ, and so does the count.

@@ -18,8 +18,8 @@ using test::ReadRows;
 
 std::string Fixture(const std::string &relative) { return (fixturesDir() / relative).string(); }
 
-#define REQUIRE_FIXTURES()                                                                  \
-    if (fixturesDir().empty())                                                              \
+#define REQUIRE_FIXTURES()                                                                                             \
+    if (fixturesDir().empty())                                                                                         \
     GTEST_SKIP() << "the shared Paradox fixtures are not present beside the project"
 
 DateTime Civil(int y, int m, int d, int h = 0, int mi = 0, int s = 0, int ms = 0)
@@ -28,10 +28,7 @@ DateTime Civil(int y, int m, int d, int h = 0, int mi = 0, int s = 0, int ms = 0
 }
 
 // Reads one table into rows of values (for the small tables only).
-std::vector<std::vector<Value>> Rows(const std::string &relative)
-{
-    return ReadRows(Fixture(relative));
-}
+std::vector<std::vector<Value>> Rows(const std::string &relative) { return ReadRows(Fixture(relative)); }
 
 TEST(ParadoxFixtures, EveryTableReadsCompletely)
 {
@@ -66,7 +63,13 @@ TEST(ParadoxFixtures, EveryTableReadsCompletely)
 TEST(ParadoxFixtures, HeadersOfEveryVersion)
 {
     REQUIRE_FIXTURES();
-    struct Case { const char *file; int version; bool keyed; int codePage; int64_t records; };
+    struct Case {
+        const char *file;
+        int version;
+        bool keyed;
+        int codePage;
+        int64_t records;
+    };
     for (const Case &c : {Case{"leonhad-paradoxdriver/areas/AREACODE.DB", 30, false, 437, 239},
                           Case{"leonhad-paradoxdriver/fields/date35.db", 35, false, 437, 3},
                           Case{"leonhad-paradoxdriver/areas/ZIPCODES.DB", 40, true, 437, 43185},
@@ -99,10 +102,11 @@ TEST(ParadoxFixtures, AllFieldTypesOfTypSammlung)
 {
     REQUIRE_FIXTURES();
     ParadoxRecordSet rs(Fixture("steinm-pxlib/TypSammlung.DB"));
-    const std::vector<std::pair<std::string, int>> expected{
-        {"Alpha", 202}, {"Numerisch", 5}, {"Währung", 6}, {"Integer kurz", 2}, {"Integer lang", 3},
-        {"BCD", 131}, {"Datum", 7}, {"Zeit", 7}, {"Datum/Zeit", 7}, {"Memo", 203}, {"Logisch", 11},
-        {"Zähler", 3}, {"Binär", 205}, {"Bytes", 128}};
+    const std::vector<std::pair<std::string, int>> expected{{"Alpha", 202},      {"Numerisch", 5},    {"Währung", 6},
+                                                            {"Integer kurz", 2}, {"Integer lang", 3}, {"BCD", 131},
+                                                            {"Datum", 7},        {"Zeit", 7},         {"Datum/Zeit", 7},
+                                                            {"Memo", 203},       {"Logisch", 11},     {"Zähler", 3},
+                                                            {"Binär", 205},      {"Bytes", 128}};
     ASSERT_EQ(rs.fields().size(), expected.size());
     for (size_t j = 0; j < expected.size(); ++j) {
         EXPECT_EQ(rs.fields()[j].name, expected[j].first);
@@ -191,7 +195,7 @@ TEST(ParadoxFixtures, FieldTypeTables)
 
     auto bytes = Rows("leonhad-paradoxdriver/fields/bytes.db");
     ASSERT_EQ(bytes[0][0].kind(), Value::Kind::Bytes);
-    EXPECT_EQ(bytes[0][0].str().size(), 255u);  // full width, trailing zeros kept
+    EXPECT_EQ(bytes[0][0].str().size(), 255u); // full width, trailing zeros kept
     EXPECT_EQ(bytes[0][0].str().substr(0, 3), std::string("1\0002", 3));
 }
 
@@ -202,7 +206,7 @@ TEST(ParadoxFixtures, MemosAndBlobs)
     ASSERT_EQ(memo.size(), 2u);
     EXPECT_EQ(memo[0][1].str().size(), 555u);
     EXPECT_EQ(memo[0][1].str().rfind("0123456789001234567890", 0), 0u);
-    EXPECT_EQ(memo[1][1], Value::text("01234567890\n"));  // short: kept in the record only
+    EXPECT_EQ(memo[1][1], Value::text("01234567890\n")); // short: kept in the record only
 
     auto graphics = Rows("leonhad-paradoxdriver/fields/graphic.db");
     ASSERT_EQ(graphics.size(), 3u);

@@ -21,7 +21,8 @@ public:
     ScratchFolder()
     {
         std::random_device rd;
-        m_path = std::filesystem::temp_directory_path() / ("tabulon-paradox-" + std::to_string(rd()) + std::to_string(rd()));
+        m_path = std::filesystem::temp_directory_path() /
+                 ("tabulon-paradox-" + std::to_string(rd()) + std::to_string(rd()));
         std::filesystem::create_directories(m_path);
     }
     ~ScratchFolder()

@@ -21,31 +21,51 @@ std::string Pattern(size_t n)
     return s;
 }
 
-const std::vector<ParadoxFieldDef> kAllTypes{
-    {"Alpha", 'A', 20}, {"Date", 'D'}, {"Time", 'T'}, {"Stamp", '@'}, {"Short", 'S'}, {"Long", 'I'},
-    {"Auto", '+'}, {"Number", 'N'}, {"Money", '$'}, {"Flag", 'L'}, {"Bcd", '#', 4}, {"Memo", 'M', 20},
-    {"Fmt", 'F', 10}, {"Bin", 'B', 15}, {"Pic", 'G'}, {"Ole", 'O'}, {"Raw", 'Y', 6}};
+const std::vector<ParadoxFieldDef> kAllTypes{{"Alpha", 'A', 20}, {"Date", 'D'},    {"Time", 'T'},   {"Stamp", '@'},
+                                             {"Short", 'S'},     {"Long", 'I'},    {"Auto", '+'},   {"Number", 'N'},
+                                             {"Money", '$'},     {"Flag", 'L'},    {"Bcd", '#', 4}, {"Memo", 'M', 20},
+                                             {"Fmt", 'F', 10},   {"Bin", 'B', 15}, {"Pic", 'G'},    {"Ole", 'O'},
+                                             {"Raw", 'Y', 6}};
 
 TEST(ParadoxWriter, EveryTypeFilledBlankAndAtItsBounds)
 {
     ScratchFolder dir;
     const std::string path = dir.file("AllTypes.db");
-    const std::vector<Value> filled{
-        Value::text("Zoë € „x“"), Value::dateTime(DateTime::fromCivil(1999, 12, 31)),
-        Value::dateTime(DateTime{0, 45296789}), Value::dateTime(DateTime::fromCivil(2024, 2, 29, 23, 59, 59, 999)),
-        Value::integer(-123), Value::integer(123456789), Value::integer(7), Value::real(0.1 + 0.2),
-        Value::currency(-12345678), Value::boolean(true), Value::decimal("-12345.6789"),
-        Value::text("a memo with \r\n line breaks"), Value::bytes(std::string("\x01\x02\0\x03", 4)),
-        Value::bytes("binary"), Value::bytes("BM fake bitmap"), Value::bytes("ole object"),
-        Value::bytes(std::string("\0\x01\0\0\0\x02", 6))};
+    const std::vector<Value> filled{Value::text("Zoë € „x“"),
+                                    Value::dateTime(DateTime::fromCivil(1999, 12, 31)),
+                                    Value::dateTime(DateTime{0, 45296789}),
+                                    Value::dateTime(DateTime::fromCivil(2024, 2, 29, 23, 59, 59, 999)),
+                                    Value::integer(-123),
+                                    Value::integer(123456789),
+                                    Value::integer(7),
+                                    Value::real(0.1 + 0.2),
+                                    Value::currency(-12345678),
+                                    Value::boolean(true),
+                                    Value::decimal("-12345.6789"),
+                                    Value::text("a memo with \r\n line breaks"),
+                                    Value::bytes(std::string("\x01\x02\0\x03", 4)),
+                                    Value::bytes("binary"),
+                                    Value::bytes("BM fake bitmap"),
+                                    Value::bytes("ole object"),
+                                    Value::bytes(std::string("\0\x01\0\0\0\x02", 6))};
     std::vector<Value> blank(kAllTypes.size(), Value::null());
-    const std::vector<Value> bounds{
-        Value::text(std::string(20, 'x') /* full width */), Value::dateTime(DateTime::fromCivil(1, 1, 1)),
-        Value::dateTime(DateTime{0, 86399999}), Value::dateTime(DateTime::fromCivil(9999, 12, 31, 23, 59, 59, 999)),
-        Value::integer(-32767), Value::integer(-2147483647), Value::integer(2147483647), Value::real(-1e300),
-        Value::currency(922337203685477), Value::boolean(false), Value::decimal("9999999999999999999999999999.9999"),
-        Value::text(Pattern(100000)), Value::bytes(std::string(5000, '\xff')), Value::bytes(Pattern(16)),
-        Value::bytes(Pattern(3000000)), Value::bytes(Pattern(32)), Value::bytes(std::string(6, '\xee'))};
+    const std::vector<Value> bounds{Value::text(std::string(20, 'x') /* full width */),
+                                    Value::dateTime(DateTime::fromCivil(1, 1, 1)),
+                                    Value::dateTime(DateTime{0, 86399999}),
+                                    Value::dateTime(DateTime::fromCivil(9999, 12, 31, 23, 59, 59, 999)),
+                                    Value::integer(-32767),
+                                    Value::integer(-2147483647),
+                                    Value::integer(2147483647),
+                                    Value::real(-1e300),
+                                    Value::currency(922337203685477),
+                                    Value::boolean(false),
+                                    Value::decimal("9999999999999999999999999999.9999"),
+                                    Value::text(Pattern(100000)),
+                                    Value::bytes(std::string(5000, '\xff')),
+                                    Value::bytes(Pattern(16)),
+                                    Value::bytes(Pattern(3000000)),
+                                    Value::bytes(Pattern(32)),
+                                    Value::bytes(std::string(6, '\xee'))};
     test::writeParadoxTable(path, kAllTypes, {filled, blank, bounds});
     EXPECT_EQ(std::filesystem::file_size(dir.file("AllTypes.mb")) % 4096, 0u);
     paradox::ParadoxTable table(path);
@@ -60,7 +80,7 @@ TEST(ParadoxWriter, EveryTypeFilledBlankAndAtItsBounds)
         EXPECT_EQ(rows[0][j], filled[j]);
         EXPECT_EQ(rows[2][j], bounds[j]);
         if (kAllTypes[j].type == '+')
-            EXPECT_EQ(rows[1][j], Value::integer(8));  // a blank autoincrement is numbered
+            EXPECT_EQ(rows[1][j], Value::integer(8)); // a blank autoincrement is numbered
         else
             EXPECT_TRUE(rows[1][j].isNull());
     }
@@ -97,7 +117,8 @@ TEST(ParadoxWriter, MemoSizesAcrossSharedAndSingleBlocks)
     {
         ParadoxWriter w(path, {{"N", 'I'}, {"Memo", 'M', 20}, {"Blob", 'B', 10}});
         for (size_t i = 0; i < sizes.size(); ++i)
-            w.addRow({Value::integer(int64_t(i + 1)), Value::text(Pattern(sizes[i])), Value::bytes(Pattern(sizes[i] + 1))});
+            w.addRow(
+                {Value::integer(int64_t(i + 1)), Value::text(Pattern(sizes[i])), Value::bytes(Pattern(sizes[i] + 1))});
         w.finish();
     }
     ASSERT_TRUE(std::filesystem::exists(dir.file("memos.MB")));
@@ -111,10 +132,13 @@ TEST(ParadoxWriter, MemoSizesAcrossSharedAndSingleBlocks)
 
 TEST(ParadoxWriter, CodePages)
 {
-    struct Case { int codePage; std::string text; };
-    for (const Case &c : {Case{1252, "Ça coûte 5 € – „gut“"}, Case{850, "Größe ½ ÆØÅ"}, Case{437, "│ñ░ α²"},
-                          Case{866, "Привет, мир"}, Case{1251, "Съешь же ещё"}, Case{1250, "Příliš žluťoučký kůň"},
-                          Case{852, "Łódź"}, Case{936, "中文测试"}}) {
+    struct Case {
+        int codePage;
+        std::string text;
+    };
+    for (const Case &c :
+         {Case{1252, "Ça coûte 5 € – „gut“"}, Case{850, "Größe ½ ÆØÅ"}, Case{437, "│ñ░ α²"}, Case{866, "Привет, мир"},
+          Case{1251, "Съешь же ещё"}, Case{1250, "Příliš žluťoučký kůň"}, Case{852, "Łódź"}, Case{936, "中文测试"}}) {
         SCOPED_TRACE(c.codePage);
         ScratchFolder dir;
         const std::string path = dir.file("cp.db");

@@ -1,5 +1,6 @@
 #include "source/paradoxsource.h"
 
+#include "../fs/tempfolder.h"
 #include "common/error.h"
 #include "common/fileexists.h"
 #include "common/programfolder.h"
@@ -7,7 +8,6 @@
 #include "fs/foldercopy.h"
 #include "support/fakehost.h"
 #include "tools/paradoxwriter.h"
-#include "../fs/tempfolder.h"
 
 #include <gtest/gtest.h>
 
@@ -49,7 +49,8 @@ protected:
 
 TEST_F(CopyDb, NoSpaceAsksNothingAndChangesNothing)
 {
-    for (const std::string &folder : std::vector<std::string>{t.path("drive"), "  " + t.path("drive") + "  ", "", "   "}) {
+    for (const std::string &folder :
+         std::vector<std::string>{t.path("drive"), "  " + t.path("drive") + "  ", "", "   "}) {
         host.fields[1] = folder;
         CopyDB(host, false);
         CopyDB(host, true);
@@ -91,8 +92,8 @@ TEST_F(CopyDb, AnEarlierCopysParadoxFilesGoFirstAndOnlyThey)
     t.folder("drive/TestDB");
     t.folder("drive/TestDB/old");
     t.folder("elsewhere");
-    for (const char *file : {"a.db", "earlier.DB", "earlier.MB", "earlier.PX", "earlier.X02", "earlier.yg0",
-                             "earlier.VAL", "old/deep.db"})
+    for (const char *file :
+         {"a.db", "earlier.DB", "earlier.MB", "earlier.PX", "earlier.X02", "earlier.yg0", "earlier.VAL", "old/deep.db"})
         t.file(std::string("drive/TestDB/") + file, "old");
     for (const char *file : {"notes.txt", "sheet.xls", "data.xml"})
         t.file(std::string("drive/TestDB/") + file, "kept");
@@ -104,8 +105,10 @@ TEST_F(CopyDb, AnEarlierCopysParadoxFilesGoFirstAndOnlyThey)
     ASSERT_EQ(host.questions().size(), 1u);
     EXPECT_EQ(host.questions()[0], "In some cases the software needs to use a folder without spaces.\r\n"
                                    "Is it OK to delete the Paradox files (tables, memos, indexes; 8 in all) in the "
-                                   "folder " + target + " and its sub-folders, keep its other files, and put Your db "
-                                   "files in it?");
+                                   "folder " +
+                                       target +
+                                       " and its sub-folders, keep its other files, and put Your db "
+                                       "files in it?");
     EXPECT_EQ(t.read("drive/TestDB/earlier.DB"), "old") << "No deletes nothing";
 
     CopyDB(host, false);
@@ -139,10 +142,8 @@ TEST_F(CopyDb, CreateFailureLeavesTheField)
     CopyDB(host, false);
     const auto errors = host.errors();
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_NE(errors[0].find("Could not create the folder " + t.path("not-a-folder/TestDB")),
-              std::string::npos);
-    EXPECT_NE(errors[0].find("\r\nin Quorvex2021/08/31.Paradox.CopyDB at line 116\r\r"),
-              std::string::npos)
+    EXPECT_NE(errors[0].find("Could not create the folder " + t.path("not-a-folder/TestDB")), std::string::npos);
+    EXPECT_NE(errors[0].find("\r\nin Quorvex2021/08/31.Paradox.CopyDB at line 116\r\r"), std::string::npos)
         << errors[0];
     EXPECT_EQ(host.fields[1], t.path("My Data"));
 }
@@ -258,7 +259,7 @@ TEST(ParadoxTables, PresenceAndDiscovery)
         for (size_t i = 0; i < list.size(); ++i)
             got[list[i]] = files[i];
         EXPECT_EQ(got, expected);
-        EXPECT_EQ(files[3], t.path("twice/sub/deep/STOCK.DB"));  // the walk's order
+        EXPECT_EQ(files[3], t.path("twice/sub/deep/STOCK.DB")); // the walk's order
     }
     EXPECT_TRUE(host.boxes.empty());
 }

@@ -19,18 +19,18 @@ public:
         std::string title;
     };
 
-    std::string fields[7];               // [1]..[6] are Text1..Text6
-    std::vector<int> fieldChanges;       // field numbers, in order of change
+    std::string fields[7];         // [1]..[6] are Text1..Text6
+    std::vector<int> fieldChanges; // field numbers, in order of change
     int check1Value = 0;
     bool option1Value = true;
     bool option2Value = false;
     bool rowByRowValue = false;
     ColumnTypes columnTypesValue = ColumnTypes::Text;
     std::string codePageValue = "Auto";
-    std::string journalPath;             // empty: the run keeps no journal
-    int compression = -1;                // the login's: 0 never, 1 always, -1 for far servers
-    std::deque<bool> answers;            // answers to askYesNo, in order
-    std::deque<Overwrite> overwrites;    // answers to askOverwrite; none left: askYesNo's
+    std::string journalPath;          // empty: the run keeps no journal
+    int compression = -1;             // the login's: 0 never, 1 always, -1 for far servers
+    std::deque<bool> answers;         // answers to askYesNo, in order
+    std::deque<Overwrite> overwrites; // answers to askOverwrite; none left: askYesNo's
     bool defaultAnswer = true;
     std::vector<Box> boxes;
     std::vector<double> progress;
@@ -38,7 +38,7 @@ public:
     bool busy = false;
     int busyChanges = 0;
     int previewsShown = 0;
-    std::function<void()> onPreview;     // what the user does in the preview
+    std::function<void()> onPreview; // what the user does in the preview
 
     std::vector<std::string> errors() const { return textsOf(Box::ApplicationError); }
     std::vector<std::string> questions() const { return textsOf(Box::Question); }
@@ -109,7 +109,7 @@ public:
         report = r;
         inform("Done.", {});
     }
-    RunReport report;  // the last run's
+    RunReport report; // the last run's
 
 private:
     std::vector<std::string> textsOf(Box::Kind kind) const

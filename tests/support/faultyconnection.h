@@ -15,17 +15,17 @@ namespace tabulon::test {
 // answers the engine queries and tells its packet size.
 class FaultyConnection : public Connection {
 public:
-    std::vector<std::string> executed;  // every statement it accepted or refused
+    std::vector<std::string> executed; // every statement it accepted or refused
     std::vector<std::string> queries;
     std::function<bool(const std::string &)> refuse = [](const std::string &) { return false; };
     bool loseConnection = false;
-    std::map<std::string, std::string> engines;  // table name -> engine; absent: not found
-    int64_t packet = 16777216;   // 0: not known
-    bool compound = false;       // knows MariaDB's compound statements
+    std::map<std::string, std::string> engines; // table name -> engine; absent: not found
+    int64_t packet = 16777216;                  // 0: not known
+    bool compound = false;                      // knows MariaDB's compound statements
     int compounds = 0;
-    int trips = 0;               // statements and compounds sent
-    int interruptAfter = -1;     // a compound ends unseen after so many pieces
-    std::string session;         // @tabulon_done_
+    int trips = 0;           // statements and compounds sent
+    int interruptAfter = -1; // a compound ends unseen after so many pieces
+    std::string session;     // @tabulon_done_
 
     // Faults: the connection is lost at the loseAt-th call (1-based; every
     // call counts: statements, queries, start and finish); statements that
@@ -37,7 +37,7 @@ public:
     // every stored row, in the order stored; rows of an open transaction
     // are held apart until COMMIT and dropped by ROLLBACK or a loss.
     bool loads = false;
-    bool overlaps = false;   // takes start() and finish()
+    bool overlaps = false; // takes start() and finish()
     std::vector<std::string> stored;
     std::vector<std::string> uncommitted;
     bool inTransaction = false;
@@ -179,14 +179,13 @@ public:
         if (at == std::string::npos)
             throw DbError("unexpected query " + source);
         std::string name = source.substr(at + marker.size());
-        name.pop_back();  // closing quote
+        name.pop_back(); // closing quote
         for (size_t q = name.find("''"); q != std::string::npos; q = name.find("''", q + 1))
             name.erase(q, 1);
         auto it = engines.find(name);
         if (it == engines.end())
             return std::make_unique<MemoryRecordSet>(f, std::vector<std::vector<Value>>{});
-        return std::make_unique<MemoryRecordSet>(
-            f, std::vector<std::vector<Value>>{{Value::text(it->second)}});
+        return std::make_unique<MemoryRecordSet>(f, std::vector<std::vector<Value>>{{Value::text(it->second)}});
     }
     void close() override {}
     bool isOpen() const override { return true; }

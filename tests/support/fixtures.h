@@ -17,7 +17,7 @@ inline std::filesystem::path fixturesDir()
 } // namespace tabulon::test
 
 // Declares `name` as the fixtures folder, or skips the test when it is absent.
-#define TABULON_FIXTURES_OR_SKIP(name)                                  \
-    const std::filesystem::path name = ::tabulon::test::fixturesDir(); \
-    if (name.empty())                                                   \
+#define TABULON_FIXTURES_OR_SKIP(name)                                                                                 \
+    const std::filesystem::path name = ::tabulon::test::fixturesDir();                                                 \
+    if (name.empty())                                                                                                  \
     GTEST_SKIP() << "the Paradox fixtures are not beside the project"

@@ -38,8 +38,7 @@ std::string shellQuoted(const std::string &s)
 }
 
 // Runs the server script; throws with its output when it fails.
-void runScript(const std::string &command, const std::filesystem::path &dir,
-               const std::vector<std::string> &extra = {})
+void runScript(const std::string &command, const std::filesystem::path &dir, const std::vector<std::string> &extra = {})
 {
     std::string line = shellQuoted(TABULON_TEST_MARIADB_SCRIPT) + " " + command + " " + shellQuoted(dir.string());
     for (const auto &a : extra)
@@ -75,8 +74,8 @@ struct RootSession {
     ~RootSession() { mysql_close(m); }
     [[noreturn]] void fail(const std::string &sql) const
     {
-        throw std::runtime_error("test MariaDB server refused \"" + sql + "\": " + mysql_error(m) + " ("
-                                 + std::to_string(mysql_errno(m)) + ")");
+        throw std::runtime_error("test MariaDB server refused \"" + sql + "\": " + mysql_error(m) + " (" +
+                                 std::to_string(mysql_errno(m)) + ")");
     }
 };
 
@@ -91,8 +90,8 @@ TestServer::TestServer(std::filesystem::path dir, bool owned) : m_dir(std::move(
     m_user = readFile(m_dir / "user");
     m_password = readFile(m_dir / "password");
     if (m_port <= 0 || m_user.empty())
-        throw std::runtime_error("no running test MariaDB server in " + m_dir.string()
-                                 + " (the mariadb_start fixture failed? see err.log there)");
+        throw std::runtime_error("no running test MariaDB server in " + m_dir.string() +
+                                 " (the mariadb_start fixture failed? see err.log there)");
 }
 
 std::unique_ptr<TestServer> TestServer::attach(const std::filesystem::path &dir, bool owned)
@@ -204,8 +203,8 @@ int TestServer::killConnectionsTo(const std::string &database) const
     std::string quoted;
     for (char c : database)
         quoted += c == '\'' ? std::string("''") : std::string(1, c);
-    const auto rows = query({}, "SELECT ID FROM information_schema.PROCESSLIST WHERE DB = '" + quoted
-                                    + "' AND ID <> CONNECTION_ID()");
+    const auto rows = query({}, "SELECT ID FROM information_schema.PROCESSLIST WHERE DB = '" + quoted +
+                                    "' AND ID <> CONNECTION_ID()");
     for (const auto &r : rows)
         killConnection(std::stoul(r[0].value()));
     return static_cast<int>(rows.size());

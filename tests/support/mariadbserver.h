@@ -14,7 +14,7 @@ namespace tabulon::test {
 // or broken server is a failure (std::runtime_error), never a skip.
 class TestServer {
 public:
-    using Row = std::vector<std::optional<std::string>>;   // nullopt: SQL NULL
+    using Row = std::vector<std::optional<std::string>>; // nullopt: SQL NULL
 
     static TestServer &shared();
     // A server of its own, e.g. {"--max-allowed-packet=1M"} or

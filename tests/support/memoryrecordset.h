@@ -14,7 +14,9 @@ class MemoryRecordSet : public RecordSet {
 public:
     MemoryRecordSet() = default;
     MemoryRecordSet(std::vector<Field> fields, std::vector<std::vector<Value>> rows)
-        : m_fields(std::move(fields)), m_rows(std::move(rows)) {}
+        : m_fields(std::move(fields)), m_rows(std::move(rows))
+    {
+    }
 
     void addRow(std::vector<Value> row) { m_rows.push_back(std::move(row)); }
 

@@ -26,10 +26,7 @@ std::string hasNo(const std::string &text, const std::string &word)
 }
 
 // A loopback port with nothing listening on it.
-int closedPort()
-{
-    return LoopbackSocket(false).port;
-}
+int closedPort() { return LoopbackSocket(false).port; }
 
 // A loopback port that accepts connections and then never says a word.
 struct SilentListener : LoopbackSocket {
@@ -258,7 +255,8 @@ TEST_F(MySqlConnectionTest, TextSurvivesTheRoundTrip)
         std::string("nul\0inside\0", 11),
         "line\r\nbreak\nand\rcr",
         "emoji \xF0\x9F\x98\x80 \xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD",
-        "\xE2\x82\xAC\xE2\x80\x9A\xC6\x92\xE2\x80\x9E\xE2\x80\xA6 \xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F \xC5\x92\xC5\xA1\xE2\x84\xA2",
+        "\xE2\x82\xAC\xE2\x80\x9A\xC6\x92\xE2\x80\x9E\xE2\x80\xA6 \xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F "
+        "\xC5\x92\xC5\xA1\xE2\x84\xA2",
         "\\'; DROP TABLE t; --",
         "",
     };

@@ -82,7 +82,7 @@ TEST_F(MySqlTargetTest, TestLoginAdvisesByTheFailureAndCreatesAMissingDatabase)
     ASSERT_EQ(host.questions().size(), 2u);
     EXPECT_EQ(host.questions()[0], "The database " + missing + " does not exist on the server. Create it (utf8mb4)?");
     EXPECT_EQ(s.scalar("", "SELECT DEFAULT_CHARACTER_SET_NAME FROM information_schema.SCHEMATA WHERE SCHEMA_NAME = '" +
-                           missing + "'"),
+                               missing + "'"),
               "utf8mb4");
     s.exec("", "DROP DATABASE `" + missing + "`");
 }

@@ -40,7 +40,7 @@ TEST_F(MainWindowMySqlTest, TestConnectionSaysWhetherTheLoginWorks)
     login(db, server.password() + "x");
     click("PushButton6");
     login("no_such_database_here", server.password());
-    click("PushButton6");  // not created: No
+    click("PushButton6"); // not created: No
 
     // Each failure names its own reason after the common text, and the
     // line that fits it.
@@ -112,7 +112,7 @@ TEST_F(MainWindowMySqlTest, PressesDuringATestConnectDoNotNest)
         acceptAll();
         EXPECT_EQ(accepted.size(), 1u) << "a second connect started";
         for (int fd : accepted)
-            ::close(fd);  // the first test ends: "Could not connect."
+            ::close(fd); // the first test ends: "Could not connect."
     });
     poll.start(20);
     click("PushButton6");

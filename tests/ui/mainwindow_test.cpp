@@ -158,8 +158,7 @@ TEST_F(MainWindowTest, UnreadableSwitchReportsItsStepAndTheLoadGoesOn)
     open();
     ASSERT_EQ(errors().size(), 1u);
     EXPECT_NE(errors()[0].find("\"Check1\" = \"abc\""), std::string::npos) << errors()[0];
-    EXPECT_NE(errors()[0].find("\r\nin Quorvex2021/08/31.Form1.Form_Load at line 130\r\r"),
-              std::string::npos)
+    EXPECT_NE(errors()[0].find("\r\nin Quorvex2021/08/31.Form1.Form_Load at line 130\r\r"), std::string::npos)
         << errors()[0];
     EXPECT_EQ(boxes[0].title, "Application Error");
     // The box keeps its designed (unchecked) state, the later steps ran.
@@ -373,18 +372,16 @@ TEST_F(MainWindowTest, HelpTexts)
     click("PushButton4");
     click("PushButton5");
     ASSERT_EQ(plain().size(), 2u);
-    EXPECT_EQ(plain()[0],
-              "If you cannot establish connection to your database with this program, please go "
-              "to: \r\rhttps://dev.mysql.com/downloads/workbench/\r\rDownload and install the "
-              "MySQL Workbench. Try to connect to the same database (with the same login "
-              "information you are using here). This will determine if the login you are using "
-              "is correct.\r\rFinally, make sure your host allows a direct connection to your "
-              "MySQL database -- not a web based connection, for example.");
-    EXPECT_EQ(plain()[1],
-              "This software transfers text-based, numeric, binary and pictures fields.\r\n\r\n"
-              "Use SQL Preview if you want to read or edit the SQL before it runs; it shows "
-              "tables of millions of rows.\r\n\r\nQuestions? Please contact Team Korvanto at "
-              "https://korvanto.example/contact");
+    EXPECT_EQ(plain()[0], "If you cannot establish connection to your database with this program, please go "
+                          "to: \r\rhttps://dev.mysql.com/downloads/workbench/\r\rDownload and install the "
+                          "MySQL Workbench. Try to connect to the same database (with the same login "
+                          "information you are using here). This will determine if the login you are using "
+                          "is correct.\r\rFinally, make sure your host allows a direct connection to your "
+                          "MySQL database -- not a web based connection, for example.");
+    EXPECT_EQ(plain()[1], "This software transfers text-based, numeric, binary and pictures fields.\r\n\r\n"
+                          "Use SQL Preview if you want to read or edit the SQL before it runs; it shows "
+                          "tables of millions of rows.\r\n\r\nQuestions? Please contact Team Korvanto at "
+                          "https://korvanto.example/contact");
     EXPECT_EQ(boxes[0].title, "Tabulon");
 }
 

@@ -90,8 +90,7 @@ protected:
 
     static std::unique_ptr<QSettings> raw()
     {
-        auto s = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                             "Korvanto", "Tabulon");
+        auto s = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, "Korvanto", "Tabulon");
         s->beginGroup("Tabulon");
         return s;
     }

@@ -17,10 +17,9 @@ protected:
         PreviewTest::SetUp();
         database = server().createDatabase("preview");
         server().exec(database, "CREATE TABLE t (id INT) ENGINE=InnoDB");
-        server().exec(database,
-                      "CREATE TRIGGER refuse BEFORE INSERT ON t FOR EACH ROW "
-                      "IF NEW.id IN (5, 105) THEN SIGNAL SQLSTATE '45000' "
-                      "SET MESSAGE_TEXT = 'id refused by trigger'; END IF");
+        server().exec(database, "CREATE TRIGGER refuse BEFORE INSERT ON t FOR EACH ROW "
+                                "IF NEW.id IN (5, 105) THEN SIGNAL SQLSTATE '45000' "
+                                "SET MESSAGE_TEXT = 'id refused by trigger'; END IF");
     }
 
     static TestServer &server() { return TestServer::shared(); }
@@ -86,8 +85,7 @@ TEST_F(PreviewServerTest, ALocatedErrorStopsAtItsLineAndTheCorrectedRerunGoesOnT
         EXPECT_FALSE(window->isVisible());
         EXPECT_TRUE(state.SQLFormOK);
         EXPECT_FALSE(state.StopConversion);
-        EXPECT_EQ(ids(), (std::vector<std::string>{"1", "2", "3", "4", "6", "7", "8", "9", "10", "11",
-                                                   "12", "50"}));
+        EXPECT_EQ(ids(), (std::vector<std::string>{"1", "2", "3", "4", "6", "7", "8", "9", "10", "11", "12", "50"}));
     }
 }
 
@@ -125,7 +123,7 @@ TEST_F(PreviewServerTest, BackDuringTheLastStatementLeavesAlikeRowByRowAndBatche
     for (const bool rowByRow : {true, false}) {
         SCOPED_TRACE(rowByRow ? "row by row" : "batched");
         ScriptedConnection &db = startOver(rowByRow, 4);
-        state.scriptList.append("INSERT INTO `t` VALUES(6)");  // batched: the final flush
+        state.scriptList.append("INSERT INTO `t` VALUES(6)"); // batched: the final flush
         state.SQLFormOK = false;
         state.StopConversion = true;
         db.beforeStatementWith("(6)", [this] { click("PushButton5"); });
@@ -152,8 +150,7 @@ TEST_F(PreviewServerTest, ALostConnectionIsOneReportAndTheWindowStaysOpen)
     click("PushButton1");
     EXPECT_EQ(ids(), (std::vector<std::string>{"1", "2", "3"}));
     ASSERT_EQ(reports().size(), 1u);
-    EXPECT_NE(reports()[0].find("Form2.PushButton1_Click at line 112"), std::string::npos)
-        << reports()[0];
+    EXPECT_NE(reports()[0].find("Form2.PushButton1_Click at line 112"), std::string::npos) << reports()[0];
     EXPECT_TRUE(plain().empty()) << "not \"Error found.\", not done";
     EXPECT_EQ(db.executed.size(), 4u);
     EXPECT_EQ(selectedLine(), 4);

@@ -19,9 +19,8 @@
 namespace tabulon::test {
 namespace {
 
-const char *const kCopied =
-    "Results have been copied to the clipboard.\r\rClick a text area where you normally type "
-    "and press Ctrl+V to paste the clipboard.";
+const char *const kCopied = "Results have been copied to the clipboard.\r\rClick a text area where you normally type "
+                            "and press Ctrl+V to paste the clipboard.";
 
 std::string Report(const std::string &description, const char *location, int step)
 {
@@ -68,8 +67,7 @@ TEST_F(PreviewTest, TheWindowLooksAsItShould)
     Form2 &w = open();
     EXPECT_EQ(w.windowTitle(), "SQL Preview - Tabulon");
     EXPECT_EQ(list()->model()->headerData(0, Qt::Horizontal).toString(), "SQL Preview");
-    EXPECT_EQ(list()->toolTip(),
-              "Click item to edit it. Move | line to right and out of window to reveal full names.");
+    EXPECT_EQ(list()->toolTip(), "Click item to edit it. Move | line to right and out of window to reveal full names.");
     EXPECT_TRUE(list()->uniformRowHeights());
     EXPECT_EQ(child<QProgressBar>("ProgressBar1")->text(), "Progress Bar");
     EXPECT_EQ(child<QAbstractButton>("PushButton8")->text(), "Email Error Message To Korvanto");
@@ -161,8 +159,8 @@ TEST_F(PreviewTest, AFailureThatIsNoRefusalIsReportedOnceAndTheWindowStays)
     open();
     click("PushButton1");
     EXPECT_EQ(db.executed.size(), 3u);
-    EXPECT_EQ(reports(), std::vector<std::string>{Report(
-                             "Commands out of sync (MySQL client error 2014)", "Form2.PushButton1_Click", 112)});
+    EXPECT_EQ(reports(), std::vector<std::string>{
+                             Report("Commands out of sync (MySQL client error 2014)", "Form2.PushButton1_Click", 112)});
     EXPECT_TRUE(window->isVisible());
     EXPECT_FALSE(state.SQLFormOK);
     EXPECT_EQ(state.ErrorLine, 0);
@@ -266,8 +264,7 @@ TEST_F(PreviewTest, TheErrorLineOutlivesItsWindowAndAPastTheEndJumpIsReported)
     list()->setCurrentIndex(state.scriptList.index(1, 0));
     click("PushButton6");
     ASSERT_EQ(reports().size(), 1u);
-    EXPECT_NE(reports()[0].find("in Quorvex2021/08/31.Form2.PushButton6_Click at line 102"),
-              std::string::npos)
+    EXPECT_NE(reports()[0].find("in Quorvex2021/08/31.Form2.PushButton6_Click at line 102"), std::string::npos)
         << reports()[0];
     EXPECT_EQ(selectedLine(), 2);
     EXPECT_EQ(state.scriptList.lineCount(), 3);
@@ -328,7 +325,8 @@ TEST_F(PreviewTest, ClickingALineEditsItAndOkKeepsTheLineBreaksAsLineFeeds)
 TEST_F(PreviewTest, OkWritesTheTextUnchangedCharacterForCharacter)
 {
     state.scriptList.append("x");
-    const std::string odd = "INSERT INTO `t` VALUES('a\xC2\xA0" "b  ')  ";  // no-break space, trailing blanks
+    const std::string odd = "INSERT INTO `t` VALUES('a\xC2\xA0"
+                            "b  ')  "; // no-break space, trailing blanks
     open();
     whenModal([&](QWidget *d) {
         child<QPlainTextEdit>("Text1", d)->setPlainText(QString::fromStdString(odd));
@@ -359,8 +357,7 @@ TEST_F(PreviewTest, CopyTakesTheTickedRowsOrAllAndSaysWhenThereIsNothing)
     EXPECT_EQ(clipboard->text(), "one\r\ntwo\r\nthree\r\n") << "none ticked: all rows";
 
     // Ticking with the mouse does not open the line for editing.
-    QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
-                      CheckBoxCenter(list(), state.scriptList.index(2, 0)));
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, CheckBoxCenter(list(), state.scriptList.index(2, 0)));
     EXPECT_TRUE(state.scriptList.isChecked(2));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     state.scriptList.setChecked(0, true);
@@ -391,9 +388,8 @@ TEST_F(PreviewTest, ListTextPadsColumnsToTheirWidestCell)
     DatatypeModel model;
     model.addDatatypeLine({"Kunden", "Nr", "integer", "INT"});
     model.addDatatypeLine({"K", "Name", "char", "TEXT"});
-    EXPECT_EQ(ListViewClipboardText(model),
-              "Kunden\tNr  \tinteger\tINT\r\n"
-              "K     \tName\tchar   \tTEXT\r\n");
+    EXPECT_EQ(ListViewClipboardText(model), "Kunden\tNr  \tinteger\tINT\r\n"
+                                            "K     \tName\tchar   \tTEXT\r\n");
 }
 
 TEST_F(PreviewTest, CopyErrorMessageCopiesTheWholeBoxUnlessBlank)

@@ -85,12 +85,8 @@ bool BatchExecutor::parseSingleRowInsert(std::string_view s, SingleRowInsert &ou
             continue;
         }
         switch (c) {
-        case '\'':
-            inQuote = true;
-            break;
-        case '(':
-            ++depth;
-            break;
+        case '\'': inQuote = true; break;
+        case '(': ++depth; break;
         case ')':
             if (--depth == 0) {
                 if (i + 1 != s.size())
@@ -103,8 +99,7 @@ bool BatchExecutor::parseSingleRowInsert(std::string_view s, SingleRowInsert &ou
         case '"':
         case '`':
         case ';':
-        case '#':
-            return false;
+        case '#': return false;
         case '-':
             if (i + 1 < s.size() && s[i + 1] == '-')
                 return false;
@@ -113,8 +108,7 @@ bool BatchExecutor::parseSingleRowInsert(std::string_view s, SingleRowInsert &ou
             if (i + 1 < s.size() && s[i + 1] == '*')
                 return false;
             break;
-        default:
-            break;
+        default: break;
         }
     }
     return false;
@@ -188,9 +182,9 @@ void BatchExecutor::flush()
 void BatchExecutor::sendBatch()
 {
     // The load text is made while the server still works on the last batch.
-    const bool loadable =
-        m_batch.rows() > 1 && m_local.prepare(m_connection, knownTable(m_batch.text(), m_batch.prefix()),
-                                              m_batch.text(), m_batch.tuples());
+    const bool loadable = m_batch.rows() > 1 &&
+                          m_local.prepare(m_connection, knownTable(m_batch.text(), m_batch.prefix()), m_batch.text(),
+                                          m_batch.tuples());
     finishPending();
     if (m_stopped) {
         m_batch.clear();
@@ -294,8 +288,8 @@ void BatchExecutor::sendInserts()
     while (first < rows && !m_stopped) {
         size_t end = first + 1;
         const size_t from = m_sendingTuples[first].first;
-        while (end < rows && m_sendingTuples[end].first + m_sendingTuples[end].second - from + m_sendingPrefix <=
-                                 kMaxCompressedBytes)
+        while (end < rows &&
+               m_sendingTuples[end].first + m_sendingTuples[end].second - from + m_sendingPrefix <= kMaxCompressedBytes)
             ++end;
         sendRange(first, end, false);
         first = end;
@@ -390,10 +384,9 @@ bool BatchExecutor::sendPieces(size_t first, size_t end)
         switch (sendCompound(pieces, bound, done)) {
         case Compound::Unknown:
             if (lo != first)
-                break;   // fall back to halving what is left
+                break; // fall back to halving what is left
             return false;
-        case Compound::Stopped:
-            return true;
+        case Compound::Stopped: return true;
         case Compound::Ran:
             for (size_t i = lo; i < bound(done); ++i)
                 accepted(m_sendingTags[i]);
@@ -422,8 +415,8 @@ bool BatchExecutor::sendPieces(size_t first, size_t end)
     return true;
 }
 
-BatchExecutor::Compound BatchExecutor::sendCompound(size_t pieces,
-                                                    const std::function<size_t(size_t)> &bound, size_t &done)
+BatchExecutor::Compound BatchExecutor::sendCompound(size_t pieces, const std::function<size_t(size_t)> &bound,
+                                                    size_t &done)
 {
     const std::string mark = std::to_string(++m_compoundCount) + ".";
     std::vector<std::string_view> tuples;

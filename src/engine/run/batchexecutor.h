@@ -1,8 +1,8 @@
 #pragma once
 
 #include "data/connection.h"
-#include "engine/sqlgen/insertbatch.h"
 #include "engine/run/localload.h"
+#include "engine/sqlgen/insertbatch.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -157,7 +157,7 @@ private:
     // is collected; its outcome is taken before anything else is sent.
     enum class Pending { None, Insert, Load };
     Pending m_pending = Pending::None;
-    bool m_loaded = false;   // the last batch was loaded as text
+    bool m_loaded = false; // the last batch was loaded as text
     bool m_leavePending = false;
 };
 

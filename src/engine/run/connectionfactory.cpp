@@ -6,8 +6,7 @@
 
 namespace tabulon {
 
-std::unique_ptr<Connection> OpenConnection(const std::string &connectionString,
-                                           const ConnectionOptions &options)
+std::unique_ptr<Connection> OpenConnection(const std::string &connectionString, const ConnectionOptions &options)
 {
     // Leading blanks are tolerated, as a hand-edited string may have them.
     const size_t start = connectionString.find_first_not_of(" \t");

@@ -8,8 +8,8 @@
 #include "engine/run/listroutines.h"
 #include "engine/run/runjournal.h"
 #include "engine/run/runtablework.h"
-#include "engine/run/tablereplacement.h"
 #include "engine/run/tableconversion.h"
+#include "engine/run/tablereplacement.h"
 #include "source/paradox/paradoxconnection.h"
 #include "source/paradoxsource.h"
 #include "target/mysqltarget.h"
@@ -64,8 +64,8 @@ bool PutInPlace(GuardedProcedure &proc, RunTableWork &work, const std::vector<st
     proc.step(140, [&] {
         // A retired table a crash left between the rename and the drop.
         const std::string retired = RetiredName(table);
-        if (!existing.empty() && ListContains(listed, retired)
-            && !work.sendOwn("DROP TABLE IF EXISTS " + QuoteName(retired), 140))
+        if (!existing.empty() && ListContains(listed, retired) &&
+            !work.sendOwn("DROP TABLE IF EXISTS " + QuoteName(retired), 140))
             return;
         if (!work.sendOwn(PutInPlaceStatement(table, existing), 140))
             return;
@@ -103,23 +103,23 @@ bool DropQuietly(RunState &state, const std::string &staging)
 std::string CutShortText(const std::string &table, const std::string &reason, int64_t stored, bool removed,
                          bool resumable)
 {
-    std::string text = "Cut short: " + reason + " after " + GroupedNumber(stored) + " rows were stored. The table "
-                       + table + " on the server is unchanged";
+    std::string text = "Cut short: " + reason + " after " + GroupedNumber(stored) + " rows were stored. The table " +
+                       table + " on the server is unchanged";
     if (removed)
         return text + "; the rows stored were removed with " + QuoteName(StagingName(table)) + ".";
     if (resumable)
-        return text + "; the rows stored are in " + QuoteName(StagingName(table))
-               + ": the next Start can go on from there.";
-    return text + "; the rows stored are in " + QuoteName(StagingName(table)) + ", which the next run that converts "
-           + table + " removes.";
+        return text + "; the rows stored are in " + QuoteName(StagingName(table)) +
+               ": the next Start can go on from there.";
+    return text + "; the rows stored are in " + QuoteName(StagingName(table)) + ", which the next run that converts " +
+           table + " removes.";
 }
 
 std::vector<std::pair<std::string, std::string>> RunHeader(const RunOptions &options, const std::string &folder)
 {
-    const std::string mode = std::string(options.preview ? "SQL preview" : "direct") + "; "
-                             + (options.columnTypes == ColumnTypes::Native ? "native MySQL column types"
-                                                                           : "text column types")
-                             + "; code page " + options.codePage + (options.rowByRow ? "; row by row" : "");
+    const std::string mode = std::string(options.preview ? "SQL preview" : "direct") + "; " +
+                             (options.columnTypes == ColumnTypes::Native ? "native MySQL column types"
+                                                                         : "text column types") +
+                             "; code page " + options.codePage + (options.rowByRow ? "; row by row" : "");
     return {{"When", QDateTime::currentDateTime().toString(Qt::ISODate).replace('T', ' ').toStdString()},
             {"Tabulon", ApplicationVersion()},
             {"Server", options.login.serverAndPort()},
@@ -142,7 +142,10 @@ public:
     {
         if (std::uncaught_exceptions() > m_exceptions) {
             m_state.mysql_conn.closeQuietly();
-            quietly([&] { if (m_source) m_source->close(); });
+            quietly([&] {
+                if (m_source)
+                    m_source->close();
+            });
         }
         m_state.ConversionBusy = false;
     }
@@ -161,8 +164,7 @@ private:
     int m_exceptions;
 };
 
-std::vector<ParadoxTableFile> SourceTables(const std::vector<std::string> &names,
-                                           const std::vector<std::string> &files)
+std::vector<ParadoxTableFile> SourceTables(const std::vector<std::string> &names, const std::vector<std::string> &files)
 {
     std::vector<ParadoxTableFile> tables;
     for (std::size_t i = 0; i < names.size() && i < files.size(); ++i)
@@ -190,20 +192,26 @@ void ConvertTables(RunHost &host, RunState &state)
     proc.step(106, [&] { state.mysql_conn.reset(); });
     // A refusal must say why, or it looks like a broken button.
     std::string problem;
-    if (proc.decide(108, [&] { problem = FolderTablesProblem(host); return !problem.empty(); })) {
+    if (proc.decide(108, [&] {
+            problem = FolderTablesProblem(host);
+            return !problem.empty();
+        })) {
         proc.step(108, [&] { host.inform(problem); });
         return;
     }
     if (proc.decide(110, [&] { return !TestMySqlLogin(host, options.login, problem); })) {
         proc.step(110, [&] {
-            host.inform("Could not connect to the MySQL server, so nothing was converted.\r\n\r\nReason: "
-                        + problem
-                        + "\r\n\r\nCheck the server, port, user, password and database, then start again.");
+            host.inform("Could not connect to the MySQL server, so nothing was converted.\r\n\r\nReason: " + problem +
+                        "\r\n\r\nCheck the server, port, user, password and database, then start again.");
         });
         return;
     }
     proc.step(112, [&] { pointer.acquire(); });
-    proc.step(114, [&] { state.List1.clear(); state.List2.clear(); state.List2Files.clear(); });
+    proc.step(114, [&] {
+        state.List1.clear();
+        state.List2.clear();
+        state.List2Files.clear();
+    });
     // Without the target's tables the overwrite question could not be
     // asked, and without its connection nothing can be written: one report,
     // then the run ends as after a lost connection.
@@ -225,12 +233,15 @@ void ConvertTables(RunHost &host, RunState &state)
             // Its time-out is long: a server that stops answering is the
             // user's question, not a wait without a word.
             connection->setStallHandler(kStallQuestionAfter, [&host](std::chrono::seconds waited) {
-                return host.askYesNo("The server has not answered for " + std::to_string(waited.count())
-                                     + " s. Keep waiting?");
+                return host.askYesNo("The server has not answered for " + std::to_string(waited.count()) +
+                                     " s. Keep waiting?");
             });
             state.mysql_conn = std::move(connection);
         });
-    proc.step(128, [&] { state.scriptList.clear(); state.datatypeList.clear(); });
+    proc.step(128, [&] {
+        state.scriptList.clear();
+        state.datatypeList.clear();
+    });
 
     RunReport report;
     report.previewMode = options.preview;
@@ -248,9 +259,9 @@ void ConvertTables(RunHost &host, RunState &state)
     RunJournal earlier = journal;
     bool resume = false;
     if (earlier.load(host.fieldText(1), options.login))
-        resume = messages.askYesNo("The last run stopped after " + std::to_string(earlier.finishedCount()) + " of "
-                                   + std::to_string(earlier.tableCount())
-                                   + " tables. Continue it? (Yes: only the unfinished tables; No: start again)");
+        resume = messages.askYesNo("The last run stopped after " + std::to_string(earlier.finishedCount()) + " of " +
+                                   std::to_string(earlier.tableCount()) +
+                                   " tables. Continue it? (Yes: only the unfinished tables; No: start again)");
     journal.begin(host.fieldText(1), options.login, state.List2, state.List2Files);
 
     RunTableWork work(proc, host, state, &messages);
@@ -302,7 +313,10 @@ void ConvertTables(RunHost &host, RunState &state)
         } else {
             const bool preview = options.preview;
             if (proc.decide(136, [&] { return options.previewEachTable; }))
-                proc.step(138, [&] { state.scriptList.clear(); state.datatypeList.clear(); });
+                proc.step(138, [&] {
+                    state.scriptList.clear();
+                    state.datatypeList.clear();
+                });
             // The server may keep names case-sensitively: the table the user
             // agreed to replace, under the name the server reported.
             const std::string existing = overwrite ? FindListEntry(state.List1, t) : std::string();
@@ -312,13 +326,13 @@ void ConvertTables(RunHost &host, RunState &state)
                 // table an earlier run could not remove goes first, unless this
                 // run goes on with it.
                 work.stageAs(t, staging);
-                if (before && before->state == RunJournal::Table::State::Cut
-                    && StagedRows(state, staging) == before->storedRows) {
+                if (before && before->state == RunJournal::Table::State::Cut &&
+                    StagedRows(state, staging) == before->storedRows) {
                     work.resumeAfter(before->settledRows);
                     tableReport.rowsStored = before->storedRows;
                     tableReport.rowsRefused = before->refusedRows;
-                    tableReport.notes.push_back("Continued after row " + GroupedNumber(before->settledRows)
-                                                + ", where the earlier run stopped.");
+                    tableReport.notes.push_back("Continued after row " + GroupedNumber(before->settledRows) +
+                                                ", where the earlier run stopped.");
                 } else if (ListContains(state.List1, staging)) {
                     // Only when the server listed one: a round trip less to a far server.
                     proc.step(140, [&] { work.sendOwn("DROP TABLE IF EXISTS " + QuoteName(staging), 140); });
@@ -330,7 +344,8 @@ void ConvertTables(RunHost &host, RunState &state)
                 proc.step(142, [&] { RemoveListEntry(state.List1, LowerCase(t)); });
             if (!work.stopped()) {
                 const std::size_t firstLine = state.datatypeList.lines().size();
-                const ReadAccount read = ConvertTable(proc, work, source.get(), t, &state.datatypeList, kTableFirstStep);
+                const ReadAccount read = ConvertTable(proc, work, source.get(), t, &state.datatypeList,
+                                                      kTableFirstStep);
                 // Why a column or key is not what the mapping makes of it.
                 const auto &lines = state.datatypeList.lines();
                 for (std::size_t k = firstLine; k < lines.size(); ++k)
@@ -345,8 +360,9 @@ void ConvertTables(RunHost &host, RunState &state)
                 if (read.damagedBlocks > 0 || (read.damaged() && !work.stopped()))
                     tableReport.notes.push_back(DamagedRowsText(t, read));
                 if (read.codePageOverridden())
-                    tableReport.notes.push_back("Text read in code page " + std::to_string(read.codePage)
-                                                + "; the table's header names " + std::to_string(read.headerCodePage) + ".");
+                    tableReport.notes.push_back("Text read in code page " + std::to_string(read.codePage) +
+                                                "; the table's header names " + std::to_string(read.headerCodePage) +
+                                                ".");
             }
             // Queued rows go before the caption clears; their failures carry the row step.
             proc.step(kTableFirstStep + 18, [&] { work.flush(); });
@@ -354,8 +370,8 @@ void ConvertTables(RunHost &host, RunState &state)
                 tableReport.outcome = TableReport::Outcome::Incomplete;
                 if (preview) {
                     // Only a stop ends a listing early; the row read last was held back.
-                    tableReport.notes.push_back("Stopped by the user: the rows after row "
-                                                + GroupedNumber(tableReport.rowsRead - 1) + " were not listed.");
+                    tableReport.notes.push_back("Stopped by the user: the rows after row " +
+                                                GroupedNumber(tableReport.rowsRead - 1) + " were not listed.");
                 } else {
                     const int64_t stored = tableReport.rowsStored;
                     if (work.connectionLost())
@@ -381,17 +397,17 @@ void ConvertTables(RunHost &host, RunState &state)
                 // Only a table whose rows are all there takes the real name.
                 if (!tableReport.verified() || !PutInPlace(proc, work, state.List1, t, existing)) {
                     tableReport.outcome = TableReport::Outcome::Incomplete;
-                    tableReport.notes.push_back("Not put in place: the table " + t
-                                                + " on the server is unchanged; the rows read are in "
-                                                + QuoteName(staging) + ".");
+                    tableReport.notes.push_back("Not put in place: the table " + t +
+                                                " on the server is unchanged; the rows read are in " +
+                                                QuoteName(staging) + ".");
                 } else {
                     entry.state = RunJournal::Table::State::Done;
                 }
             }
             work.stageAs(t, {});
             proc.step(168, [&] { state.StopConversion = true; });
-            if (!work.stopped() && !host.stopRequested()
-                && proc.decide(170, [&] { return options.preview && options.previewEachTable; })) {
+            if (!work.stopped() && !host.stopRequested() &&
+                proc.decide(170, [&] { return options.preview && options.previewEachTable; })) {
                 state.SQLFormOK = false;
                 proc.step(172, [&] { host.showPreview(); });
                 if (!state.StopConversion)
@@ -403,8 +419,9 @@ void ConvertTables(RunHost &host, RunState &state)
         if (skip)
             entry.state = RunJournal::Table::State::Done;
         journal.record(entry);
-        tableReport.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started
-                                                            - (messages.waited() - waitedBefore)).count();
+        tableReport.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started -
+                                                            (messages.waited() - waitedBefore))
+                                  .count();
         if (leaveRun)
             break;
         proc.step(176, [&] { host.setProgressCaption(""); });
@@ -413,13 +430,14 @@ void ConvertTables(RunHost &host, RunState &state)
     }
     journal.endIfFinished();
     // A stop after the last table's rows has nothing left to stop.
-    report.stopped = host.stopRequested()
-        && std::any_of(report.tables.begin(), report.tables.end(), [](const TableReport &t) {
-               return t.outcome == TableReport::Outcome::NotReached || t.outcome == TableReport::Outcome::Incomplete;
-           });
+    report.stopped = host.stopRequested() &&
+                     std::any_of(report.tables.begin(), report.tables.end(), [](const TableReport &t) {
+                         return t.outcome == TableReport::Outcome::NotReached ||
+                                t.outcome == TableReport::Outcome::Incomplete;
+                     });
 
-    if (!targetLost && !report.stopped
-        && proc.decide(178, [&] { return options.preview && options.previewEachFile; })) {
+    if (!targetLost && !report.stopped &&
+        proc.decide(178, [&] { return options.preview && options.previewEachFile; })) {
         proc.step(180, [&] { state.SQLFormOK = false; });
         proc.step(182, [&] { host.showPreview(); });
         if (state.SQLFormOK)
@@ -428,14 +446,20 @@ void ConvertTables(RunHost &host, RunState &state)
                     t.outcome = TableReport::Outcome::Executed;
         if (proc.decide(184, [&] { return !state.SQLFormOK; })) {
             proc.step(186, [&] { state.mysql_conn.close(); });
-            proc.step(188, [&] { if (source) source->close(); });
+            proc.step(188, [&] {
+                if (source)
+                    source->close();
+            });
             proc.step(190, [&] { connectionsOpen = false; });
             proc.step(192, [&] { host.setProgressCaption(""); });
         }
     }
     if (proc.decide(194, [&] { return connectionsOpen; })) {
         proc.step(196, [&] { state.mysql_conn.close(); });
-        proc.step(198, [&] { if (source) source->close(); });
+        proc.step(198, [&] {
+            if (source)
+                source->close();
+        });
     }
     proc.step(200, [&] { pointer.release(); });
     proc.step(202, [&] { host.setProgress(0); });

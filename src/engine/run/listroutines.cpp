@@ -7,8 +7,7 @@ namespace tabulon {
 bool ListContains(const std::vector<std::string> &list, const std::string &text)
 {
     const std::string wanted = LowerCase(text);
-    return std::any_of(list.begin(), list.end(),
-                       [&](const std::string &entry) { return LowerCase(entry) == wanted; });
+    return std::any_of(list.begin(), list.end(), [&](const std::string &entry) { return LowerCase(entry) == wanted; });
 }
 
 std::string FindListEntry(const std::vector<std::string> &list, const std::string &text)

@@ -150,8 +150,8 @@ void LocalLoad::rollBack(Connection &connection)
         // would be committed with them.
         m_usable = false;
         throw DbError("The MySQL server refused to roll back a batch of rows that it did not store whole, so "
-                      "it is not known which of them it holds; nothing more was sent. "
-                      + std::string(error.what()),
+                      "it is not known which of them it holds; nothing more was sent. " +
+                          std::string(error.what()),
                       error.code(), DbError::Kind::Unknown);
     }
 }

@@ -53,15 +53,15 @@ private:
     void refused();
 
     bool m_usable = true;
-    int m_skip = 0;       // batches to send as inserts before the next load
+    int m_skip = 0; // batches to send as inserts before the next load
     int m_backOff = 0;
     // What each table's columns take as text; empty: not loaded so.
     std::unordered_map<std::string, std::vector<unsigned char>> m_tables;
     bool m_prepared = false;
     bool m_loading = false;
-    bool m_chained = false;   // inside the transaction the last commit began
-    std::string m_next;         // prepared
-    StatementText m_flight;     // the statement and the rows being loaded
+    bool m_chained = false; // inside the transaction the last commit began
+    std::string m_next;     // prepared
+    StatementText m_flight; // the statement and the rows being loaded
 };
 
 } // namespace tabulon

@@ -42,7 +42,8 @@ bool RunJournal::load(const std::string &folder, const MySqlLogin &login)
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
-    if (s(root["folder"]) != folder || s(root["server"]) != login.serverAndPort() || s(root["database"]) != login.database)
+    if (s(root["folder"]) != folder || s(root["server"]) != login.serverAndPort() ||
+        s(root["database"]) != login.database)
         return false;
     m_folder = folder;
     m_server = login.serverAndPort();
@@ -66,8 +67,8 @@ bool RunJournal::load(const std::string &folder, const MySqlLogin &login)
 
 int RunJournal::finishedCount() const
 {
-    return int(std::count_if(m_tables.begin(), m_tables.end(),
-                             [](const Table &t) { return t.state == Table::State::Done; }));
+    return int(
+        std::count_if(m_tables.begin(), m_tables.end(), [](const Table &t) { return t.state == Table::State::Done; }));
 }
 
 const RunJournal::Table *RunJournal::unchanged(const std::string &name, const std::string &file) const
@@ -137,8 +138,8 @@ void RunJournal::write() const
                                   {"settled", qint64(t.settledRows)},
                                   {"stored", qint64(t.storedRows)},
                                   {"refused", qint64(t.refusedRows)}});
-    const QJsonObject root{{"folder", q(m_folder)}, {"server", q(m_server)}, {"database", q(m_database)},
-                           {"tables", tables}};
+    const QJsonObject root{
+        {"folder", q(m_folder)}, {"server", q(m_server)}, {"database", q(m_database)}, {"tables", tables}};
     // Written whole or not at all: a crash mid-write must not lose the last one.
     QSaveFile file(q(m_path));
     if (file.open(QIODevice::WriteOnly)) {

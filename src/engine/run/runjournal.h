@@ -21,10 +21,10 @@ public:
         std::string name;
         std::string file;
         int64_t size = -1;
-        int64_t modified = -1;      // ms since the epoch
+        int64_t modified = -1; // ms since the epoch
         State state = State::Pending;
-        int64_t settledRows = 0;    // Cut: rows 1..n were stored or refused
-        int64_t storedRows = 0;     // Cut: what the staging table holds
+        int64_t settledRows = 0; // Cut: rows 1..n were stored or refused
+        int64_t storedRows = 0;  // Cut: what the staging table holds
         int64_t refusedRows = 0;
     };
 

@@ -12,12 +12,12 @@ namespace tabulon {
 // run into two kinds.
 struct RunOptions {
     MySqlLogin login;
-    bool preview = false;            // "Enable SQL Preview mode" (Check1)
-    bool previewEachFile = true;     // "Show SQL Preview For Each File" (Option1)
-    bool previewEachTable = false;   // "Show SQL Preview For Each Table" (Option2)
-    bool rowByRow = false;           // setting "RowByRow": one statement per row, no batches
+    bool preview = false;          // "Enable SQL Preview mode" (Check1)
+    bool previewEachFile = true;   // "Show SQL Preview For Each File" (Option1)
+    bool previewEachTable = false; // "Show SQL Preview For Each Table" (Option2)
+    bool rowByRow = false;         // setting "RowByRow": one statement per row, no batches
     ColumnTypes columnTypes = ColumnTypes::Text;
-    std::string codePage = "Auto";   // the choice beside the folder: "Auto" or a number
+    std::string codePage = "Auto"; // the choice beside the folder: "Auto" or a number
     // Where a direct run keeps what it finished, for the next run to go on
     // (RunJournal); empty: nowhere.
     std::string journalPath;

@@ -24,8 +24,8 @@ std::string seconds(double s)
 // Column widths count characters, not bytes: names may be non-ASCII.
 std::size_t displayWidth(const std::string &text)
 {
-    return std::size_t(std::count_if(text.begin(), text.end(),
-                                     [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    return std::size_t(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 void pad(std::string &out, const std::string &cell, std::size_t width, bool right)
@@ -62,9 +62,9 @@ void TableReport::addRefused(const std::string &message, const std::string &stat
     std::size_t cut = kStatementKept;
     while (cut > 0 && (static_cast<unsigned char>(statement[cut]) & 0xC0) == 0x80)
         --cut;
-    refused.push_back({message, statement.substr(0, cut) + " ... (the statement is "
-                                    + GroupedNumber(int64_t(statement.size())) + " bytes; its first "
-                                    + GroupedNumber(int64_t(cut)) + " are shown)"});
+    refused.push_back({message, statement.substr(0, cut) + " ... (the statement is " +
+                                    GroupedNumber(int64_t(statement.size())) + " bytes; its first " +
+                                    GroupedNumber(int64_t(cut)) + " are shown)"});
 }
 
 std::string TableReport::outcomeText() const
@@ -103,10 +103,9 @@ std::string RunReport::summary() const
         listed += t.outcome == O::Listed;
         unverified += t.serverRows && !t.verified();
     }
-    std::string text = std::string(stopped ? "Stopped by the user. " : "")
-        + plural(int64_t(tables.size()), "table", "tables") + ": "
-        + plural(read, "row", "rows") + " read, " + GroupedNumber(stored)
-        + (previewMode ? " listed" : " stored");
+    std::string text = std::string(stopped ? "Stopped by the user. " : "") +
+                       plural(int64_t(tables.size()), "table", "tables") + ": " + plural(read, "row", "rows") +
+                       " read, " + GroupedNumber(stored) + (previewMode ? " listed" : " stored");
     if (refused)
         text += ", " + GroupedNumber(refused) + " refused by the server";
     if (nulled)
@@ -128,17 +127,17 @@ std::string RunReport::summary() const
 
 std::string RunReport::details() const
 {
-    const std::array<const char *, 8> heads{"Table", "Result", "Rows read", "Stored", "Refused",
-                                           "NULL values", "Time", "File"};
+    const std::array<const char *, 8> heads{"Table",   "Result",      "Rows read", "Stored",
+                                            "Refused", "NULL values", "Time",      "File"};
     std::vector<std::array<std::string, 8>> rows;
     for (const TableReport &t : tables) {
         const std::string read = t.expectedRows >= 0 && t.expectedRows != t.rowsRead
-            ? GroupedNumber(t.rowsRead) + " of " + GroupedNumber(t.expectedRows)
-            : GroupedNumber(t.rowsRead);
+                                     ? GroupedNumber(t.rowsRead) + " of " + GroupedNumber(t.expectedRows)
+                                     : GroupedNumber(t.rowsRead);
         // A line break in a file name would split the report's lines.
         rows.push_back({EscapedName(t.table), t.outcomeText(), read, GroupedNumber(t.rowsStored),
-                        GroupedNumber(t.rowsRefused), GroupedNumber(t.valuesNulled),
-                        seconds(t.seconds), EscapedName(t.file)});
+                        GroupedNumber(t.rowsRefused), GroupedNumber(t.valuesNulled), seconds(t.seconds),
+                        EscapedName(t.file)});
     }
     std::array<std::size_t, 8> width{};
     for (std::size_t c = 0; c < width.size(); ++c) {
@@ -176,8 +175,8 @@ std::string RunReport::details() const
         for (const TableReport::Refused &r : t.refused)
             out += "  Refused: " + EscapedName(r.message) + "\n    " + r.statement + "\n";
         if (t.rowsRefused > int64_t(t.refused.size()))
-            out += "  ... and " + plural(t.rowsRefused - int64_t(t.refused.size()), "more refused row",
-                                         "more refused rows") + ".\n";
+            out += "  ... and " +
+                   plural(t.rowsRefused - int64_t(t.refused.size()), "more refused row", "more refused rows") + ".\n";
     }
     return out;
 }

@@ -12,13 +12,13 @@ namespace tabulon {
 // the load without checking by hand, or to find what still needs doing.
 struct TableReport {
     enum class Outcome {
-        NotReached,   // the run ended before this table
-        Declined,     // "No" to the overwrite question
-        Converted,    // direct mode: every row was sent
-        Incomplete,   // cut short (lost connection, Stop, closed window)
-        Listed,       // preview mode: statements listed, not (yet) executed
-        Executed,     // preview mode: the user executed the table's statements
-        Skipped,      // preview mode: "Skip Table / Do Not Execute SQL"
+        NotReached, // the run ended before this table
+        Declined,   // "No" to the overwrite question
+        Converted,  // direct mode: every row was sent
+        Incomplete, // cut short (lost connection, Stop, closed window)
+        Listed,     // preview mode: statements listed, not (yet) executed
+        Executed,   // preview mode: the user executed the table's statements
+        Skipped,    // preview mode: "Skip Table / Do Not Execute SQL"
     };
     struct Refused {
         std::string message;
@@ -31,14 +31,14 @@ struct TableReport {
     std::string table;
     std::string file;
     Outcome outcome = Outcome::NotReached;
-    int64_t expectedRows = -1;  // the table header's record count, -1 unknown
+    int64_t expectedRows = -1; // the table header's record count, -1 unknown
     int64_t rowsRead = 0;
-    int64_t rowsStored = 0;     // accepted by the server (direct) or listed (preview)
+    int64_t rowsStored = 0; // accepted by the server (direct) or listed (preview)
     int64_t rowsRefused = 0;
-    int64_t valuesNulled = 0;   // memo or blob values that could not be read
-    std::vector<Refused> refused;  // the first kRefusedKept refused rows
-    std::optional<int64_t> serverRows;  // SELECT COUNT(*) after the table
-    std::vector<std::string> notes;     // read damage, size limits, ...
+    int64_t valuesNulled = 0;          // memo or blob values that could not be read
+    std::vector<Refused> refused;      // the first kRefusedKept refused rows
+    std::optional<int64_t> serverRows; // SELECT COUNT(*) after the table
+    std::vector<std::string> notes;    // read damage, size limits, ...
     double seconds = 0;
 
     void addRefused(const std::string &message, const std::string &statement);
@@ -49,7 +49,7 @@ struct TableReport {
 
 struct RunReport {
     bool previewMode = false;
-    bool stopped = false;   // the user stopped the run before its end
+    bool stopped = false; // the user stopped the run before its end
     // What the run was, for a report read later: "When", "Tabulon",
     // "Server", "Database", "User", "Folder", "Mode", each with its value.
     std::vector<std::pair<std::string, std::string>> header;

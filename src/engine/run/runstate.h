@@ -69,9 +69,9 @@ struct RunState {
     // Opened and ended by the run (see TargetConnection).
     TargetConnection mysql_conn;
     // Filled by the run; the main window shows them.
-    std::vector<std::string> List1;  // target table names
-    std::vector<std::string> List2;  // source table names
-    std::vector<std::string> List2Files;  // the table file of each List2 entry
+    std::vector<std::string> List1;      // target table names
+    std::vector<std::string> List2;      // source table names
+    std::vector<std::string> List2Files; // the table file of each List2 entry
     // Filled by the run; the preview shows, edits and executes them.
     ScriptModel scriptList;
     DatatypeModel datatypeList;

@@ -107,9 +107,10 @@ void RunTableWork::statement(const std::string &text, int step, std::size_t rowP
                           "database. Check the server and the login, then start again.",
                           0, DbError::Kind::ConnectionLost);
         }
-        m_executor = std::make_unique<BatchExecutor>(
-            *m_state.mysql_conn, m_state.options.rowByRow,
-            [this](uint64_t tag, const DbError &error) { return refused(tag, error); });
+        m_executor = std::make_unique<BatchExecutor>(*m_state.mysql_conn, m_state.options.rowByRow,
+                                                     [this](uint64_t tag, const DbError &error) {
+                                                         return refused(tag, error);
+                                                     });
         m_executor->setAcceptHandler([this](uint64_t tag) {
             if (const auto row = static_cast<int64_t>(tag >> kRowShift); row > 0) {
                 m_lastSettled = row;
@@ -217,8 +218,7 @@ bool RunTableWork::refused(uint64_t tag, const DbError &error)
         // The box must say which row it is about; a row too large says so already.
         const std::string boxText = large ? description : subject(row) + " was refused: " + description;
         const auto ask = [&] {
-            return m_host.reportRefusedRow(m_proc.reportText(step, boxText),
-                                           m_refusedShown > kRefusedBeforeQuietOffer);
+            return m_host.reportRefusedRow(m_proc.reportText(step, boxText), m_refusedShown > kRefusedBeforeQuietOffer);
         };
         m_quietRefusals = m_waits ? m_waits->timed(ask) : ask();
     }

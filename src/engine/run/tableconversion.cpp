@@ -36,8 +36,7 @@ std::string NullValuesText(const std::string &table, const ReadAccount &a)
 
 std::string DamagedRowsText(const std::string &table, const ReadAccount &a)
 {
-    std::string text = "Table " + table + " is damaged: its header counts " +
-                       Counted(a.expectedRows, "row", "rows");
+    std::string text = "Table " + table + " is damaged: its header counts " + Counted(a.expectedRows, "row", "rows");
     if (a.rowsDiffer())
         text += ", but " + std::to_string(a.rowsRead) + (a.rowsRead == 1 ? " was" : " were");
     else
@@ -52,8 +51,8 @@ std::string DamagedRowsText(const std::string &table, const ReadAccount &a)
     return text;
 }
 
-ReadAccount ConvertTable(GuardedProcedure &proc, TableWork &work, Connection *source,
-                         const std::string &table, DatatypeSink *datatypes, int firstStep)
+ReadAccount ConvertTable(GuardedProcedure &proc, TableWork &work, Connection *source, const std::string &table,
+                         DatatypeSink *datatypes, int firstStep)
 {
     const int s = firstStep;
     std::unique_ptr<RecordSet> rows;
@@ -70,7 +69,8 @@ ReadAccount ConvertTable(GuardedProcedure &proc, TableWork &work, Connection *so
         const std::string used = "code page " + std::to_string(read.codePage) + ", not the " +
                                  std::to_string(read.headerCodePage) + " its header names";
         proc.step(s, [&] {
-            work.setProgressCaption("Please wait.. Processing table " + work.tableLabel(table) + " (text in " + used + ")");
+            work.setProgressCaption("Please wait.. Processing table " + work.tableLabel(table) + " (text in " + used +
+                                    ")");
         });
         if (datatypes)
             proc.step(s + 2, [&] { datatypes->addDatatypeLine({table, "(text)", "CODE PAGE", used}); });

@@ -57,8 +57,8 @@ inline constexpr int kConvertTableSteps = 12;
 // What the reader lost (values it gave as NULL; rows that differ from the
 // header's count, damaged blocks) is reported once each after the last row,
 // under the row step's number, and returned for a summary of the run.
-ReadAccount ConvertTable(GuardedProcedure &proc, TableWork &work, Connection *source,
-                         const std::string &table, DatatypeSink *datatypes, int firstStep);
+ReadAccount ConvertTable(GuardedProcedure &proc, TableWork &work, Connection *source, const std::string &table,
+                         DatatypeSink *datatypes, int firstStep);
 
 // The descriptions of those two reports.
 std::string NullValuesText(const std::string &table, const ReadAccount &account);

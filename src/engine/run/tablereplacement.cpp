@@ -6,7 +6,7 @@
 namespace tabulon {
 namespace {
 
-constexpr std::size_t kNameLimit = 64;   // characters, as MySQL counts them
+constexpr std::size_t kNameLimit = 64; // characters, as MySQL counts them
 
 // `table` cut to leave room for `suffix`, at a character's start.
 std::string WithSuffix(const std::string &table, const std::string &suffix)

@@ -10,8 +10,8 @@ namespace tabulon {
 // and dropped after. A stop, a lost connection or a crash thus never leaves
 // a half table under a real name, nor an old table dropped for nothing.
 // Both names keep within MySQL's 64 characters; a long name is cut first.
-std::string StagingName(const std::string &table);   // "CUSTOMER~tabulon"
-std::string RetiredName(const std::string &table);   // "CUSTOMER~tabulon-old"
+std::string StagingName(const std::string &table); // "CUSTOMER~tabulon"
+std::string RetiredName(const std::string &table); // "CUSTOMER~tabulon-old"
 
 // "RENAME TABLE `staging` TO `table`", with `existing` (the table being
 // replaced, as the server names it) moved to its retired name in the same

@@ -5,11 +5,10 @@
 namespace tabulon {
 namespace {
 
-const char *const kListToolTip =
-    "Click item to edit it. Move | line to right and out of window to reveal full names.";
+const char *const kListToolTip = "Click item to edit it. Move | line to right and out of window to reveal full names.";
 
-constexpr std::array<const char *, 4> kHeaders = {
-    "Paradox Table", "Paradox Table Field", "Paradox Field Datatype", "New MS SQL Server Datatype"};
+constexpr std::array<const char *, 4> kHeaders = {"Paradox Table", "Paradox Table Field", "Paradox Field Datatype",
+                                                  "New MS SQL Server Datatype"};
 
 } // namespace
 

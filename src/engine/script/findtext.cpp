@@ -61,8 +61,7 @@ bool FindText::replaceFirst(std::string &line, const std::string &replacement) c
     const qsizetype p = text.indexOf(m_text, 0, Qt::CaseInsensitive);
     if (p < 0)
         return false;
-    line = (text.left(p) + QString::fromStdString(replacement) + text.mid(p + m_text.size()))
-               .toStdString();
+    line = (text.left(p) + QString::fromStdString(replacement) + text.mid(p + m_text.size())).toStdString();
     return true;
 }
 

@@ -17,9 +17,8 @@ namespace tabulon {
 namespace {
 
 constexpr const char *kLocation = "Form2.PushButton1_Click";
-constexpr const char *kNotOpen =
-    "The connection to the MySQL server is not open, so no statement can be sent. "
-    "Go back to the main window and start the conversion again.";
+constexpr const char *kNotOpen = "The connection to the MySQL server is not open, so no statement can be sent. "
+                                 "Go back to the main window and start the conversion again.";
 
 void ResetProgress(ScriptExecutionHost &host) { host.setProgress(0, "Progress Bar"); }
 
@@ -57,8 +56,9 @@ std::string TooLargeText(const ScriptModel &script, int line, const StatementToo
     int row = 1;
     while (line - row >= 1 && std::string_view(script.line(line - row - 1)).substr(0, prefix.size()) == prefix)
         ++row;
-    return error.about("Row " + std::to_string(row) + " of table " + UnquotedName(insert.quotedName),
-                       StatementTooLarge::kRunElsewhere)
+    return error
+        .about("Row " + std::to_string(row) + " of table " + UnquotedName(insert.quotedName),
+               StatementTooLarge::kRunElsewhere)
         .what();
 }
 
@@ -72,8 +72,8 @@ bool IsBlankLine(const std::string &line)
     return true;
 }
 
-ExecutionResult ExecuteScript(ScriptModel &script, Connection *connection,
-                              ScriptExecutionHost &host, ExecutionFlags flags, bool rowByRow)
+ExecutionResult ExecuteScript(ScriptModel &script, Connection *connection, ScriptExecutionHost &host,
+                              ExecutionFlags flags, bool rowByRow)
 {
     GuardedProcedure proc(host.messages(), kLocation);
     if (proc.decide(100, [&] { return script.lineCount() == 0; })) {
@@ -144,9 +144,7 @@ ExecutionResult ExecuteScript(ScriptModel &script, Connection *connection,
             caption += std::to_string(current);
             host.setProgress(static_cast<double>(r) / current * 100.0, caption);
         });
-        if (proc.decide(110, [&] {
-                return script.isExecuted(r - 1) || IsBlankLine(script.line(r - 1));
-            }))
+        if (proc.decide(110, [&] { return script.isExecuted(r - 1) || IsBlankLine(script.line(r - 1)); }))
             continue;
         if (!executor) {
             failure = Failure::Lost;

@@ -46,8 +46,8 @@ struct ExecutionFlags {
 // first refused line is found exactly as when sent one by one. Lines the
 // server has accepted are marked in `script` and never sent again: a press
 // after a located error goes on at the refused line.
-ExecutionResult ExecuteScript(ScriptModel &script, Connection *connection,
-                              ScriptExecutionHost &host, ExecutionFlags flags, bool rowByRow);
+ExecutionResult ExecuteScript(ScriptModel &script, Connection *connection, ScriptExecutionHost &host,
+                              ExecutionFlags flags, bool rowByRow);
 
 // Only white space: nothing to send.
 bool IsBlankLine(const std::string &line);

@@ -6,8 +6,7 @@
 namespace tabulon {
 namespace {
 
-const char *const kListToolTip =
-    "Click item to edit it. Move | line to right and out of window to reveal full names.";
+const char *const kListToolTip = "Click item to edit it. Move | line to right and out of window to reveal full names.";
 const char *const kExecutedToolTip =
     "The server has accepted this line; Execute SQL does not send it again unless you edit it.\n"
     "Click item to edit it. Move | line to right and out of window to reveal full names.";
@@ -72,10 +71,7 @@ void ScriptModel::setChecked(int row, bool checked)
     emit dataChanged(at, at, {Qt::CheckStateRole});
 }
 
-void ScriptModel::markSent(int row)
-{
-    m_flags[static_cast<size_t>(row)] |= kSent;
-}
+void ScriptModel::markSent(int row) { m_flags[static_cast<size_t>(row)] |= kSent; }
 
 void ScriptModel::markAccepted(int row)
 {
@@ -149,10 +145,7 @@ int ScriptModel::longestShownLine() const
     return m_longest;
 }
 
-int ScriptModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : lineCount();
-}
+int ScriptModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : lineCount(); }
 
 QVariant ScriptModel::data(const QModelIndex &index, int role) const
 {
@@ -166,16 +159,11 @@ QVariant ScriptModel::data(const QModelIndex &index, int role) const
             return QString::fromStdString(text);
         return QString::fromUtf8(text.data(), shown) + QChar(0x2026);
     }
-    case Qt::EditRole:
-        return QString::fromStdString(line(index.row()));
-    case Qt::CheckStateRole:
-        return isChecked(index.row()) ? Qt::Checked : Qt::Unchecked;
-    case Qt::ToolTipRole:
-        return QString::fromLatin1(isExecuted(index.row()) ? kExecutedToolTip : kListToolTip);
-    case ExecutedRole:
-        return isExecuted(index.row());
-    default:
-        return {};
+    case Qt::EditRole: return QString::fromStdString(line(index.row()));
+    case Qt::CheckStateRole: return isChecked(index.row()) ? Qt::Checked : Qt::Unchecked;
+    case Qt::ToolTipRole: return QString::fromLatin1(isExecuted(index.row()) ? kExecutedToolTip : kListToolTip);
+    case ExecutedRole: return isExecuted(index.row());
+    default: return {};
     }
 }
 
@@ -198,8 +186,7 @@ Qt::ItemFlags ScriptModel::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable |
-           Qt::ItemNeverHasChildren;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemNeverHasChildren;
 }
 
 QVariant ScriptModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -85,8 +85,8 @@ NativeScan ScanForNativeColumns(RecordSet &rows)
                 // could refuse a row as a duplicate.
                 if (field.key && scan.noKey.empty() && !value->str().empty() && value->str().back() == ' ') {
                     scan.noKey = "no primary key: a value of key field \"" + field.name +
-                                 "\" ends in a blank, which MySQL does not tell apart (row " +
-                                 std::to_string(row) + ")";
+                                 "\" ends in a blank, which MySQL does not tell apart (row " + std::to_string(row) +
+                                 ")";
                     scan.noKeyField = size_t(j);
                 }
                 if (field.sourceType == 'A' && field.definedSize > 0 &&
@@ -112,8 +112,7 @@ NativeScan ScanForNativeColumns(RecordSet &rows)
                     why = "the date " + dateText(value->dateTime()) + " is outside the years 1000 to 9999" + where();
                 break;
             }
-            default:
-                break;
+            default: break;
             }
         }
         try {

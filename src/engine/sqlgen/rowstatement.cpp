@@ -12,10 +12,7 @@ namespace {
 // backslash and control characters are escaped as well as the quote: the
 // server reads backslash escapes, and a raw line break would split the
 // statement over two script lines.
-constexpr bool needsEscape(unsigned char c)
-{
-    return c == '\'' || c == '\\' || c == '\0' || c == '\r' || c == '\n';
-}
+constexpr bool needsEscape(unsigned char c) { return c == '\'' || c == '\\' || c == '\0' || c == '\r' || c == '\n'; }
 
 void appendEscaped(std::string &out, std::string_view s)
 {
@@ -100,9 +97,7 @@ void appendQuotedText(std::string &out, const Value &value)
 {
     out.push_back('\'');
     switch (value.kind()) {
-    case Value::Kind::Text:
-        appendEscaped(out, value.str());
-        break;
+    case Value::Kind::Text: appendEscaped(out, value.str()); break;
     case Value::Kind::Decimal: {
         // A well-formed decimal needs no escapes; a damaged one is escaped.
         const size_t start = out.size();
@@ -125,14 +120,11 @@ bool givesEmptyText(const Value &value)
 {
     switch (value.kind()) {
     case Value::Kind::Empty:
-    case Value::Kind::Null:
-        return true;
+    case Value::Kind::Null: return true;
     case Value::Kind::Text:
     case Value::Kind::Decimal:
-    case Value::Kind::Bytes:
-        return value.str().empty();
-    default:
-        return false;
+    case Value::Kind::Bytes: return value.str().empty();
+    default: return false;
     }
 }
 
@@ -207,9 +199,7 @@ void AppendLiteral(std::string &out, const Value &value, bool numericColumn, boo
         return;
     }
     switch (value.kind()) {
-    case Value::Kind::DateTime:
-        appendDateLiteral(out, value.dateTime());
-        return;
+    case Value::Kind::DateTime: appendDateLiteral(out, value.dateTime()); return;
     case Value::Kind::Boolean:
         if (numericColumn) {
             out += value.boolean() ? "1, " : "0, ";
@@ -244,8 +234,7 @@ void AppendLiteral(std::string &out, const Value &value, bool numericColumn, boo
             out.resize(start);
         }
         break;
-    default:
-        break;
+    default: break;
     }
     appendQuotedText(out, value);
 }
@@ -287,15 +276,13 @@ void RowStatement::build(RecordSet &rows, std::string &out)
         case Style::DateTime:
             if (value.kind() == Value::Kind::DateTime &&
                 AppendNativeDateLiteral(out, value.dateTime(),
-                                        style == Style::Date ? NativeLiteral::Date
+                                        style == Style::Date   ? NativeLiteral::Date
                                         : style == Style::Time ? NativeLiteral::Time
                                                                : NativeLiteral::DateTime))
                 break;
             AppendLiteral(out, value, false, false);
             break;
-        default:
-            AppendLiteral(out, value, style == Style::Numeric, style == Style::Binary);
-            break;
+        default: AppendLiteral(out, value, style == Style::Numeric, style == Style::Binary); break;
         }
     }
     if (out.size() > m_prefix.size())

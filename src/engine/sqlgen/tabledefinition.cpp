@@ -11,7 +11,7 @@ namespace {
 
 struct MappingRow {
     const char *keyword;
-    const char *mysqlType;  // nullptr: DECIMAL with the field's precision and scale
+    const char *mysqlType; // nullptr: DECIMAL with the field's precision and scale
     bool numeric;
     bool binary;
 };
@@ -48,8 +48,8 @@ struct NativeType {
     bool numeric = false;
     bool binary = false;
     NativeLiteral temporal = NativeLiteral::None;
-    int rowBytes = 12;     // what the column costs of the server's 65,535-byte row
-    int inlineBytes = 20;  // what it costs of an InnoDB page's half (a long value goes off the page)
+    int rowBytes = 12;    // what the column costs of the server's 65,535-byte row
+    int inlineBytes = 20; // what it costs of an InnoDB page's half (a long value goes off the page)
 };
 
 // MySQL's own type for a Paradox field; an empty type for a field of
@@ -66,7 +66,8 @@ NativeType nativeType(const Field &field)
                 4 * n > 255 ? 40 : 4 * n + 1};
     case 'M': return {"LONGTEXT"};
     case 'S': return {"SMALLINT", true, false, NativeLiteral::None, 2, 2};
-    case 'I': case '+': return {"INT", true, false, NativeLiteral::None, 4, 4};
+    case 'I':
+    case '+': return {"INT", true, false, NativeLiteral::None, 4, 4};
     case 'N': return {"DOUBLE", true, false, NativeLiteral::None, 8, 8};
     case '$': return {"DECIMAL(20,4)", true, false, NativeLiteral::None, 10, 10};
     case '#': return {decimalType(field), true, false, NativeLiteral::None, 16, 16};
@@ -74,7 +75,10 @@ NativeType nativeType(const Field &field)
     case 'D': return {"DATE", false, false, NativeLiteral::Date, 3, 3};
     case 'T': return {"TIME(3)", false, false, NativeLiteral::Time, 5, 5};
     case '@': return {"DATETIME(3)", false, false, NativeLiteral::DateTime, 7, 7};
-    case 'B': case 'F': case 'O': case 'G': return {"LONGBLOB", false, true};
+    case 'B':
+    case 'F':
+    case 'O':
+    case 'G': return {"LONGBLOB", false, true};
     case 'Y':
         if (n <= 0)
             break;
@@ -160,8 +164,7 @@ ColumnType MapColumnType(const Field &field)
     for (const MappingRow &row : kRows) {
         if (name.find(row.keyword) == std::string::npos)
             continue;
-        return {row.keyword, row.mysqlType ? std::string(row.mysqlType) : decimalType(field), row.numeric,
-                row.binary};
+        return {row.keyword, row.mysqlType ? std::string(row.mysqlType) : decimalType(field), row.numeric, row.binary};
     }
     return {"OTHER TYPES", "TEXT", false, false};
 }
@@ -299,8 +302,8 @@ TableDefinition buildNative(const std::string &table, const std::vector<Field> &
 
 } // namespace
 
-TableDefinition BuildTableDefinition(const std::string &table, const std::vector<Field> &fields,
-                                     DatatypeSink *sink, const NativeScan *native)
+TableDefinition BuildTableDefinition(const std::string &table, const std::vector<Field> &fields, DatatypeSink *sink,
+                                     const NativeScan *native)
 {
     if (native)
         return buildNative(table, fields, sink, *native);

@@ -36,18 +36,18 @@ enum class NativeLiteral : uint8_t { None, Date, Time, DateTime };
 // chosen: values a native column could not hold, and whether the key can
 // become a primary key.
 struct NativeScan {
-    std::vector<std::string> fallback;  // per field: why it keeps the text form; empty: native
-    std::string noKey;                  // why a keyed table gets no primary key
-    std::size_t noKeyField = 0;         // the key field it names
-    bool keyCanContinue = true;         // every key value > 0: an autoincrement key may continue
+    std::vector<std::string> fallback; // per field: why it keeps the text form; empty: native
+    std::string noKey;                 // why a keyed table gets no primary key
+    std::size_t noKeyField = 0;        // the key field it names
+    bool keyCanContinue = true;        // every key value > 0: an autoincrement key may continue
 };
 
 struct TableDefinition {
     std::string createText;
-    std::vector<bool> numeric;   // per field: a numeric column, whose values go unquoted
-    std::string NumericColumns;  // the same in words: "0, 3, " for numeric fields at 0 and 3
-    std::vector<bool> binary;    // per field: a LONGBLOB column, whose bytes go as X'...'
-    std::vector<NativeLiteral> temporal;  // per field in native mode; empty in text mode
+    std::vector<bool> numeric;           // per field: a numeric column, whose values go unquoted
+    std::string NumericColumns;          // the same in words: "0, 3, " for numeric fields at 0 and 3
+    std::vector<bool> binary;            // per field: a LONGBLOB column, whose bytes go as X'...'
+    std::vector<NativeLiteral> temporal; // per field in native mode; empty in text mode
 };
 
 // `name` in backticks, a backtick inside doubled.
@@ -60,10 +60,10 @@ std::string DropStatement(const std::string &table);
 
 // The MySQL column type a field is created with.
 struct ColumnType {
-    const char *keyword;    // the keyword found in the type name, or "OTHER TYPES"
-    std::string mysqlType;  // "TEXT", "DECIMAL(32,2)", ...
+    const char *keyword;   // the keyword found in the type name, or "OTHER TYPES"
+    std::string mysqlType; // "TEXT", "DECIMAL(32,2)", ...
     bool numeric;
-    bool binary;            // LONGBLOB: values are written as bytes, not as text
+    bool binary; // LONGBLOB: values are written as bytes, not as text
 };
 ColumnType MapColumnType(const Field &field);
 
@@ -74,7 +74,7 @@ const char *SourceTypeWords(char sourceType);
 // MySQL's own column types and a keyed table its primary key; a field the
 // scan found values in that its native type cannot hold keeps the text
 // form (without, the original mapping).
-TableDefinition BuildTableDefinition(const std::string &table, const std::vector<Field> &fields,
-                                     DatatypeSink *sink, const NativeScan *native = nullptr);
+TableDefinition BuildTableDefinition(const std::string &table, const std::vector<Field> &fields, DatatypeSink *sink,
+                                     const NativeScan *native = nullptr);
 
 } // namespace tabulon

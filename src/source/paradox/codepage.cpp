@@ -15,17 +15,14 @@
 namespace tabulon::paradox {
 namespace {
 
-bool isMultiByte(int number)
-{
-    return number == 932 || number == 936 || number == 949 || number == 950;
-}
+bool isMultiByte(int number) { return number == 932 || number == 936 || number == 949 || number == 950; }
 
 // The code pages Paradox and the BDE write; any other number in a header
 // is damage or a guess, and reads as 437.
 bool isKnown(int number)
 {
-    static const int known[] = {437, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 864, 865, 866, 869, 874,
-                                932, 936, 949, 950, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258};
+    static const int known[] = {437, 737, 775, 850, 852, 855,  857,  860,  861,  862,  863,  864,  865,  866, 869,
+                                874, 932, 936, 949, 950, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258};
     for (int k : known)
         if (k == number)
             return true;
@@ -62,7 +59,12 @@ std::string qtNameFor(int number)
 char16_t microsoftByte(int number, int b)
 {
     switch (number) {
-    case 437: case 860: case 861: case 862: case 863: case 865:
+    case 437:
+    case 860:
+    case 861:
+    case 862:
+    case 863:
+    case 865:
         if (b == 0xE6)
             return 0x00B5; // micro sign, not Greek mu
         break;
@@ -217,7 +219,8 @@ void CodePage::decodeMultiByte(const unsigned char *p, size_t n, std::string &ou
     auto flush = [&](size_t end) {
         if (end > runStart) {
             QStringDecoder decoder(m_qtName.c_str(), QStringConverter::Flag::Stateless);
-            QString s = decoder.decode(QByteArrayView(reinterpret_cast<const char *>(p + runStart), qsizetype(end - runStart)));
+            QString s = decoder.decode(
+                QByteArrayView(reinterpret_cast<const char *>(p + runStart), qsizetype(end - runStart)));
             // Shift_JIS marks an unassigned pair with SUB; a run holds no SUB byte.
             s.replace(QChar(0x1A), QChar(0xFFFD));
             const QByteArray utf8 = s.toUtf8();

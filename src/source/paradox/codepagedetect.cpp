@@ -25,10 +25,7 @@ struct Score {
     size_t words = 0; // words holding a character beyond ASCII
     size_t odd = 0;   // of them, words no language writes
     // The header's reading is given more benefit of the doubt than another's.
-    bool plausible(bool header = false) const
-    {
-        return words <= 2 ? odd == 0 : odd * (header ? 4 : 10) <= words;
-    }
+    bool plausible(bool header = false) const { return words <= 2 ? odd == 0 : odd * (header ? 4 : 10) <= words; }
 };
 
 enum class Alphabet { None, Latin, Cyrillic, Greek, Other };
@@ -48,11 +45,23 @@ Alphabet alphabetOf(char32_t c)
 bool isGreekTonos(char32_t c)
 {
     switch (c) {
-    case 0x386: case 0x388: case 0x389: case 0x38A: case 0x38C: case 0x38E: case 0x38F: case 0x390:
-    case 0x3AC: case 0x3AD: case 0x3AE: case 0x3AF: case 0x3B0: case 0x3CC: case 0x3CD: case 0x3CE:
-        return true;
-    default:
-        return false;
+    case 0x386:
+    case 0x388:
+    case 0x389:
+    case 0x38A:
+    case 0x38C:
+    case 0x38E:
+    case 0x38F:
+    case 0x390:
+    case 0x3AC:
+    case 0x3AD:
+    case 0x3AE:
+    case 0x3AF:
+    case 0x3B0:
+    case 0x3CC:
+    case 0x3CD:
+    case 0x3CE: return true;
+    default: return false;
     }
 }
 
@@ -139,8 +148,8 @@ Score score(std::string_view sample, int number)
     };
     for (char32_t c : text) {
         // East Asian text has no blanks: its punctuation ends words.
-        const bool cjkPunctuation =
-            (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF00 && c <= 0xFF65 && !QChar::isLetterOrNumber(c));
+        const bool cjkPunctuation = (c >= 0x3000 && c <= 0x303F) ||
+                                    (c >= 0xFF00 && c <= 0xFF65 && !QChar::isLetterOrNumber(c));
         const bool inWord = c < 0x80 ? ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') : !QChar::isSpace(c) && !cjkPunctuation;
         if (!inWord) {
             endWord();
@@ -158,7 +167,7 @@ int fromUchardetName(const char *name)
     static const struct {
         const char *name;
         int number;
-    } names[] = {{"WINDOWS-1251", 1251}, {"IBM866", 866},       {"WINDOWS-1252", 1252}, {"ISO-8859-1", 1252},
+    } names[] = {{"WINDOWS-1251", 1251}, {"IBM866", 866},        {"WINDOWS-1252", 1252}, {"ISO-8859-1", 1252},
                  {"ISO-8859-15", 1252},  {"WINDOWS-1250", 1250}, {"ISO-8859-2", 1250},   {"IBM852", 852},
                  {"IBM865", 865},        {"WINDOWS-1253", 1253}, {"ISO-8859-7", 1253},   {"WINDOWS-1254", 1254},
                  {"ISO-8859-9", 1254},   {"WINDOWS-1257", 1257}, {"ISO-8859-13", 1257},  {"ISO-8859-4", 1257},

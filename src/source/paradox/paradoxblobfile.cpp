@@ -13,7 +13,10 @@ namespace {
 
 constexpr uint64_t kBlockSize = 4096;
 
-uint32_t le32(const unsigned char *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t le32(const unsigned char *p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 
 // The .mb beside `dbPath` whose name differs only in case, or empty.
 std::string findBlobFile(const std::string &dbPath)
@@ -80,7 +83,8 @@ bool ParadoxBlobFile::readRange(uint64_t offset, size_t n, std::string &out, std
         });
     if (!m_key) {
         out.resize(n);
-        return m_file->readAt(offset, out.data(), n) == n || fail(why, [] { return "the file is shorter than it was"; });
+        return m_file->readAt(offset, out.data(), n) == n ||
+               fail(why, [] { return "the file is shorter than it was"; });
     }
     // The scrambling works on 256-byte chunks of the whole file.
     const uint64_t start = offset & ~uint64_t(255);

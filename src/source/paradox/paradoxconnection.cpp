@@ -35,7 +35,8 @@ public:
     std::unique_ptr<RecordSet> openRecordSet(const std::string &source) override
     {
         if (!m_open)
-            throw DbError("The connection to the Paradox folder \"" + m_folder + "\" is closed.", 0, DbError::Kind::ConnectionLost);
+            throw DbError("The connection to the Paradox folder \"" + m_folder + "\" is closed.", 0,
+                          DbError::Kind::ConnectionLost);
         const std::string table = ParadoxTableFromQuery(source);
         const std::string &path = fileOf(table);
         if (path.empty())
@@ -91,8 +92,8 @@ std::string ParadoxFolder(const std::string &connectionString)
         } else if (key == "EXTENDED PROPERTIES")
             properties = Trimmed(value, kBlanks);
         else
-            throw DbError("Cannot open the Paradox folder: the connection string has the unknown keyword \"" +
-                          key + "\".");
+            throw DbError("Cannot open the Paradox folder: the connection string has the unknown keyword \"" + key +
+                          "\".");
     }
     if (!EqualsNoCase(provider, "microsoft.jet.oledb.4.0"))
         throw DbError("Cannot open the Paradox folder: the provider must be \"Microsoft.Jet.OLEDB.4.0\", not \"" +
@@ -171,7 +172,7 @@ int CodePageChoice::forTable(const std::string &table) const
 
 const std::vector<int> &ChoosableCodePages()
 {
-    static const std::vector<int> pages{437,  850,  852,  865,  866, 1250, 1251, 1252,
+    static const std::vector<int> pages{437,  850,  852,  865, 866, 1250, 1251, 1252,
                                         1253, 1254, 1257, 932, 936, 949,  950};
     return pages;
 }
@@ -205,8 +206,7 @@ std::unique_ptr<Connection> OpenParadoxConnection(const std::string &connectionS
 }
 
 std::unique_ptr<Connection> OpenParadoxConnection(const std::string &connectionString, const ConnectionOptions &,
-                                                  std::vector<ParadoxTableFile> tables,
-                                                  const CodePageChoice &codePages)
+                                                  std::vector<ParadoxTableFile> tables, const CodePageChoice &codePages)
 {
     return std::make_unique<ParadoxConnection>(ParadoxFolder(connectionString), std::move(tables), codePages);
 }

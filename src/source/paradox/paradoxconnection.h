@@ -28,8 +28,7 @@ struct CodePageChoice {
 std::unique_ptr<Connection> OpenParadoxConnection(const std::string &connectionString,
                                                   const ConnectionOptions &options = {},
                                                   const CodePageChoice &codePages = {});
-std::unique_ptr<Connection> OpenParadoxConnection(const std::string &connectionString,
-                                                  const ConnectionOptions &options,
+std::unique_ptr<Connection> OpenParadoxConnection(const std::string &connectionString, const ConnectionOptions &options,
                                                   std::vector<ParadoxTableFile> tables,
                                                   const CodePageChoice &codePages = {});
 

@@ -20,8 +20,14 @@ constexpr int64_t kZeroDateDay = 693594;
 constexpr int64_t kMsPerDay = 86'400'000;
 
 uint16_t le16(const unsigned char *p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t le32(const unsigned char *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-uint32_t be32(const unsigned char *p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]); }
+uint32_t le32(const unsigned char *p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint32_t be32(const unsigned char *p)
+{
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
 
 bool allZero(const unsigned char *p, size_t n)
 {
@@ -100,15 +106,21 @@ int adoType(uint8_t type)
     using namespace AdoType;
     switch (type) {
     case Alpha: return adVarWChar;
-    case Date: case Time: case Timestamp: return adDate;
+    case Date:
+    case Time:
+    case Timestamp: return adDate;
     case Short: return adSmallInt;
-    case Long: case AutoIncrement: return adInteger;
+    case Long:
+    case AutoIncrement: return adInteger;
     case Number: return adDouble;
     case Money: return adCurrency;
     case Logical: return adBoolean;
     case Bcd: return adNumeric;
     case Memo: return adLongVarWChar;
-    case Blob: case FormattedMemo: case Ole: case Graphic: return adLongVarBinary;
+    case Blob:
+    case FormattedMemo:
+    case Ole:
+    case Graphic: return adLongVarBinary;
     case Bytes: return adBinary;
     default: return adEmpty;
     }
@@ -119,13 +131,23 @@ int adoType(uint8_t type)
 int recordBytes(uint8_t type, int size)
 {
     switch (type) {
-    case Alpha: case Bytes: return size >= 1 ? size : 0;
-    case Date: case Long: case Time: case AutoIncrement: return size == 4 ? 4 : 0;
+    case Alpha:
+    case Bytes: return size >= 1 ? size : 0;
+    case Date:
+    case Long:
+    case Time:
+    case AutoIncrement: return size == 4 ? 4 : 0;
     case Short: return size == 2 ? 2 : 0;
-    case Money: case Number: case Timestamp: return size == 8 ? 8 : 0;
+    case Money:
+    case Number:
+    case Timestamp: return size == 8 ? 8 : 0;
     case Logical: return size == 1 ? 1 : 0;
     case Bcd: return size <= 32 ? 17 : 0;
-    case Memo: case Blob: case FormattedMemo: case Ole: case Graphic: return size >= 10 ? size : 0;
+    case Memo:
+    case Blob:
+    case FormattedMemo:
+    case Ole:
+    case Graphic: return size >= 10 ? size : 0;
     default: return 0;
     }
 }
@@ -196,8 +218,8 @@ void ParadoxTable::nameFieldsApart()
             name = base + "_" + std::to_string(n);
         if (name != was && faults++ == 0)
             first = key(was).empty() ? "field " + std::to_string(i + 1) + " has no name; it is named " + name
-                                       : "field " + std::to_string(i + 1) + " is named \"" + was +
-                                             "\" like an earlier field; it is named " + name;
+                                     : "field " + std::to_string(i + 1) + " is named \"" + was +
+                                           "\" like an earlier field; it is named " + name;
     }
     // The names are made again when the code page changes; so is their count.
     m_account.damagedBlocks += faults - m_nameFaults;
@@ -284,11 +306,15 @@ void ParadoxTable::readHeader()
     switch (fixed[0x39]) {
     case 3: m_version = 30; break;
     case 4: m_version = 35; break;
-    case 5: case 6: case 7: case 8: case 9: m_version = 40; break;
-    case 10: case 11: m_version = 50; break;
+    case 5:
+    case 6:
+    case 7:
+    case 8:
+    case 9: m_version = 40; break;
+    case 10:
+    case 11: m_version = 50; break;
     case 12: m_version = 70; break;
-    default:
-        damaged("its header names the unknown file version " + std::to_string(fixed[0x39]));
+    default: damaged("its header names the unknown file version " + std::to_string(fixed[0x39]));
     }
 
     const unsigned blockKb = fixed[5];
@@ -305,8 +331,8 @@ void ParadoxTable::readHeader()
     m_keyFields = keyFields >= 0 && keyFields <= fieldCount ? keyFields : 0;
 
     if (m_recordSize <= 0 || m_recordSize > m_blockSize - 6)
-        damaged("its record size " + std::to_string(m_recordSize) + " does not fit its " +
-                std::to_string(m_blockSize) + "-byte blocks");
+        damaged("its record size " + std::to_string(m_recordSize) + " does not fit its " + std::to_string(m_blockSize) +
+                "-byte blocks");
     const int base = m_version >= 40 ? 0x78 : 0x58;
     if (m_headerSize < base)
         damaged("its header size " + std::to_string(m_headerSize) + " is too small");
@@ -431,7 +457,8 @@ void ParadoxTable::loadBlock(uint32_t number)
     // A block of zeros is a lost sector, not a record of blanks; only a table
     // of one blank record may look like that.
     if (allZero(m_block.data(), m_block.size()) && !(from == 0 && m_recordCount == 1))
-        return noteDamage([&] { return "data block " + std::to_string(number) + " is blank (all its bytes are zero)"; });
+        return noteDamage(
+            [&] { return "data block " + std::to_string(number) + " is blank (all its bytes are zero)"; });
     if (m_key)
         DecryptDataBlock(m_block.data(), m_block.size(), m_key, number);
 
@@ -586,8 +613,8 @@ void ParadoxTable::decode(int j, Value &v)
                 noteDamage([&] {
                     char hex[8];
                     std::snprintf(hex, sizeof hex, "0x%02X", p[0]);
-                    return "field \"" + f.name + "\" of row " + std::to_string(m_account.rowsRead) + " holds " +
-                           hex + ", which is no Logical value; it is stored as NULL";
+                    return "field \"" + f.name + "\" of row " + std::to_string(m_account.rowsRead) + " holds " + hex +
+                           ", which is no Logical value; it is stored as NULL";
                 });
             v.setNull();
         }
@@ -641,9 +668,7 @@ void ParadoxTable::decode(int j, Value &v)
         else
             v.setBytes(std::string_view(reinterpret_cast<const char *>(p), size_t(f.size)));
         return;
-    default:
-        decodeBlob(f, p, v);
-        return;
+    default: decodeBlob(f, p, v); return;
     }
 }
 

@@ -18,17 +18,31 @@ class CodePage;
 
 // Field type bytes of the table header.
 enum FieldType : uint8_t {
-    Alpha = 0x01, Date = 0x02, Short = 0x03, Long = 0x04, Money = 0x05, Number = 0x06, Logical = 0x09,
-    Memo = 0x0C, Blob = 0x0D, FormattedMemo = 0x0E, Ole = 0x0F, Graphic = 0x10, Time = 0x14,
-    Timestamp = 0x15, AutoIncrement = 0x16, Bcd = 0x17, Bytes = 0x18
+    Alpha = 0x01,
+    Date = 0x02,
+    Short = 0x03,
+    Long = 0x04,
+    Money = 0x05,
+    Number = 0x06,
+    Logical = 0x09,
+    Memo = 0x0C,
+    Blob = 0x0D,
+    FormattedMemo = 0x0E,
+    Ole = 0x0F,
+    Graphic = 0x10,
+    Time = 0x14,
+    Timestamp = 0x15,
+    AutoIncrement = 0x16,
+    Bcd = 0x17,
+    Bytes = 0x18
 };
 
 struct ParadoxField {
-    std::string name;   // UTF-8
+    std::string name; // UTF-8
     uint8_t type = 0;
-    int size = 0;       // bytes in the record
-    int decimals = 0;   // BCD only
-    int offset = 0;     // within the record
+    int size = 0;     // bytes in the record
+    int decimals = 0; // BCD only
+    int offset = 0;   // within the record
 };
 
 // One Paradox table file (.db), read-only. Streams its records in the order

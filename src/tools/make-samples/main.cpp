@@ -32,22 +32,70 @@ struct Customer {
 };
 
 const Customer kCustomers[] = {
-    {1001, "Zoë Müller GmbH", "Königstraße 12", "Stuttgart", "Germany", "+49 711 555 0101",
-     {1994, 3, 14}, true, "Prefers delivery before 10 o'clock."},
-    {1002, "O'Brien & Sons", "4 Harbour Road", "Cork", "Ireland", "+353 21 555 0102",
-     {1996, 11, 2}, true, "Invoice in Euro (EUR). Contact: Siobhán O'Brien."},
-    {1003, "Café Olé", "Calle Mayor 7", "Málaga", "Spain", "+34 952 555 103",
-     {1999, 6, 30}, false, nullptr},
-    {1004, "Smørrebrød ApS", "Nørregade 33", "Århus", "Denmark", "+45 86 555 104",
-     {2001, 1, 8}, true, "Line one\r\nLine two\r\nTab\there and a backslash \\ too."},
-    {1005, "Jürgen Weiß", "Am Großen Garten 5", "Dresden", "Germany", "",
-     {1988, 12, 31}, true, "Pays \"net 30\"; 100% reliable."},
-    {1006, "François Lefèvre SARL", "8 rue de l'Église", "Besançon", "France", "+33 3 81 55 01 06",
-     {2003, 2, 28}, true, nullptr},
-    {1007, "Åsa Ström AB", "Storgatan 1", "Göteborg", "Sweden", "+46 31 555 107",
-     {1992, 7, 1}, false, "Closed for the summer: ½ price stock sold."},
-    {1008, "Niño y Compañía", "Avenida del Puerto 150", "Cádiz", "Spain", "+34 956 555 108",
-     {2005, 9, 15}, true, "¿Sí? ¡Sí!"},
+    {1001,
+     "Zoë Müller GmbH",
+     "Königstraße 12",
+     "Stuttgart",
+     "Germany",
+     "+49 711 555 0101",
+     {1994, 3, 14},
+     true,
+     "Prefers delivery before 10 o'clock."},
+    {1002,
+     "O'Brien & Sons",
+     "4 Harbour Road",
+     "Cork",
+     "Ireland",
+     "+353 21 555 0102",
+     {1996, 11, 2},
+     true,
+     "Invoice in Euro (EUR). Contact: Siobhán O'Brien."},
+    {1003, "Café Olé", "Calle Mayor 7", "Málaga", "Spain", "+34 952 555 103", {1999, 6, 30}, false, nullptr},
+    {1004,
+     "Smørrebrød ApS",
+     "Nørregade 33",
+     "Århus",
+     "Denmark",
+     "+45 86 555 104",
+     {2001, 1, 8},
+     true,
+     "Line one\r\nLine two\r\nTab\there and a backslash \\ too."},
+    {1005,
+     "Jürgen Weiß",
+     "Am Großen Garten 5",
+     "Dresden",
+     "Germany",
+     "",
+     {1988, 12, 31},
+     true,
+     "Pays \"net 30\"; 100% reliable."},
+    {1006,
+     "François Lefèvre SARL",
+     "8 rue de l'Église",
+     "Besançon",
+     "France",
+     "+33 3 81 55 01 06",
+     {2003, 2, 28},
+     true,
+     nullptr},
+    {1007,
+     "Åsa Ström AB",
+     "Storgatan 1",
+     "Göteborg",
+     "Sweden",
+     "+46 31 555 107",
+     {1992, 7, 1},
+     false,
+     "Closed for the summer: ½ price stock sold."},
+    {1008,
+     "Niño y Compañía",
+     "Avenida del Puerto 150",
+     "Cádiz",
+     "Spain",
+     "+34 956 555 108",
+     {2005, 9, 15},
+     true,
+     "¿Sí? ¡Sí!"},
 };
 
 std::string articleText(int paragraphs, int seed)
@@ -78,8 +126,14 @@ std::string sampleBitmap(int variant)
     const int rowBytes = (width * 3 + 3) & ~3;
     const int pixelBytes = rowBytes * height;
     std::string bmp;
-    auto put16 = [&](unsigned v) { bmp += char(v & 0xff); bmp += char((v >> 8) & 0xff); };
-    auto put32 = [&](unsigned v) { put16(v & 0xffff); put16(v >> 16); };
+    auto put16 = [&](unsigned v) {
+        bmp += char(v & 0xff);
+        bmp += char((v >> 8) & 0xff);
+    };
+    auto put32 = [&](unsigned v) {
+        put16(v & 0xffff);
+        put16(v >> 16);
+    };
     bmp += "BM";
     put32(14 + 40 + pixelBytes);
     put32(0);
@@ -101,10 +155,14 @@ std::string sampleBitmap(int variant)
             unsigned char r = 255, g = 255, b = 255;
             const int top = height - 1 - y;
             if (top < 6 || x % 12 == 0 || top % 8 == 0) {
-                r = 0x1f; g = 0x4e; b = 0x79;
+                r = 0x1f;
+                g = 0x4e;
+                b = 0x79;
             }
             if (x > 4 + variant * 8 && x < 10 + variant * 8 && top > 12 && top < 28) {
-                r = 0x2e; g = 0x8b; b = 0x57;
+                r = 0x2e;
+                g = 0x8b;
+                b = 0x57;
             }
             row += char(b);
             row += char(g);
@@ -120,24 +178,34 @@ Value text(const char *s) { return s && *s ? Value::text(s) : Value::null(); }
 
 void writeCustomers(const std::string &folder)
 {
-    ParadoxWriter w(folder + "/customers.db",
-                    {{"CustNo", 'I'},    {"Name", 'A', 40},   {"Street", 'A', 40},
-                     {"City", 'A', 30},  {"Country", 'A', 20}, {"Phone", 'A', 20},
-                     {"Since", 'D'},     {"Active", 'L'},     {"Notes", 'M', 30}});
+    ParadoxWriter w(folder + "/customers.db", {{"CustNo", 'I'},
+                                               {"Name", 'A', 40},
+                                               {"Street", 'A', 40},
+                                               {"City", 'A', 30},
+                                               {"Country", 'A', 20},
+                                               {"Phone", 'A', 20},
+                                               {"Since", 'D'},
+                                               {"Active", 'L'},
+                                               {"Notes", 'M', 30}});
     for (const Customer &c : kCustomers)
-        w.addRow({Value::integer(c.number), text(c.name), text(c.street), text(c.city),
-                  text(c.country), text(c.phone),
-                  Value::dateTime(DateTime::fromCivil(c.since[0], c.since[1], c.since[2])),
-                  Value::boolean(c.active), text(c.notes)});
+        w.addRow({Value::integer(c.number), text(c.name), text(c.street), text(c.city), text(c.country), text(c.phone),
+                  Value::dateTime(DateTime::fromCivil(c.since[0], c.since[1], c.since[2])), Value::boolean(c.active),
+                  text(c.notes)});
     w.finish();
 }
 
 void writeOrders(const std::string &folder)
 {
-    ParadoxWriter w(folder + "/orders.db",
-                    {{"OrderNo", '+'},   {"CustNo", 'I'},  {"Ordered", 'D'},  {"Shipped", '@'},
-                     {"Delivery", 'T'},  {"Quantity", 'S'}, {"Weight", 'N'},  {"Amount", '$'},
-                     {"TaxRate", '#', 4}, {"Paid", 'L'}});
+    ParadoxWriter w(folder + "/orders.db", {{"OrderNo", '+'},
+                                            {"CustNo", 'I'},
+                                            {"Ordered", 'D'},
+                                            {"Shipped", '@'},
+                                            {"Delivery", 'T'},
+                                            {"Quantity", 'S'},
+                                            {"Weight", 'N'},
+                                            {"Amount", '$'},
+                                            {"TaxRate", '#', 4},
+                                            {"Paid", 'L'}});
     const char *const taxRates[] = {"0.1900", "0.0700", "0.2000", "0.0000"};
     for (int i = 0; i < 250; ++i) {
         const int customer = 1001 + (i * 5) % 8;
@@ -154,16 +222,15 @@ void writeOrders(const std::string &folder)
                   i % 5 == 0 ? Value::null() : Value::dateTime(slot),
                   Value::integer(1 + (i * 3) % 40 - (i == 17 ? 41 : 0)),
                   Value::real(0.125 * (1 + i % 97) + (i == 3 ? 1234567.89 : 0.0)),
-                  Value::currency(cents * 100 + (i % 3 == 0 ? 55 : 0)),
-                  Value::decimal(taxRates[i % 4]), Value::boolean(i % 3 != 0)});
+                  Value::currency(cents * 100 + (i % 3 == 0 ? 55 : 0)), Value::decimal(taxRates[i % 4]),
+                  Value::boolean(i % 3 != 0)});
     }
     w.finish();
 }
 
 void writeArticles(const std::string &folder)
 {
-    ParadoxWriter w(folder + "/articles.db",
-                    {{"ArtNo", 'I'}, {"Title", 'A', 60}, {"Body", 'M', 40}});
+    ParadoxWriter w(folder + "/articles.db", {{"ArtNo", 'I'}, {"Title", 'A', 60}, {"Body", 'M', 40}});
     // 40, ~2 KB, ~70 KB and ~180 KB: in the record, in a sub-allocated
     // block, and in whole blocks past the 64 KB of a TEXT column.
     const int paragraphs[] = {0, 4, 160, 420};
@@ -178,8 +245,7 @@ void writeArticles(const std::string &folder)
 
 void writePictures(const std::string &folder)
 {
-    ParadoxWriter w(folder + "/pictures.db",
-                    {{"PicNo", 'I'}, {"Caption", 'A', 40}, {"Picture", 'G', 10}});
+    ParadoxWriter w(folder + "/pictures.db", {{"PicNo", 'I'}, {"Caption", 'A', 40}, {"Picture", 'G', 10}});
     w.addRow({Value::integer(1), Value::text("Shop front"), Value::bytes(sampleBitmap(0))});
     w.addRow({Value::integer(2), Value::text("Warehouse"), Value::bytes(sampleBitmap(3))});
     w.addRow({Value::integer(3), Value::text("No picture yet"), Value::null()});
@@ -188,8 +254,7 @@ void writePictures(const std::string &folder)
 
 void writeArchive(const std::string &folder)
 {
-    ParadoxWriter w(folder + "/archive.db",
-                    {{"Id", 'I'}, {"Note", 'A', 50}, {"Filed", 'D'}});
+    ParadoxWriter w(folder + "/archive.db", {{"Id", 'I'}, {"Note", 'A', 50}, {"Filed", 'D'}});
     w.finish();
 }
 

@@ -75,9 +75,8 @@ QMessageBox::StandardButton MessageBoxes::show(const BoxRequest &request)
     }
     if (!r.checkBoxText.isEmpty())
         box.setCheckBox(new QCheckBox(r.checkBoxText, &box));
-    const QMessageBox::StandardButton pressed = m_closesProgram
-        ? execKeepingCloseBox(box)
-        : static_cast<QMessageBox::StandardButton>(box.exec());
+    const QMessageBox::StandardButton pressed = m_closesProgram ? execKeepingCloseBox(box)
+                                                                : static_cast<QMessageBox::StandardButton>(box.exec());
     if (r.checkBoxTicked && box.checkBox())
         *r.checkBoxTicked = box.checkBox()->isChecked();
     return pressed;
@@ -129,21 +128,19 @@ void MessageBoxes::informWithoutWaiting(const std::string &text, const std::stri
 
 void MessageBoxes::showApplicationError(const std::string &text)
 {
-    show({QMessageBox::Warning, QString::fromLatin1(kApplicationErrorCaption),
-          QString::fromStdString(text), QMessageBox::Ok});
+    show({QMessageBox::Warning, QString::fromLatin1(kApplicationErrorCaption), QString::fromStdString(text),
+          QMessageBox::Ok});
 }
 
 bool MessageBoxes::askYesNo(const std::string &text, const std::string &title)
 {
     return show({QMessageBox::NoIcon, QString::fromStdString(title), QString::fromStdString(text),
-                 QMessageBox::Yes | QMessageBox::No})
-        == QMessageBox::Yes;
+                 QMessageBox::Yes | QMessageBox::No}) == QMessageBox::Yes;
 }
 
 void MessageBoxes::inform(const std::string &text, const std::string &title)
 {
-    show({QMessageBox::NoIcon, QString::fromStdString(title), QString::fromStdString(text),
-          QMessageBox::Ok});
+    show({QMessageBox::NoIcon, QString::fromStdString(title), QString::fromStdString(text), QMessageBox::Ok});
 }
 
 } // namespace tabulon

@@ -20,10 +20,10 @@ struct BoxRequest {
     QString title;
     QString text;
     QMessageBox::StandardButtons buttons;
-    QString informativeText = {};  // under the text
-    QString detailedText = {};     // behind "Show Details...", in a fixed-width font
-    QString checkBoxText = {};     // a check box under the text, unticked
-    bool *checkBoxTicked = nullptr;  // receives the check box's state
+    QString informativeText = {};   // under the text
+    QString detailedText = {};      // behind "Show Details...", in a fixed-width font
+    QString checkBoxText = {};      // a check box under the text, unticked
+    bool *checkBoxTicked = nullptr; // receives the check box's state
     std::vector<std::pair<QMessageBox::StandardButton, QString>> buttonTexts = {};
 };
 
@@ -32,7 +32,9 @@ public:
     // closesProgram: the parent is the main window, whose close box must end
     // the program even while one of its boxes is open.
     explicit MessageBoxes(QWidget *parent, bool closesProgram = false)
-        : m_parent(parent), m_closesProgram(closesProgram) {}
+        : m_parent(parent), m_closesProgram(closesProgram)
+    {
+    }
 
     void showApplicationError(const std::string &text) override;
     bool askYesNo(const std::string &text, const std::string &title = {}) override;

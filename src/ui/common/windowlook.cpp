@@ -51,8 +51,7 @@ public:
 private:
     static bool isPushButton(QObject *o)
     {
-        return qobject_cast<QAbstractButton *>(o) && !qobject_cast<QCheckBox *>(o)
-            && !qobject_cast<QRadioButton *>(o);
+        return qobject_cast<QAbstractButton *>(o) && !qobject_cast<QCheckBox *>(o) && !qobject_cast<QRadioButton *>(o);
     }
 
     QWidget *m_window;
@@ -68,9 +67,7 @@ QPoint CursorFileHotSpot(const QString &path)
     const QByteArray head = file.read(6 + 16);
     if (head.size() < 6 + 16)
         return {};
-    const auto word = [&](int at) {
-        return int(uchar(head[at])) | int(uchar(head[at + 1])) << 8;
-    };
+    const auto word = [&](int at) { return int(uchar(head[at])) | int(uchar(head[at + 1])) << 8; };
     constexpr int kCursorType = 2;
     if (word(0) != 0 || word(2) != kCursorType || word(4) < 1)
         return {};
@@ -83,8 +80,8 @@ void SetFormColors(QWidget *window)
 {
     paintButtonFace(window);
     for (QWidget *child : window->findChildren<QWidget *>()) {
-        if (qobject_cast<QRadioButton *>(child) || qobject_cast<QCheckBox *>(child)
-            || qobject_cast<QGroupBox *>(child) || qobject_cast<QLabel *>(child))
+        if (qobject_cast<QRadioButton *>(child) || qobject_cast<QCheckBox *>(child) ||
+            qobject_cast<QGroupBox *>(child) || qobject_cast<QLabel *>(child))
             paintButtonFace(child);
     }
 }

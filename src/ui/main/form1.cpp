@@ -69,8 +69,7 @@ QString defaultReportFileChooser(QWidget *owner, const QString &suggested)
 
 QString defaultFolderChooser(QWidget *owner, const QString &prompt, const QString &start)
 {
-    return QDir::toNativeSeparators(
-        QFileDialog::getExistingDirectory(owner, prompt, start, QFileDialog::ShowDirsOnly));
+    return QDir::toNativeSeparators(QFileDialog::getExistingDirectory(owner, prompt, start, QFileDialog::ShowDirsOnly));
 }
 
 void paintWhite(QWidget *w)
@@ -84,8 +83,8 @@ void paintWhite(QWidget *w)
 } // namespace
 
 Form1::Form1(QWidget *parent)
-    : QWidget(parent), m_ui(std::make_unique<Ui::Form1>()), m_boxes(this, true),
-      m_chooseFolder(defaultFolderChooser), m_chooseReportFile(defaultReportFileChooser)
+    : QWidget(parent), m_ui(std::make_unique<Ui::Form1>()), m_boxes(this, true), m_chooseFolder(defaultFolderChooser),
+      m_chooseReportFile(defaultReportFileChooser)
 {
     m_ui->setupUi(this);
     applyDesignedLook();
@@ -122,8 +121,7 @@ Form1::~Form1() = default;
 
 QLineEdit *Form1::field(int n) const
 {
-    QLineEdit *const fields[] = {m_ui->Text1, m_ui->Text2, m_ui->Text3,
-                                 m_ui->Text4, m_ui->Text5, m_ui->Text6};
+    QLineEdit *const fields[] = {m_ui->Text1, m_ui->Text2, m_ui->Text3, m_ui->Text4, m_ui->Text5, m_ui->Text6};
     if (n < 1 || n > 6)
         throw Error("There is no entry field Text" + std::to_string(n) + ".");
     return fields[n - 1];
@@ -132,8 +130,8 @@ QLineEdit *Form1::field(int n) const
 void Form1::applyDesignedLook()
 {
     for (QWidget *w : findChildren<QWidget *>())
-        if (qobject_cast<QGroupBox *>(w) || qobject_cast<QLabel *>(w)
-            || qobject_cast<QCheckBox *>(w) || qobject_cast<QRadioButton *>(w))
+        if (qobject_cast<QGroupBox *>(w) || qobject_cast<QLabel *>(w) || qobject_cast<QCheckBox *>(w) ||
+            qobject_cast<QRadioButton *>(w))
             paintWhite(w);
     // The .ui format keeps whole point sizes only.
     QFont buttonFont(QStringLiteral("Arial"));
@@ -155,9 +153,9 @@ void Form1::formLoad()
         proc.step(106, [&] {
             QImageReader reader(QString::fromStdString(cursorFile));
             if (reader.read().isNull())
-                throw Error("Could not load the pointer file "
-                            + QDir::toNativeSeparators(reader.fileName()).toStdString() + ": "
-                            + reader.errorString().toStdString());
+                throw Error("Could not load the pointer file " +
+                            QDir::toNativeSeparators(reader.fileName()).toStdString() + ": " +
+                            reader.errorString().toStdString());
         });
     proc.step(128, [&] {
         setWindowTitle(QString::fromLatin1(kDisplayName));
@@ -167,8 +165,7 @@ void Form1::formLoad()
     proc.step(130, [&] {
         const int value = m_settings.checkedNumber(settings::Check1);
         if (value != 0 && value != 1)
-            throw Error("The stored setting \"Check1\" = \"" + std::to_string(value)
-                        + "\" is neither 0 nor 1.");
+            throw Error("The stored setting \"Check1\" = \"" + std::to_string(value) + "\" is neither 0 nor 1.");
         m_ui->Check1->setChecked(value == 1);
     });
     proc.step(132, [&] { m_ui->Option1->setChecked(m_settings.checkedBoolean(settings::Option1)); });
@@ -207,8 +204,8 @@ void Form1::applySkinFile()
     SetFormColors(this);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw Error("Could not read the skin file " + QDir::toNativeSeparators(path).toStdString()
-                    + ": " + file.errorString().toStdString());
+        throw Error("Could not read the skin file " + QDir::toNativeSeparators(path).toStdString() + ": " +
+                    file.errorString().toStdString());
     setStyleSheet(QString::fromUtf8(file.readAll()));
 }
 
@@ -222,8 +219,8 @@ Form1::CloseDuringRun Form1::closeDuringRun()
     if (preview && preview->isVisible() && QApplication::activeModalWidget() != preview)
         return CloseDuringRun::Now;
     // A box or the preview waits for the user, who has just given an answer.
-    if (!m_boxes.isOpen() && !(preview && preview->isVisible())
-        && !m_boxes.askYesNo("A conversion is running. Stop it and close Tabulon?"))
+    if (!m_boxes.isOpen() && !(preview && preview->isVisible()) &&
+        !m_boxes.askYesNo("A conversion is running. Stop it and close Tabulon?"))
         return CloseDuringRun::Refused;
     m_closing = true;
     requestStop();
@@ -280,8 +277,7 @@ void Form1::fieldChanged(int n)
         static bool warned = false;
         if (!warned) {
             warned = true;
-            inform(std::string(e.what())
-                   + "\r\nYour entries will not be remembered the next time Tabulon starts.");
+            inform(std::string(e.what()) + "\r\nYour entries will not be remembered the next time Tabulon starts.");
         }
     }
 }
@@ -403,13 +399,13 @@ void Form1::mySqlHelpClick()
     GuardedProcedure proc(m_boxes, "Form1.PushButton4_Click");
     proc.step(100, [&] {
         helpBox(std::string("If you cannot establish connection to your database with this "
-                           "program, please go to: \r\r")
-               + kMySqlWorkbenchPage
-               + "\r\rDownload and install the MySQL Workbench. Try to connect to the same "
-                 "database (with the same login information you are using here). This will "
-                 "determine if the login you are using is correct.\r\rFinally, make sure your "
-                 "host allows a direct connection to your MySQL database -- not a web based "
-                 "connection, for example.");
+                            "program, please go to: \r\r") +
+                kMySqlWorkbenchPage +
+                "\r\rDownload and install the MySQL Workbench. Try to connect to the same "
+                "database (with the same login information you are using here). This will "
+                "determine if the login you are using is correct.\r\rFinally, make sure your "
+                "host allows a direct connection to your MySQL database -- not a web based "
+                "connection, for example.");
     });
 }
 
@@ -418,10 +414,10 @@ void Form1::generalHelpClick()
     GuardedProcedure proc(m_boxes, "Form1.PushButton5_Click");
     proc.step(100, [&] {
         helpBox(std::string("This software transfers text-based, numeric, binary and pictures "
-                           "fields.\r\n\r\nUse SQL Preview if you want to read or edit the SQL "
-                           "before it runs; it shows tables of millions of rows.\r\n\r\n"
-                           "Questions? Please contact Team Korvanto at ")
-               + kContactPage);
+                            "fields.\r\n\r\nUse SQL Preview if you want to read or edit the SQL "
+                            "before it runs; it shows tables of millions of rows.\r\n\r\n"
+                            "Questions? Please contact Team Korvanto at ") +
+                kContactPage);
     });
 }
 
@@ -492,10 +488,7 @@ RunHost::Overwrite Form1::askOverwrite(const std::string &text, const std::strin
 
 std::string Form1::fieldText(int n) const { return field(n)->text().toStdString(); }
 
-void Form1::setFieldText(int n, const std::string &text)
-{
-    field(n)->setText(QString::fromStdString(text));
-}
+void Form1::setFieldText(int n, const std::string &text) { field(n)->setText(QString::fromStdString(text)); }
 
 int Form1::check1() const { return m_ui->Check1->isChecked() ? 1 : 0; }
 bool Form1::option1() const { return m_ui->Option1->isChecked(); }
@@ -558,17 +551,14 @@ void Form1::showRunReport(const RunReport &report)
     }
     // Saving keeps the box: the user may still want to read it.
     while (m_boxes.show(request) == QMessageBox::Save) {
-        const QString path = m_chooseReportFile(
-            this, QDir::home().filePath(QStringLiteral("tabulon-report.txt")));
+        const QString path = m_chooseReportFile(this, QDir::home().filePath(QStringLiteral("tabulon-report.txt")));
         if (path.isEmpty())
             continue;
         QSaveFile file(path);
         const QByteArray text = QByteArray::fromStdString(report.text());
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Text) || file.write(text) != text.size()
-            || !file.commit())
-            inform("The report could not be saved to " + QDir::toNativeSeparators(path).toStdString()
-                   + ": " + file.errorString().toStdString()
-                   + "\r\nChoose a folder you may write to and try again.");
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Text) || file.write(text) != text.size() || !file.commit())
+            inform("The report could not be saved to " + QDir::toNativeSeparators(path).toStdString() + ": " +
+                   file.errorString().toStdString() + "\r\nChoose a folder you may write to and try again.");
     }
 }
 
@@ -613,8 +603,8 @@ RunOptions Form1::runOptions() const
     options.columnTypes = columnTypes();
     options.codePage = codePage();
     // Beside the settings: a run rehearsed under another account keeps its own.
-    options.journalPath = QFileInfo(QString::fromStdString(SettingsStore::fileName())).absolutePath().toStdString()
-                          + "/Tabulon-journal.json";
+    options.journalPath = QFileInfo(QString::fromStdString(SettingsStore::fileName())).absolutePath().toStdString() +
+                          "/Tabulon-journal.json";
     return options;
 }
 

@@ -79,15 +79,15 @@ private:
     void applySkinFile();
     void applyDesignedLook();
 
-    void browseClick();            // PushButton1
-    void loadSampleClick();        // PushButton2
-    void paradoxTestClick();       // PushButton3
+    void browseClick();      // PushButton1
+    void loadSampleClick();  // PushButton2
+    void paradoxTestClick(); // PushButton3
     void helpBox(const std::string &text);
-    void mySqlHelpClick();         // PushButton4
-    void generalHelpClick();       // PushButton5
-    void mySqlTestClick();         // PushButton6
-    void startConvertingClick();   // PushButton7
-    void requestStop();            // PushButton7 or Esc while a run works
+    void mySqlHelpClick();       // PushButton4
+    void generalHelpClick();     // PushButton5
+    void mySqlTestClick();       // PushButton6
+    void startConvertingClick(); // PushButton7
+    void requestStop();          // PushButton7 or Esc while a run works
     enum class CloseDuringRun { Refused, AfterTheRun, Now };
     CloseDuringRun closeDuringRun();
     void check1Click();

@@ -63,8 +63,8 @@ QString ListViewClipboardText(const QAbstractItemModel &model)
     if (columns > 1) {
         for (int row = 0; row < rows; ++row)
             for (int column = 0; column < columns; ++column)
-                width[static_cast<size_t>(column)] = std::max(
-                    width[static_cast<size_t>(column)], Cell(model, row, column).size());
+                width[static_cast<size_t>(column)] = std::max(width[static_cast<size_t>(column)],
+                                                              Cell(model, row, column).size());
     }
 
     QString text;

@@ -11,8 +11,7 @@ UrlOpener g_opener;
 
 QUrl ErrorMailUrl(const QString &errorText)
 {
-    const QString body = QStringLiteral("Here is the error message that I get: ") + QLatin1Char('\n')
-        + errorText;
+    const QString body = QStringLiteral("Here is the error message that I get: ") + QLatin1Char('\n') + errorText;
     QByteArray encoded = "mailto:";
     encoded += kSupportEmail;
     encoded += "?subject=";

@@ -15,8 +15,8 @@
 
 #include <QEvent>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QScrollBar>
@@ -28,11 +28,9 @@
 namespace tabulon {
 namespace {
 
-const char *const kCopied =
-    "Results have been copied to the clipboard.\r\rClick a text area where you normally type "
-    "and press Ctrl+V to paste the clipboard.";
-const char *const kNothingToCopy =
-    "The SQL list is empty, so nothing was copied. The clipboard keeps what it held.";
+const char *const kCopied = "Results have been copied to the clipboard.\r\rClick a text area where you normally type "
+                            "and press Ctrl+V to paste the clipboard.";
+const char *const kNothingToCopy = "The SQL list is empty, so nothing was copied. The clipboard keeps what it held.";
 const char *const kErrorCopied =
     "Error message have been copied to the clipboard.\r\rClick a text area where you normally "
     "type and press Ctrl+V to paste the clipboard.";
@@ -56,7 +54,9 @@ QIcon ExecutedIcon()
 class CheckAwareDelegate : public QStyledItemDelegate {
 public:
     CheckAwareDelegate(bool &toggled, QObject *parent)
-        : QStyledItemDelegate(parent), m_toggled(toggled), m_executed(ExecutedIcon()) {}
+        : QStyledItemDelegate(parent), m_toggled(toggled), m_executed(ExecutedIcon())
+    {
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
@@ -84,8 +84,7 @@ protected:
         if (handled && index.data(Qt::CheckStateRole) != before)
             m_toggled = true;
         // Presses on the check box are the delegate's, not a row click.
-        if (handled && (event->type() == QEvent::MouseButtonRelease
-                        || event->type() == QEvent::MouseButtonDblClick))
+        if (handled && (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseButtonDblClick))
             m_toggled = true;
         return handled;
     }
@@ -179,9 +178,7 @@ void Form2::fitColumn(bool growOnly)
     QHeaderView *header = list->header();
     const ScriptModel &script = m_state.scriptList;
     int need = 0;
-    auto measure = [&](int row) {
-        need = std::max(need, list->sizeHintForIndex(script.index(row, 0)).width());
-    };
+    auto measure = [&](int row) { need = std::max(need, list->sizeHintForIndex(script.index(row, 0)).width()); };
     // The longest text in bytes need not be the widest on screen, hence the
     // rows in view as well.
     if (const int longest = script.longestShownLine(); longest >= 0) {
@@ -213,9 +210,7 @@ void Form2::ListView1_Click(const QModelIndex &index)
     GuardedProcedure proc(m_boxes, "Form2.ListView1_Click");
     Form4 dialog(m_state.scriptList, this);
     proc.step(100, [&] { dialog.ListLine = index.row() + 1; });
-    proc.step(102, [&] {
-        dialog.setLineText(QString::fromStdString(m_state.scriptList.line(index.row())));
-    });
+    proc.step(102, [&] { dialog.setLineText(QString::fromStdString(m_state.scriptList.line(index.row()))); });
     proc.step(104, [&] { dialog.exec(); });
 }
 
@@ -314,8 +309,8 @@ void Form2::PushButton6_Click()
         return;
     proc.step(102, [&] {
         if (errorLine > rows)
-            throw Error("The error was at line " + std::to_string(errorLine)
-                        + ", but this script has only " + std::to_string(rows) + " lines.");
+            throw Error("The error was at line " + std::to_string(errorLine) + ", but this script has only " +
+                        std::to_string(rows) + " lines.");
         selectLine(errorLine);
     });
 }
@@ -349,11 +344,10 @@ void Form2::PushButton8_Click()
     proc.step(104, [&] { opened = OpenUrl(ErrorMailUrl(text)); });
     // Without a mail program the press would otherwise do nothing visible.
     if (!proc.decide(106, [&] {
-            return !opened
-                && m_boxes.askYesNo(std::string("No mail program could be opened for the message to ")
-                                    + kSupportEmail
-                                    + ".\r\rWould you like to copy the error message to the "
-                                      "clipboard instead, to paste it into a message of your own?");
+            return !opened &&
+                   m_boxes.askYesNo(std::string("No mail program could be opened for the message to ") + kSupportEmail +
+                                    ".\r\rWould you like to copy the error message to the "
+                                    "clipboard instead, to paste it into a message of your own?");
         }))
         return;
     proc.step(108, [&] { ClearClipboard(); });
@@ -384,8 +378,7 @@ void Form2::leave(Leave how)
 {
     switch (how) {
     case Leave::None:
-    case Leave::Stop:
-        return;
+    case Leave::Stop: return;
     case Leave::Back: {
         GuardedProcedure proc(m_boxes, "Form2.PushButton5_Click");
         proc.step(100, [&] { done(QDialog::Rejected); });
@@ -397,9 +390,7 @@ void Form2::leave(Leave how)
         proc.step(102, [&] { done(QDialog::Rejected); });
         return;
     }
-    case Leave::Close:
-        QDialog::reject();
-        return;
+    case Leave::Close: QDialog::reject(); return;
     }
 }
 
@@ -421,10 +412,7 @@ void Form2::selectLine(int line)
     list->scrollTo(index, QAbstractItemView::EnsureVisible);
 }
 
-void Form2::setErrorText(const std::string &text)
-{
-    m_ui->Text1->setPlainText(QString::fromStdString(text));
-}
+void Form2::setErrorText(const std::string &text) { m_ui->Text1->setPlainText(QString::fromStdString(text)); }
 
 void Form2::closeWindow() { done(QDialog::Accepted); }
 

@@ -54,8 +54,8 @@ void Form4::PushButton2_Click()
     GuardedProcedure proc(m_boxes, "Form4.PushButton2_Click");
     proc.step(100, [&] {
         if (ListLine < 1 || ListLine > m_script.lineCount())
-            throw Error("Line " + std::to_string(ListLine) + " is no longer in the script, which has "
-                        + std::to_string(m_script.lineCount()) + " lines.");
+            throw Error("Line " + std::to_string(ListLine) + " is no longer in the script, which has " +
+                        std::to_string(m_script.lineCount()) + " lines.");
         m_script.setLine(ListLine - 1, lineText().toStdString());
     });
     proc.step(102, [&] { accept(); });
