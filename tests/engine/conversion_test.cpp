@@ -539,6 +539,7 @@ TEST_F(Conversion, LostConnectionEndsTheRunAfterOneReport)
     server->exec(db, "CREATE TABLE BBB (Id INT)");
     server->exec(db, "INSERT INTO BBB VALUES (1), (2), (3)");
     host.rowByRowValue = true;
+    host.journalPath = folder + "/journal.json";
     host.onRow = [&](int r) {
         if (r == 10)
             server->killConnectionsTo(db);
@@ -560,17 +561,22 @@ TEST_F(Conversion, LostConnectionEndsTheRunAfterOneReport)
     // The file is intact: the report blames the connection, not the table.
     EXPECT_EQ(cut.notes, std::vector<std::string>{
                              "Cut short: the connection to the server was lost after 9 rows were stored. The table BBB "
-                             "on the server is unchanged; the rows stored are in `BBB~tabulon`, which the next run "
-                             "that converts BBB removes."});
+                             "on the server is unchanged; the rows stored are in `BBB~tabulon`: the next Start can go "
+                             "on from there."});
     EXPECT_EQ(host.report.tables[1].outcome, TableReport::Outcome::NotReached);
     EXPECT_NE(host.report.summary().find("1 table INCOMPLETE. 1 table not reached."), std::string::npos)
         << host.report.summary();
 
-    // The next run replaces it whole and leaves no staging table behind.
+    // The next run goes on after the rows the server holds, replaces the
+    // table whole and leaves no staging table behind.
     Host again;
     copySettings(again);
+    again.journalPath = host.journalPath;
     RunState next;
     ConvertTables(again, next);
+    EXPECT_EQ(again.questions().front().rfind("The last run stopped after 0 of 2 tables.", 0), 0u);
+    EXPECT_EQ(again.report.tables[0].notes.front(), "Continued after row 9, where the earlier run stopped.");
+    EXPECT_EQ(query("SELECT COUNT(DISTINCT Id), MIN(Id), MAX(Id) FROM BBB"), (Rows{{"50", "1", "50"}}));
     EXPECT_EQ(count("BBB"), "50");
     EXPECT_EQ(count("AAA"), "50");
     EXPECT_EQ(server->scalar(db, "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() "

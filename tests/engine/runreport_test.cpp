@@ -27,3 +27,16 @@ TEST(RunReport, NamesWithControlCharactersStayOnTheirLine)
               std::string::npos)
         << text;
 }
+
+// A refused row with a picture in it must not fill the box and the file:
+// its first 2 KB stay, cut at a character's start, with the full length.
+TEST(RunReport, ARefusedStatementKeepsTwoKilobytesAndItsLength)
+{
+    TableReport t;
+    const std::string prefix = "INSERT INTO `P` VALUES(1, '";
+    // The 2,048th byte is the second of an "é".
+    const std::string head = prefix + std::string(2047 - prefix.size(), 'x');
+    t.addRefused("Data too long", head + "\xC3\xA9" + std::string(300000, 'y') + "')");
+    ASSERT_EQ(t.refused.size(), 1u);
+    EXPECT_EQ(t.refused[0].statement, head + " ... (the statement is 302,051 bytes; its first 2,047 are shown)");
+}
