@@ -1,6 +1,7 @@
 // tabulon-sql: writes the SQL that converts a folder of Paradox tables, for
 // loading with the mariadb or mysql client.
 
+#include "cli/directrun.h"
 #include "common/mainhost.h"
 #include "data/connection.h"
 #include "engine/run/listroutines.h"
@@ -26,6 +27,9 @@ namespace {
 
 const char kUsage[] = "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N|max] [--types text|native]\n"
                       "                   [--codepage CP]... FOLDER\n"
+                      "       tabulon-sql --server HOST [--port N] --user NAME --database DB\n"
+                      "                   [--password-file FILE] [--drop] [--types text|native]\n"
+                      "                   [--codepage auto|N] [--resume] [--report FILE] FOLDER\n"
                       "\n"
                       "Writes to standard output the SQL that converts the Paradox tables (*.db)\n"
                       "of FOLDER and its sub-folders into MySQL tables: for each table a CREATE\n"
@@ -61,6 +65,25 @@ const char kUsage[] = "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N|
                       "  --codepage TABLE=auto|N\n"
                       "                  the same for one table (repeatable; beats the global one)\n"
                       "  --help          show this text\n"
+                      "\n"
+                      "With --server, the tables go straight into that MySQL server's database, as\n"
+                      "the window's direct run sends them (loads from memory, refused rows located,\n"
+                      "each table replaced only when complete), and the run report is printed:\n"
+                      "  --port N        the server's port (default 3306)\n"
+                      "  --user NAME     the MySQL user\n"
+                      "  --database DB   the database the tables go into\n"
+                      "  --password-file FILE\n"
+                      "                  the password is the file's first line; the environment\n"
+                      "                  variable MYSQL_PWD beats it; with neither, it is asked for\n"
+                      "                  on the terminal (never an argument: others could read it)\n"
+                      "  --drop          replace tables the database has; without it they are left\n"
+                      "                  alone and reported \"not overwritten\"\n"
+                      "  --resume        go on with the tables a stopped or failed run left\n"
+                      "  --report FILE   also write the run report to FILE\n"
+                      "SIGINT or SIGTERM stop the run after the statement in flight (a second one\n"
+                      "ends it at once). Exit status: 0 every table converted and verified, 1 any\n"
+                      "table cut short, refused rows or unreadable values, 2 a usage error or no\n"
+                      "password, 3 the server could not be reached, 130/143 stopped by a signal.\n"
                       "\n"
                       "Errors name the table and the reason and go to standard error; the other\n"
                       "tables are still written. A table read only in part (damaged data blocks,\n"
@@ -265,12 +288,36 @@ int Usage(const char *problem)
 int Run(int argc, char **argv)
 {
     Options options;
+    DirectRun direct;
     bool folderSeen = false;
+    bool toServer = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
+        } else if (arg == "--server" || arg == "--port" || arg == "--user" || arg == "--database" ||
+                   arg == "--password-file" || arg == "--report") {
+            if (i + 1 >= argc)
+                return Usage((arg + " needs a value").c_str());
+            const std::string value = argv[++i];
+            MySqlLogin &login = direct.options.login;
+            if (arg == "--server") {
+                login.server = value;
+                toServer = true;
+            } else if (arg == "--port") {
+                login.port = value;
+            } else if (arg == "--user") {
+                login.user = value;
+            } else if (arg == "--database") {
+                login.database = value;
+            } else if (arg == "--password-file") {
+                direct.passwordFile = value;
+            } else {
+                direct.reportFile = value;
+            }
+        } else if (arg == "--resume") {
+            direct.resume = true;
         } else if (arg == "--drop") {
             options.drop = true;
         } else if (arg == "--types") {
@@ -334,6 +381,20 @@ int Run(int argc, char **argv)
     }
     if (!folderSeen || options.folder.empty())
         return Usage("no FOLDER given");
+    if (toServer) {
+        if (!options.tables.empty() || options.batch != 1 || !options.codePages.tables.empty())
+            return Usage("--table, --batch and --codepage TABLE=N are for writing SQL, not with --server");
+        if (direct.options.login.user.empty() || direct.options.login.database.empty())
+            return Usage("--server needs --user and --database");
+        direct.folder = options.folder;
+        direct.drop = options.drop;
+        direct.options.columnTypes = options.types;
+        direct.options.codePage = options.codePages.all == 0 ? std::string("Auto")
+                                                             : std::to_string(options.codePages.all);
+        return RunDirect(std::move(direct));
+    }
+    if (direct.resume || !direct.reportFile.empty() || !direct.passwordFile.empty())
+        return Usage("--resume, --report and --password-file need --server");
 
     if (!IsFolder(options.folder)) {
         std::fprintf(stderr, "tabulon-sql: folder %s does not exist or is not a folder\n", options.folder.c_str());

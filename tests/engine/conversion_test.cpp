@@ -1598,3 +1598,46 @@ TEST_F(Conversion, ExportCodePageChoices)
 }
 
 } // namespace
+
+namespace tabulon {
+namespace {
+
+// tabulon-sql --server is the window's direct run without the window: the
+// same tables arrive, the report is printed, and the exit status tells a
+// clean run, a refused row and a server out of reach apart. The password
+// comes from the environment, never from an argument.
+TEST_F(Conversion, TheCommandLineLoadsStraightIntoTheServer)
+{
+    writeSimple("AAA", 40);
+    writeSimple("Picky", 10);
+    server->exec(db, "CREATE TABLE AAA (Id INT)");
+    const auto run = [&](const std::string &extra, const std::string &password) {
+        const auto [out, status] = Capture("MYSQL_PWD=" + ShellQuoted(password) + " " + std::string(TABULON_SQL_PATH) +
+                                           " --server 127.0.0.1" + " --port " + std::to_string(server->port()) +
+                                           " --user " + ShellQuoted(server->user()) + " --database " + db + " " +
+                                           extra + " " + ShellQuoted(folder) + " 2>/dev/null");
+        return std::make_pair(out, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+    };
+    const auto [kept, keptStatus] = run("", server->password());
+    EXPECT_EQ(keptStatus, 0) << kept;
+    EXPECT_EQ(count("AAA"), "0") << "not overwritten without --drop";
+    EXPECT_EQ(count("PICKY"), "10");
+    EXPECT_NE(kept.find("1 table not overwritten"), std::string::npos) << kept;
+
+    // Values that could not be read are no clean run.
+    {
+        ParadoxWriter w(folder + "/Notes.db", {{"Id", 'I'}, {"Note", 'M', 20}});
+        w.addRow({Value::integer(1), Value::text(std::string(300, 'x'))});
+        w.finish();
+    }
+    ASSERT_TRUE(std::filesystem::remove(folder + "/Notes.mb"));
+    const auto [dropped, droppedStatus] = run("--drop", server->password());
+    EXPECT_EQ(droppedStatus, 1) << dropped;
+    EXPECT_EQ(count("AAA"), "40");
+    EXPECT_EQ(count("NOTES"), "1");
+
+    EXPECT_EQ(run("", "not the password").second, 3);
+}
+
+} // namespace
+} // namespace tabulon

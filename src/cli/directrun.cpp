@@ -1,0 +1,194 @@
+#include "cli/directrun.h"
+
+#include "common/nametext.h"
+#include "common/settingskeys.h"
+#include "engine/run/conversionrun.h"
+#include "engine/run/runhost.h"
+
+#include <QFileInfo>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include <termios.h>
+#include <unistd.h>
+
+namespace tabulon {
+namespace {
+
+volatile std::sig_atomic_t g_signal = 0;
+
+void OnSignal(int signal)
+{
+    // A second interrupt ends at once; the server rolls back what is open.
+    if (g_signal != 0)
+        std::_Exit(128 + signal);
+    g_signal = signal;
+}
+
+// The password is never an argument: the process list would show it.
+bool ReadPassword(const std::string &passwordFile, std::string &password)
+{
+    if (const char *env = std::getenv("MYSQL_PWD")) {
+        password = env;
+        return true;
+    }
+    if (!passwordFile.empty()) {
+        std::ifstream in(passwordFile);
+        if (!in)
+            return false;
+        std::getline(in, password);
+        if (!password.empty() && password.back() == '\r')
+            password.pop_back();
+        return true;
+    }
+    if (!::isatty(STDIN_FILENO))
+        return false;
+    std::fputs("Password: ", stderr);
+    termios before{};
+    ::tcgetattr(STDIN_FILENO, &before);
+    termios silent = before;
+    silent.c_lflag &= ~tcflag_t(ECHO);
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
+    char line[1024];
+    const bool read = std::fgets(line, sizeof line, stdin) != nullptr;
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &before);
+    std::fputs("\n", stderr);
+    if (!read)
+        return false;
+    password = line;
+    while (!password.empty() && (password.back() == '\n' || password.back() == '\r'))
+        password.pop_back();
+    return true;
+}
+
+// The window's run with nobody at the window: questions have the answers
+// the options give, boxes become lines on standard error, the caption a
+// live line on a terminal.
+class CliRunHost : public RunHost {
+public:
+    explicit CliRunHost(const DirectRun &run) : m_run(run), m_folder(run.folder), m_terminal(::isatty(STDERR_FILENO)) {}
+
+    RunOptions runOptions() const override { return m_run.options; }
+    std::string fieldText(int n) const override { return n == 1 ? m_folder : std::string(); }
+    void setFieldText(int n, const std::string &text) override
+    {
+        if (n == 1)
+            m_folder = text;
+    }
+    void showApplicationError(const std::string &text) override { line(FirstLine(text)); }
+    bool askYesNo(const std::string &text, const std::string &) override
+    {
+        // Going on with a stopped run only when asked to; a folder with
+        // blanks is read where it is; a silent server is not waited on.
+        return text.rfind("The last run stopped after", 0) == 0 && m_run.resume;
+    }
+    Overwrite askOverwrite(const std::string &, const std::string &) override
+    {
+        return m_run.drop ? Overwrite::YesToAll : Overwrite::NoToAll;
+    }
+    void inform(const std::string &text, const std::string &) override
+    {
+        if (text.rfind("Could not connect", 0) == 0)
+            m_unreached = true;
+        line(text);
+    }
+    void setBusyPointer(bool) override {}
+    void setProgress(double) override {}
+    void setProgressCaption(const std::string &caption) override
+    {
+        if (!m_terminal || caption == "Progress Bar")
+            return;
+        // One live line, overwritten.
+        std::fprintf(stderr, "\r%-100.100s%s", caption.c_str(), caption.empty() ? "\r" : "");
+        std::fflush(stderr);
+    }
+    bool stopRequested() const override { return g_signal != 0; }
+    void showPreview() override {}
+    bool reportRefusedRow(const std::string &text, bool offerQuiet) override
+    {
+        line(FirstLine(text));
+        // A systematic refusal is counted in the report, not printed per row.
+        return offerQuiet;
+    }
+    void showRunReport(const RunReport &report) override
+    {
+        m_report = report;
+        m_reported = true;
+    }
+
+    const RunReport &report() const { return m_report; }
+    bool reported() const { return m_reported; }
+    bool unreached() const { return m_unreached; }
+
+private:
+    static std::string FirstLine(const std::string &text) { return text.substr(0, text.find_first_of("\r\n")); }
+    void line(const std::string &text) const
+    {
+        std::string flat = text;
+        for (char &c : flat)
+            if (c == '\r' || c == '\n')
+                c = ' ';
+        std::fprintf(stderr, "%stabulon-sql: %s\n", m_terminal ? "\r" : "", flat.c_str());
+    }
+
+    const DirectRun &m_run;
+    std::string m_folder;
+    bool m_terminal;
+    bool m_unreached = false;
+    bool m_reported = false;
+    RunReport m_report;
+};
+
+bool AllConverted(const RunReport &report)
+{
+    for (const TableReport &t : report.tables) {
+        if (t.outcome == TableReport::Outcome::Declined)
+            continue;
+        if (t.outcome != TableReport::Outcome::Converted || !t.verified() || t.rowsRefused > 0 || t.valuesNulled > 0)
+            return false;
+    }
+    return !report.tables.empty();
+}
+
+} // namespace
+
+int RunDirect(DirectRun run)
+{
+    if (!ReadPassword(run.passwordFile, run.options.login.password)) {
+        std::fprintf(stderr, "tabulon-sql: no password: set MYSQL_PWD, give --password-file FILE, or run it on a "
+                             "terminal to be asked\n");
+        return 2;
+    }
+    if (run.options.journalPath.empty())
+        run.options.journalPath =
+            QFileInfo(QString::fromStdString(SettingsStore::fileName())).absolutePath().toStdString() +
+            "/Tabulon-journal.json";
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+
+    CliRunHost host(run);
+    RunState state;
+    ConvertTables(host, state);
+    if (!host.reported())
+        return host.unreached() ? 3 : 1;
+    const RunReport &report = host.report();
+    const std::string text = report.text();
+    std::fputs(text.c_str(), stdout);
+    if (!run.reportFile.empty()) {
+        std::ofstream out(run.reportFile, std::ios::binary);
+        out << text;
+        if (!out) {
+            std::fprintf(stderr, "tabulon-sql: the report could not be written to %s\n",
+                         EscapedName(run.reportFile).c_str());
+            return 1;
+        }
+    }
+    if (g_signal != 0)
+        return 128 + g_signal;
+    return AllConverted(report) ? 0 : 1;
+}
+
+} // namespace tabulon
