@@ -1612,7 +1612,8 @@ TEST_F(Conversion, TheCommandLineLoadsStraightIntoTheServer)
     writeSimple("Picky", 10);
     server->exec(db, "CREATE TABLE AAA (Id INT)");
     const auto run = [&](const std::string &extra, const std::string &password) {
-        const auto [out, status] = Capture("MYSQL_PWD=" + ShellQuoted(password) + " " + std::string(TABULON_SQL_PATH) +
+        const auto [out, status] = Capture("XDG_CONFIG_HOME=" + ShellQuoted(folder + "/config") +
+                                           " MYSQL_PWD=" + ShellQuoted(password) + " " + std::string(TABULON_SQL_PATH) +
                                            " --server 127.0.0.1" + " --port " + std::to_string(server->port()) +
                                            " --user " + ShellQuoted(server->user()) + " --database " + db + " " +
                                            extra + " " + ShellQuoted(folder) + " 2>/dev/null");

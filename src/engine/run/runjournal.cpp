@@ -1,5 +1,6 @@
 #include "engine/run/runjournal.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -140,6 +141,8 @@ void RunJournal::write() const
                                   {"refused", qint64(t.refusedRows)}});
     const QJsonObject root{
         {"folder", q(m_folder)}, {"server", q(m_server)}, {"database", q(m_database)}, {"tables", tables}};
+    // Beside the settings, whose folder a first run may not have made yet.
+    QDir().mkpath(QFileInfo(q(m_path)).absolutePath());
     // Written whole or not at all: a crash mid-write must not lose the last one.
     QSaveFile file(q(m_path));
     if (file.open(QIODevice::WriteOnly)) {
