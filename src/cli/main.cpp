@@ -3,6 +3,7 @@
 
 #include "cli/directrun.h"
 #include "common/mainhost.h"
+#include "common/text.h"
 #include "data/connection.h"
 #include "engine/run/listroutines.h"
 #include "engine/run/runreport.h"
@@ -29,7 +30,8 @@ const char kUsage[] = "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N|
                       "                   [--codepage CP]... FOLDER\n"
                       "       tabulon-sql --server HOST [--port N] --user NAME --database DB\n"
                       "                   [--password-file FILE] [--drop] [--types text|native]\n"
-                      "                   [--codepage auto|N] [--resume] [--report FILE] FOLDER\n"
+                      "                   [--codepage auto|N] [--resume] [--report FILE]\n"
+                      "                   [--ssl-mode MODE] [--ssl-ca FILE] [--ssl-cert FILE --ssl-key FILE] FOLDER\n"
                       "\n"
                       "Writes to standard output the SQL that converts the Paradox tables (*.db)\n"
                       "of FOLDER and its sub-folders into MySQL tables: for each table a CREATE\n"
@@ -80,6 +82,11 @@ const char kUsage[] = "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N|
                       "                  alone and reported \"not overwritten\"\n"
                       "  --resume        go on with the tables a stopped or failed run left\n"
                       "  --report FILE   also write the run report to FILE\n"
+                      "  --ssl-mode MODE DISABLED, PREFERRED (encrypted whenever the server offers\n"
+                      "                  it; the default), REQUIRED, VERIFY_CA or VERIFY_IDENTITY\n"
+                      "  --ssl-ca FILE   the CA the server's certificate must be signed by\n"
+                      "  --ssl-cert FILE, --ssl-key FILE\n"
+                      "                  a client certificate and its key\n"
                       "SIGINT or SIGTERM stop the run after the statement in flight (a second one\n"
                       "ends it at once). Exit status: 0 every table converted and verified, 1 any\n"
                       "table cut short, refused rows or unreadable values, 2 a usage error or no\n"
@@ -297,7 +304,8 @@ int Run(int argc, char **argv)
             std::fputs(kUsage, stdout);
             return 0;
         } else if (arg == "--server" || arg == "--port" || arg == "--user" || arg == "--database" ||
-                   arg == "--password-file" || arg == "--report") {
+                   arg == "--password-file" || arg == "--report" || arg == "--ssl-mode" || arg == "--ssl-ca" ||
+                   arg == "--ssl-cert" || arg == "--ssl-key") {
             if (i + 1 >= argc)
                 return Usage((arg + " needs a value").c_str());
             const std::string value = argv[++i];
@@ -311,6 +319,14 @@ int Run(int argc, char **argv)
                 login.user = value;
             } else if (arg == "--database") {
                 login.database = value;
+            } else if (arg == "--ssl-mode") {
+                login.sslMode = AsciiUpper(value);
+            } else if (arg == "--ssl-ca") {
+                login.sslCa = value;
+            } else if (arg == "--ssl-cert") {
+                login.sslCert = value;
+            } else if (arg == "--ssl-key") {
+                login.sslKey = value;
             } else if (arg == "--password-file") {
                 direct.passwordFile = value;
             } else {

@@ -42,6 +42,14 @@ inline constexpr TextSetting ColumnTypes{"ColumnTypes", "Text"};
 // The MySQL protocol's compression: "0" never, "1" always; anything else
 // (the default) for a server not reached over a loopback address.
 inline constexpr TextSetting Compression{"Compression", ""};
+// The encryption of the MySQL connection, as the mysql client names it:
+// DISABLED, PREFERRED (the default), REQUIRED, VERIFY_CA, VERIFY_IDENTITY;
+// and the CA file the server's certificate is checked against, and a
+// client certificate with its key.
+inline constexpr TextSetting SslMode{"SslMode", "PREFERRED"};
+inline constexpr TextSetting SslCa{"SslCa", ""};
+inline constexpr TextSetting SslCert{"SslCert", ""};
+inline constexpr TextSetting SslKey{"SslKey", ""};
 // "Auto" or the number of the code page every table's text is read in.
 inline constexpr TextSetting CodePage{"CodePage", "Auto"};
 

@@ -313,48 +313,103 @@ void MySqlConnection::connect(const std::string &connectionString, const Connect
             throw DbError("The MySQL port \"" + portText + "\" is not a number from 1 to 65535.");
     }
 
-    m_mysql = mysql_init(nullptr);
-    if (!m_mysql)
-        throw DbError("The MySQL client library could not start a connection (out of memory).", 2008);
-    mysql_options(m_mysql, MYSQL_OPT_NONBLOCK, nullptr);
-    mysql_options(m_mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
-    const unsigned protocol = MYSQL_PROTOCOL_TCP;
-    mysql_options(m_mysql, MYSQL_OPT_PROTOCOL, &protocol);
-    const my_bool reconnect = 0; // a silent reconnect would lose the session's settings
-    mysql_options(m_mysql, MYSQL_OPT_RECONNECT, &reconnect);
-    const unsigned long maxPacket = 1024UL * 1024UL * 1024UL;
-    mysql_options(m_mysql, MYSQL_OPT_MAX_ALLOWED_PACKET, &maxPacket);
-    // A link to a far server is often slow where SQL text shrinks about
-    // five-fold.
-    m_compressed = compresses(host, options.compression);
-    if (m_compressed)
-        mysql_options(m_mysql, MYSQL_OPT_COMPRESS, nullptr);
-    // Rows go as LOAD DATA LOCAL from memory. Our handler serves only those
-    // and refuses a server that asks for a file at any other time.
-    const unsigned localInfile = 1;
-    mysql_options(m_mysql, MYSQL_OPT_LOCAL_INFILE, &localInfile);
-    PendingStatement::refuseLocalFiles(m_mysql);
-    if (options.connectionTimeout > 0) {
-        const unsigned t = static_cast<unsigned>(options.connectionTimeout);
-        mysql_options(m_mysql, MYSQL_OPT_CONNECT_TIMEOUT, &t);
-    }
-    if (options.commandTimeout > 0) {
-        const unsigned t = static_cast<unsigned>(options.commandTimeout);
-        m_commandTimeout = std::chrono::seconds(t);
-        mysql_options(m_mysql, MYSQL_OPT_READ_TIMEOUT, &t);
-        mysql_options(m_mysql, MYSQL_OPT_WRITE_TIMEOUT, &t);
-    }
+    const std::string sslMode = AsciiUpper(Trimmed(valueOf(entries, {"SSLMODE"})));
+    const std::string sslCa = valueOf(entries, {"SSLCA"});
+    const std::string sslCert = valueOf(entries, {"SSLCERT"});
+    const std::string sslKey = valueOf(entries, {"SSLKEY"});
+    const bool preferred = sslMode.empty() || sslMode == "PREFERRED";
+    const bool verify = sslMode == "VERIFY_CA" || sslMode == "VERIFY_IDENTITY";
+    if (!preferred && !verify && sslMode != "DISABLED" && sslMode != "REQUIRED")
+        throw DbError("The encryption mode \"" + sslMode +
+                      "\" is none of DISABLED, PREFERRED, REQUIRED, VERIFY_CA and VERIFY_IDENTITY.");
+    if (verify && sslCa.empty())
+        throw DbError("The encryption mode " + sslMode +
+                      " checks the server's certificate against a CA file, but none is named. Name it "
+                      "(setting SslCa, or --ssl-ca) or choose REQUIRED.");
 
-    MYSQL *ret = nullptr;
-    const char *db = database.empty() ? nullptr : database.c_str();
-    run(
-        [&] {
-            return mysql_real_connect_start(&ret, m_mysql, host.c_str(), user.c_str(), password.c_str(), db, port,
-                                            nullptr, 0);
-        },
-        [&](int ready) { return mysql_real_connect_cont(&ret, m_mysql, ready); });
-    if (!ret)
-        fail();
+    const auto attempt = [&](bool tls) {
+        m_mysql = mysql_init(nullptr);
+        if (!m_mysql)
+            throw DbError("The MySQL client library could not start a connection (out of memory).", 2008);
+        mysql_options(m_mysql, MYSQL_OPT_NONBLOCK, nullptr);
+        mysql_options(m_mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+        const unsigned protocol = MYSQL_PROTOCOL_TCP;
+        mysql_options(m_mysql, MYSQL_OPT_PROTOCOL, &protocol);
+        const my_bool reconnect = 0; // a silent reconnect would lose the session's settings
+        mysql_options(m_mysql, MYSQL_OPT_RECONNECT, &reconnect);
+        const unsigned long maxPacket = 1024UL * 1024UL * 1024UL;
+        mysql_options(m_mysql, MYSQL_OPT_MAX_ALLOWED_PACKET, &maxPacket);
+        // A link to a far server is often slow where SQL text shrinks about
+        // five-fold.
+        m_compressed = compresses(host, options.compression);
+        if (m_compressed)
+            mysql_options(m_mysql, MYSQL_OPT_COMPRESS, nullptr);
+        // Rows go as LOAD DATA LOCAL from memory. Our handler serves only those
+        // and refuses a server that asks for a file at any other time.
+        const unsigned localInfile = 1;
+        mysql_options(m_mysql, MYSQL_OPT_LOCAL_INFILE, &localInfile);
+        PendingStatement::refuseLocalFiles(m_mysql);
+        if (options.connectionTimeout > 0) {
+            const unsigned t = static_cast<unsigned>(options.connectionTimeout);
+            mysql_options(m_mysql, MYSQL_OPT_CONNECT_TIMEOUT, &t);
+        }
+        if (options.commandTimeout > 0) {
+            const unsigned t = static_cast<unsigned>(options.commandTimeout);
+            m_commandTimeout = std::chrono::seconds(t);
+            mysql_options(m_mysql, MYSQL_OPT_READ_TIMEOUT, &t);
+            mysql_options(m_mysql, MYSQL_OPT_WRITE_TIMEOUT, &t);
+        }
+        if (tls) {
+            const auto orNull = [](const std::string &file) { return file.empty() ? nullptr : file.c_str(); };
+            // With this connector any TLS option makes encryption a must;
+            // PREFERRED tries again without when the server has none.
+            mysql_ssl_set(m_mysql, orNull(sslKey), orNull(sslCert), orNull(sslCa), nullptr, nullptr);
+            const my_bool check = verify ? 1 : 0;
+            mysql_options(m_mysql, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &check);
+        }
+        MYSQL *ret = nullptr;
+        const char *db = database.empty() ? nullptr : database.c_str();
+        run(
+            [&] {
+                return mysql_real_connect_start(&ret, m_mysql, host.c_str(), user.c_str(), password.c_str(), db, port,
+                                                nullptr, 0);
+            },
+            [&](int ready) { return mysql_real_connect_cont(&ret, m_mysql, ready); });
+        return ret != nullptr;
+    };
+    if (!attempt(sslMode != "DISABLED")) {
+        const unsigned e = mysql_errno(m_mysql);
+        const std::string message = mysql_error(m_mysql);
+        if (preferred && e == 2026 && ContainsNoCase(message, "not support")) {
+            mysql_close(m_mysql);
+            m_mysql = nullptr;
+            if (!attempt(false))
+                fail();
+        } else if (e == 2026 || e == 2013) {
+            failEncryption(sslMode.empty() ? "PREFERRED" : sslMode, sslCa, host, e, message);
+        } else if (sslMode == "DISABLED" && (e == 1045 || ContainsNoCase(message, "insecure transport"))) {
+            // A server that requires TLS says "access denied", which blames a
+            // good password: an encrypted attempt tells the two apart.
+            const std::string state = mysql_sqlstate(m_mysql);
+            mysql_close(m_mysql);
+            m_mysql = nullptr;
+            bool encryptedWorks = false;
+            try {
+                encryptedWorks = attempt(true);
+            } catch (const DbError &) {
+            }
+            if (encryptedWorks)
+                failEncryption(sslMode, sslCa, host, e, message);
+            if (m_mysql)
+                mysql_close(m_mysql);
+            m_mysql = nullptr;
+            throw DbError("SQLException: " + message + " (MySQL error " + std::to_string(e) + ", SQLSTATE " + state +
+                              ")",
+                          static_cast<int>(e));
+        } else {
+            fail();
+        }
+    }
     m_socket = mysql_get_socket(m_mysql);
 
     query("SELECT @@SESSION.sql_mode, @@max_allowed_packet");
@@ -533,6 +588,46 @@ void MySqlConnection::finish(StatementCount &count, StatementText &text)
 }
 
 bool MySqlConnection::autocommitting() const { return m_autocommitting; }
+
+std::string MySqlConnection::encryption() const
+{
+    if (!m_mysql || !mysql_get_ssl_cipher(m_mysql))
+        return "not encrypted";
+    const char *version = nullptr;
+    if (mariadb_get_infov(m_mysql, MARIADB_CONNECTION_TLS_VERSION, &version) || !version)
+        return "encrypted";
+    return std::string("encrypted, ") + version;
+}
+
+void MySqlConnection::failEncryption(const std::string &mode, const std::string &ca, const std::string &host,
+                                     unsigned code, const std::string &message)
+{
+    std::string text;
+    if (mode == "DISABLED") {
+        text = "The MySQL server requires an encrypted connection, but encryption is turned off (mode DISABLED). "
+               "Set the encryption mode to PREFERRED or REQUIRED (setting SslMode, or --ssl-mode).";
+    } else if (ContainsNoCase(message, "not support")) {
+        text = "The MySQL server offers no encrypted connection, but the encryption mode " + mode +
+               " requires one. Ask the server's administrator for TLS, or choose PREFERRED.";
+    } else {
+        // The TLS library's words name the check that failed.
+        std::string check = "the server's certificate could not be verified";
+        if (ContainsNoCase(message, "expired"))
+            check = "the server's certificate has expired";
+        else if (ContainsNoCase(message, "hostname") || ContainsNoCase(message, "host name") ||
+                 ContainsNoCase(message, "mismatch"))
+            check = "the server's certificate is not for the host " + host;
+        else if (ContainsNoCase(message, "unknown ca") || ContainsNoCase(message, "issuer") ||
+                 ContainsNoCase(message, "self signed") || ContainsNoCase(message, "self-signed") ||
+                 ContainsNoCase(message, "verify failed"))
+            check = "the server's certificate is not signed by the CA" + (ca.empty() ? std::string() : " in " + ca);
+        text = "The encrypted connection to the MySQL server failed: " + check + " (mode " + mode + "). The " +
+               "connector said: " + message + " (MySQL client error " + std::to_string(code) + ")";
+    }
+    mysql_close(m_mysql);
+    m_mysql = nullptr;
+    throw DbError(text, static_cast<int>(code), DbError::Kind::ConnectionLost);
+}
 
 bool MySqlConnection::askKeepWaiting(std::chrono::milliseconds waited)
 {

@@ -49,6 +49,8 @@ public:
     bool start(StatementText &text) override;
     void finish(StatementCount &count, StatementText &text) override;
     bool autocommitting() const override;
+    // "encrypted, TLSv1.3" or "not encrypted".
+    std::string encryption() const;
     // Asked after every `interval` the server has not answered one
     // statement (time the event loop turned does not count): true waits
     // on, false gives the session up as lost. Unset: only the time-outs.
@@ -82,6 +84,8 @@ private:
     // for meanwhile.
     void endStatement();
     [[noreturn]] void fail();
+    [[noreturn]] void failEncryption(const std::string &mode, const std::string &ca, const std::string &host,
+                                     unsigned code, const std::string &message);
     void closeHard();
     void readStatus();
     void complete(StatementCount &count, StatementText &text);

@@ -18,6 +18,13 @@ struct MySqlLogin {
     // The protocol's compression: 0 never, 1 always, -1 only for a server
     // that is not reached over a loopback address.
     int compression = -1;
+    // DISABLED, PREFERRED (encrypt whenever the server offers it), REQUIRED,
+    // VERIFY_CA, VERIFY_IDENTITY; the files for the last two and a client
+    // certificate.
+    std::string sslMode = "PREFERRED";
+    std::string sslCa;
+    std::string sslCert;
+    std::string sslKey;
 
     // "DRIVER={MySQL ODBC 5.1 Driver};SERVER=..;USER=..;DATABASE=..;PASSWORD=..;PORT=..;"
     std::string connectionString() const;

@@ -18,7 +18,17 @@ std::string MySqlConnectionString(const std::string &server, const std::string &
 
 std::string MySqlLogin::connectionString() const
 {
-    return MySqlConnectionString(server, user, database, password, port);
+    std::string text = MySqlConnectionString(server, user, database, password, port);
+    // Only what differs from the default: the string stays the one it was.
+    if (!EqualsNoCase(Trimmed(sslMode), "PREFERRED") && !Trimmed(sslMode).empty())
+        text += "SSLMODE=" + OdbcValue(sslMode) + ";";
+    if (!sslCa.empty())
+        text += "SSLCA=" + OdbcValue(sslCa) + ";";
+    if (!sslCert.empty())
+        text += "SSLCERT=" + OdbcValue(sslCert) + ";";
+    if (!sslKey.empty())
+        text += "SSLKEY=" + OdbcValue(sslKey) + ";";
+    return text;
 }
 
 std::string MySqlLogin::serverAndPort() const
@@ -83,7 +93,8 @@ void CreateMySqlDatabase(const MySqlLogin &login)
     connection->close();
 }
 
-bool TestMySqlLogin(MessageHost &host, const MySqlLogin &login, std::string &problem, int timeoutSeconds)
+bool TestMySqlLogin(MessageHost &host, const MySqlLogin &login, std::string &problem, int timeoutSeconds,
+                    std::string *encryption)
 {
     ConnectionOptions options;
     options.connectionTimeout = timeoutSeconds;
@@ -91,7 +102,10 @@ bool TestMySqlLogin(MessageHost &host, const MySqlLogin &login, std::string &pro
     auto attempt = [&]() -> int {
         const auto started = std::chrono::steady_clock::now();
         try {
-            OpenMySqlConnection(login, options)->close();
+            auto connection = OpenMySqlConnection(login, options);
+            if (encryption)
+                *encryption = connection->encryption();
+            connection->close();
             return 0;
         } catch (const DbError &e) {
             problem = e.what();

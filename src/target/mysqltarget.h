@@ -27,8 +27,9 @@ bool CanConnectMySQL(const MySqlLogin &login, std::string *reason = nullptr);
 // have is offered to be created (utf8mb4); on Yes it is created and the
 // login tested again. On failure `problem` receives the server's message
 // and, on a line of its own, what fits that failure (ConnectionAdvice).
+// `encryption`, when given, receives "encrypted, TLSv1.3" or "not encrypted".
 bool TestMySqlLogin(MessageHost &host, const MySqlLogin &login, std::string &problem,
-                    int timeoutSeconds = ConnectionOptions{}.connectionTimeout);
+                    int timeoutSeconds = ConnectionOptions{}.connectionTimeout, std::string *encryption = nullptr);
 // One line for a failed connection that fits its cause: a wrong password,
 // nothing listening, no answer within the time-out; empty when there is
 // nothing particular to say.

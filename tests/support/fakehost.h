@@ -27,8 +27,10 @@ public:
     bool rowByRowValue = false;
     ColumnTypes columnTypesValue = ColumnTypes::Text;
     std::string codePageValue = "Auto";
-    std::string journalPath;          // empty: the run keeps no journal
-    int compression = -1;             // the login's: 0 never, 1 always, -1 for far servers
+    std::string journalPath; // empty: the run keeps no journal
+    int compression = -1;    // the login's: 0 never, 1 always, -1 for far servers
+    std::string sslMode = "PREFERRED";
+    std::string sslCa;
     std::deque<bool> answers;         // answers to askYesNo, in order
     std::deque<Overwrite> overwrites; // answers to askOverwrite; none left: askYesNo's
     bool defaultAnswer = true;
@@ -81,7 +83,14 @@ public:
     RunOptions runOptions() const override
     {
         RunOptions o;
-        o.login = {fields[2], fields[3], fields[4], fields[5], fields[6], compression};
+        o.login.server = fields[2];
+        o.login.port = fields[3];
+        o.login.user = fields[4];
+        o.login.password = fields[5];
+        o.login.database = fields[6];
+        o.login.compression = compression;
+        o.login.sslMode = sslMode;
+        o.login.sslCa = sslCa;
         o.preview = check1Value == 1;
         o.previewEachFile = option1Value;
         o.previewEachTable = option2Value;

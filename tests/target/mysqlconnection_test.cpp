@@ -9,9 +9,12 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 
 namespace tabulon {
@@ -459,6 +462,75 @@ TEST(MySqlStallTest, ASilentServerIsAQuestionWhoseNoGivesUp)
         EXPECT_EQ(asked.size(), 3u) << started;
         EXPECT_FALSE(c->isOpen());
     }
+}
+
+} // namespace
+} // namespace tabulon
+
+namespace tabulon {
+namespace {
+
+// Certificates made here with openssl: a CA, a server certificate it signs
+// for 127.0.0.1, and a second CA that signed nothing.
+struct TestCertificates {
+    QTemporaryDir dir;
+    std::string file(const char *name) const { return (dir.path() + "/" + name).toStdString(); }
+    bool make()
+    {
+        const std::string d = dir.path().toStdString();
+        const std::string script =
+            "cd '" + d +
+            "' && printf 'subjectAltName=IP:127.0.0.1\\n' > san.ext"
+            " && openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 -subj '/CN=Test CA'"
+            " && openssl req -x509 -newkey rsa:2048 -nodes -keyout other.key -out other.pem -days 2 -subj '/CN=Other'"
+            " && openssl req -newkey rsa:2048 -nodes -keyout server.key -out server.csr -subj '/CN=127.0.0.1'"
+            " && openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out server.pem -days 2"
+            " -extfile san.ext && chmod 644 *.key";
+        return std::system((script + " >/dev/null 2>&1").c_str()) == 0;
+    }
+};
+
+// Encryption modes as the mysql client names them, against a server that
+// requires TLS: preferred and required encrypt, a CA check passes with the
+// server's CA and names the CA file when it fails, and a mode that turns
+// encryption off is told that the server requires it, never "access denied".
+TEST(MySqlTlsTest, ModesEncryptCheckTheCertificateAndSayWhatFailed)
+{
+    EventPump::reset();
+    TestCertificates certs;
+    ASSERT_TRUE(certs.make()) << "openssl could not make the test certificates";
+    auto server = TestServer::startPrivate({"--ssl-ca=" + certs.file("ca.pem"),
+                                            "--ssl-cert=" + certs.file("server.pem"),
+                                            "--ssl-key=" + certs.file("server.key"), "--require-secure-transport=ON"});
+    const std::string db = server->createDatabase("tls");
+    const auto open = [&](const std::string &mode, const std::string &ca = {}) {
+        std::string text = server->connectionString(db) + "SSLMODE=" + mode + ";";
+        if (!ca.empty())
+            text += "SSLCA=" + ca + ";";
+        return OpenMySqlConnection(text, {});
+    };
+    const auto failure = [&](const std::string &mode, const std::string &ca = {}) {
+        try {
+            open(mode, ca);
+        } catch (const DbError &e) {
+            return std::string(e.what());
+        }
+        return std::string("connected");
+    };
+    for (const char *mode : {"PREFERRED", "REQUIRED"})
+        EXPECT_EQ(open(mode)->encryption().rfind("encrypted, TLSv1.", 0), 0u) << mode;
+    EXPECT_EQ(open("VERIFY_CA", certs.file("ca.pem"))->encryption().rfind("encrypted", 0), 0u);
+
+    const std::string wrongCa = failure("VERIFY_CA", certs.file("other.pem"));
+    EXPECT_NE(wrongCa.find("not signed by the CA in " + certs.file("other.pem")), std::string::npos) << wrongCa;
+    const std::string off = failure("DISABLED");
+    EXPECT_NE(off.find("requires an encrypted connection"), std::string::npos) << off;
+    EXPECT_EQ(off.find("Access denied"), std::string::npos) << off;
+
+    // A server without TLS: preferred goes on unencrypted and says so.
+    auto plain = OpenMySqlConnection(TestServer::shared().connectionString(TestServer::shared().createDatabase("p")),
+                                     {});
+    EXPECT_EQ(plain->encryption(), "not encrypted");
 }
 
 } // namespace

@@ -46,7 +46,7 @@ TEST_F(MainWindowMySqlTest, TestConnectionSaysWhetherTheLoginWorks)
     // line that fits it.
     const auto shown = plain();
     ASSERT_EQ(shown.size(), 4u);
-    EXPECT_EQ(shown[0], "Connection successful.");
+    EXPECT_EQ(shown[0], "Connection successful (not encrypted).");
     EXPECT_EQ(shown[1].rfind(std::string(kCouldNotConnectMySql) + "\r\n\r\nReason: ", 0), 0u);
     EXPECT_NE(shown[1].find("Access denied"), std::string::npos) << shown[1];
     EXPECT_NE(shown[1].find("\r\nCheck the user name and password."), std::string::npos) << shown[1];

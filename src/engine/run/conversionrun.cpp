@@ -227,6 +227,7 @@ void ConvertTables(RunHost &host, RunState &state)
                                        SourceTables(state.List2, state.List2Files), codePages);
     });
     proc.step(124, [&] { connectionsOpen = true; });
+    std::string encryption = "not connected";
     if (!targetLost)
         targetLost = !proc.step(126, [&] {
             auto connection = OpenMySqlConnection(options.login, {2, 5000, 5000});
@@ -236,6 +237,7 @@ void ConvertTables(RunHost &host, RunState &state)
                 return host.askYesNo("The server has not answered for " + std::to_string(waited.count()) +
                                      " s. Keep waiting?");
             });
+            encryption = connection->encryption();
             state.mysql_conn = std::move(connection);
         });
     proc.step(128, [&] {
@@ -246,6 +248,7 @@ void ConvertTables(RunHost &host, RunState &state)
     RunReport report;
     report.previewMode = options.preview;
     report.header = RunHeader(options, host.fieldText(1));
+    report.header.insert(report.header.begin() + 3, {"Connection", encryption});
     for (size_t i = state.List2.size(); i-- > 0;) {
         TableReport &entry = report.tables.emplace_back();
         entry.table = state.List2[i];

@@ -374,8 +374,9 @@ void Form1::mySqlTestClick()
         // Wrong password and server down need different remedies: the
         // problem ends with the one that fits.
         std::string problem;
-        if (TestMySqlLogin(*this, login(), problem))
-            inform(kConnectionSuccessful);
+        std::string encryption;
+        if (TestMySqlLogin(*this, login(), problem, ConnectionOptions{}.connectionTimeout, &encryption))
+            inform("Connection successful (" + encryption + ").");
         else
             inform(std::string(kCouldNotConnectMySql) + "\r\n\r\n" + ReasonLine(problem));
     } catch (const Aborted &) {
@@ -586,9 +587,18 @@ bool Form1::rowByRow() const { return m_settings.number(settings::RowByRow) == 1
 
 MySqlLogin Form1::login() const
 {
-    MySqlLogin login{fieldText(2), fieldText(3), fieldText(4), fieldText(5), fieldText(6)};
+    MySqlLogin login;
+    login.server = fieldText(2);
+    login.port = fieldText(3);
+    login.user = fieldText(4);
+    login.password = fieldText(5);
+    login.database = fieldText(6);
     const std::string compression = m_settings.text(settings::Compression);
     login.compression = compression == "0" ? 0 : compression == "1" ? 1 : -1;
+    login.sslMode = m_settings.text(settings::SslMode);
+    login.sslCa = m_settings.text(settings::SslCa);
+    login.sslCert = m_settings.text(settings::SslCert);
+    login.sslKey = m_settings.text(settings::SslKey);
     return login;
 }
 
