@@ -3,8 +3,11 @@
 #include "common/settingskeys.h"
 #include "ui/common/busypointer.h"
 #include "ui/common/windowlook.h"
+#include "ui/main/securitydialog.h"
 
+#include <QApplication>
 #include <QBuffer>
+#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -448,6 +451,33 @@ TEST_F(MainWindowTest, ClosingTheWindowWhileABoxIsOpenEndsTheProgram)
     EXPECT_TRUE(boxShown);
     EXPECT_FALSE(windowBlocked) << "the box is modal to the window, or leaves it usable";
     EXPECT_TRUE(EventPump::quitting());
+}
+
+} // namespace
+} // namespace tabulon::test
+
+namespace tabulon::test {
+namespace {
+
+// "Security..." keeps the encryption mode and the CA file, and every
+// connection made after it uses them.
+TEST_F(MainWindowTest, TheSecurityDialogSetsTheConnectionsEncryption)
+{
+    open();
+    QTimer::singleShot(0, [] {
+        auto *dialog = qobject_cast<SecurityDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto *mode = dialog->findChild<QComboBox *>("ComboMode");
+        mode->setCurrentIndex(mode->findData("VERIFY_CA"));
+        dialog->findChild<QLineEdit *>("TextCa")->setText("/etc/ssl/our-ca.pem");
+        dialog->accept();
+    });
+    click("PushButtonSecurity");
+    EXPECT_EQ(stored("SslMode"), "VERIFY_CA");
+    EXPECT_EQ(stored("SslCa"), "/etc/ssl/our-ca.pem");
+    const MySqlLogin login = window().runOptions().login;
+    EXPECT_EQ(login.sslMode, "VERIFY_CA");
+    EXPECT_NE(login.connectionString().find("SSLMODE=VERIFY_CA;SSLCA=/etc/ssl/our-ca.pem;"), std::string::npos);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "ui/main/form1.h"
 
+#include "ui/main/securitydialog.h"
 #include "ui_form1.h"
 
 #include "common/applicationtitle.h"
@@ -95,6 +96,7 @@ Form1::Form1(QWidget *parent)
     connect(m_ui->PushButton4, &QPushButton::clicked, this, [this] { command([this] { mySqlHelpClick(); }); });
     connect(m_ui->PushButton5, &QPushButton::clicked, this, [this] { command([this] { generalHelpClick(); }); });
     connect(m_ui->PushButton6, &QPushButton::clicked, this, [this] { command([this] { mySqlTestClick(); }); });
+    connect(m_ui->PushButtonSecurity, &QPushButton::clicked, this, [this] { command([this] { securityClick(); }); });
     connect(m_ui->PushButton7, &QPushButton::clicked, this, [this] { command([this] { startConvertingClick(); }); });
     connect(m_ui->Check1, &QCheckBox::stateChanged, this, [this] { check1Click(); });
     connect(m_ui->CheckNative, &QCheckBox::toggled, this, [this] { nativeClick(); });
@@ -393,6 +395,23 @@ void Form1::helpBox(const std::string &text)
         m_boxes.informWithoutWaiting(text);
     else
         inform(text);
+}
+
+void Form1::securityClick()
+{
+    MySqlLogin chosen = login();
+    SecurityDialog dialog(chosen, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    dialog.apply(chosen);
+    try {
+        m_settings.setText(settings::SslMode, chosen.sslMode);
+        m_settings.setText(settings::SslCa, chosen.sslCa);
+        m_settings.setText(settings::SslCert, chosen.sslCert);
+        m_settings.setText(settings::SslKey, chosen.sslKey);
+    } catch (const Error &e) {
+        inform(std::string(e.what()) + "\r\nThe connection's security will not be remembered.");
+    }
 }
 
 void Form1::mySqlHelpClick()

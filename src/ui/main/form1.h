@@ -83,6 +83,7 @@ private:
     void loadSampleClick();  // PushButton2
     void paradoxTestClick(); // PushButton3
     void helpBox(const std::string &text);
+    void securityClick();
     void mySqlHelpClick();       // PushButton4
     void generalHelpClick();     // PushButton5
     void mySqlTestClick();       // PushButton6
