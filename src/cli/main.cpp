@@ -480,7 +480,7 @@ int Run(int argc, char **argv)
             continue;
         work.beginTable(t);
         if (options.drop)
-            work.statement("DROP TABLE IF EXISTS " + QuoteName(t), 0, 0, 0);
+            work.statement(DropStatement(t, true), 0, 0, 0);
         const ReadAccount read = ConvertTable(proc, work, source.get(), t, nullptr, 100);
         if (read.codePageOverridden())
             std::fprintf(stderr, "tabulon-sql: %s: code page %d read for table %s; its header names %d\n",

@@ -7,6 +7,7 @@
 #include "target/mysqlrecordset.h"
 #include "target/odbcstring.h"
 #include "target/pendingstatement.h"
+#include "target/stallwatch.h"
 
 #include <mysql.h>
 
@@ -25,6 +26,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kWaitEvents = MYSQL_WAIT_READ | MYSQL_WAIT_WRITE | MYSQL_WAIT_EXCEPT;
+
+// The server's own refusal, as Execute SQL shows it to be corrected.
+std::string RefusalText(const std::string &message, unsigned e, const std::string &state)
+{
+    return "SQLException: " + message + " (MySQL error " + std::to_string(e) + ", SQLSTATE " + state + ")";
+}
 
 bool isClientError(unsigned e) { return (e >= 2000 && e <= 2999) || (e >= 5000 && e <= 5999); }
 
@@ -155,17 +162,16 @@ int MySqlConnection::waitFor(int status)
         return ready ? ready : status & kWaitEvents;
     };
 
-    Clock::duration waited{};
-    auto nextAsk = m_onStall && m_stallInterval.count() > 0 ? Clock::duration(m_stallInterval) : Clock::duration::max();
+    StallWatch stall(m_stallInterval, bool(m_onStall));
     for (;;) {
-        if (waited >= nextAsk) {
-            if (!askKeepWaiting(std::chrono::duration_cast<std::chrono::milliseconds>(waited))) {
+        if (stall.due()) {
+            if (!askKeepWaiting(stall.waitedMs())) {
                 // The connector finds the socket closed and fails the call.
                 if (fd >= 0)
                     ::shutdown(fd, SHUT_RDWR);
                 return status & kWaitEvents;
             }
-            nextAsk += m_stallInterval;
+            stall.askedAgain();
         }
         // The event loop turns by the same clock as between rows. A window
         // opened from an event handler runs its own event loop in there, for
@@ -185,13 +191,12 @@ int MySqlConnection::waitFor(int status)
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
             sliceMs = static_cast<int>(std::min<int64_t>(sliceMs, left));
         }
-        if (nextAsk != Clock::duration::max())
-            sliceMs = static_cast<int>(
-                std::min<int64_t>(sliceMs, std::chrono::ceil<std::chrono::milliseconds>(nextAsk - waited).count()));
+        sliceMs = static_cast<int>(
+            std::chrono::ceil<std::chrono::milliseconds>(stall.cap(std::chrono::milliseconds(sliceMs))).count());
         const auto from = Clock::now();
         if (const int ready = check(sliceMs))
             return ready;
-        waited += Clock::now() - from;
+        stall.add(Clock::now() - from);
     }
 }
 
@@ -275,7 +280,7 @@ void MySqlConnection::fail()
     else if (lost)
         text = message + " (MySQL error " + std::to_string(e) + ")";
     else
-        text = "SQLException: " + message + " (MySQL error " + std::to_string(e) + ", SQLSTATE " + state + ")";
+        text = RefusalText(message, e, state);
     if (m_closeRequested) {
         m_closeRequested = false;
         closeHard();
@@ -403,9 +408,7 @@ void MySqlConnection::connect(const std::string &connectionString, const Connect
             if (m_mysql)
                 mysql_close(m_mysql);
             m_mysql = nullptr;
-            throw DbError("SQLException: " + message + " (MySQL error " + std::to_string(e) + ", SQLSTATE " + state +
-                              ")",
-                          static_cast<int>(e));
+            throw DbError(RefusalText(message, e, state), static_cast<int>(e));
         } else {
             fail();
         }

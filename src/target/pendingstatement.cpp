@@ -3,6 +3,7 @@
 #include "common/error.h"
 #include "common/eventpump.h"
 #include "target/mysqldialect.h"
+#include "target/stallwatch.h"
 
 #include <mysql.h>
 
@@ -66,8 +67,7 @@ void PendingStatement::join()
 PendingStatement::Outcome PendingStatement::wait(std::chrono::milliseconds timeout, std::chrono::milliseconds ask,
                                                  const KeepWaiting &keepWaiting)
 {
-    Clock::duration waited{};
-    auto nextAsk = ask.count() > 0 && keepWaiting ? Clock::duration(ask) : Clock::duration::max();
+    StallWatch stall(ask, bool(keepWaiting));
     std::unique_lock lock(m_mutex);
     while (!m_done) {
         lock.unlock();
@@ -81,10 +81,10 @@ PendingStatement::Outcome PendingStatement::wait(std::chrono::milliseconds timeo
         lock.lock();
         if (m_done)
             break;
-        if (waited >= nextAsk) {
+        if (stall.due()) {
             lock.unlock();
             // The question's own event loop is no waiting on the server.
-            const bool goOn = keepWaiting(std::chrono::duration_cast<std::chrono::milliseconds>(waited));
+            const bool goOn = keepWaiting(stall.waitedMs());
             lock.lock();
             if (m_done)
                 break;
@@ -94,23 +94,21 @@ PendingStatement::Outcome PendingStatement::wait(std::chrono::milliseconds timeo
                 join();
                 return Outcome::GivenUp;
             }
-            nextAsk += ask;
+            stall.askedAgain();
         }
-        auto slice = std::chrono::duration_cast<Clock::duration>(EventPump::untilDue());
-        if (nextAsk != Clock::duration::max())
-            slice = std::min<Clock::duration>(slice, nextAsk - waited);
+        auto slice = stall.cap(std::chrono::duration_cast<Clock::duration>(EventPump::untilDue()));
         if (timeout.count() > 0) {
-            if (waited >= timeout) {
+            if (stall.waited() >= timeout) {
                 lock.unlock();
                 shutDown();
                 join();
                 return Outcome::TimedOut;
             }
-            slice = std::min<Clock::duration>(slice, timeout - waited);
+            slice = std::min<Clock::duration>(slice, timeout - stall.waited());
         }
         const auto from = Clock::now();
         m_answered.wait_for(lock, slice);
-        waited += Clock::now() - from;
+        stall.add(Clock::now() - from);
     }
     lock.unlock();
     join();

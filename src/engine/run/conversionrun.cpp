@@ -28,13 +28,20 @@ constexpr std::chrono::seconds kStallQuestionAfter{30};
 
 // The server's own count of a table's rows, so the report can say the
 // load is complete without the user checking by hand.
+// The rows a table holds on the server; throws when it cannot be counted.
+std::optional<int64_t> CountRows(Connection &connection, const std::string &name)
+{
+    auto count = connection.openRecordSet("SELECT COUNT(*) FROM " + QuoteName(name));
+    if (count->eof())
+        return std::nullopt;
+    return std::stoll(count->value(0).toText());
+}
+
 void VerifyRowCount(Connection &connection, TableReport &report, const std::string &name)
 {
     try {
-        auto count = connection.openRecordSet("SELECT COUNT(*) FROM " + QuoteName(name));
-        if (!count->eof())
-            report.serverRows = std::stoll(count->value(0).toText());
-        count->close();
+        if (const auto rows = CountRows(connection, name))
+            report.serverRows = *rows;
     } catch (const std::exception &e) {
         report.notes.push_back(std::string("The rows on the server could not be counted: ") + e.what());
     }
@@ -64,8 +71,7 @@ bool PutInPlace(GuardedProcedure &proc, RunTableWork &work, const std::vector<st
     proc.step(140, [&] {
         // A retired table a crash left between the rename and the drop.
         const std::string retired = RetiredName(table);
-        if (!existing.empty() && ListContains(listed, retired) &&
-            !work.sendOwn("DROP TABLE IF EXISTS " + QuoteName(retired), 140))
+        if (!existing.empty() && ListContains(listed, retired) && !work.sendOwn(DropStatement(retired, true), 140))
             return;
         if (!work.sendOwn(PutInPlaceStatement(table, existing), 140))
             return;
@@ -80,8 +86,7 @@ bool PutInPlace(GuardedProcedure &proc, RunTableWork &work, const std::vector<st
 int64_t StagedRows(RunState &state, const std::string &staging)
 {
     try {
-        auto count = (*state.mysql_conn).openRecordSet("SELECT COUNT(*) FROM " + QuoteName(staging));
-        return count->eof() ? -1 : std::stoll(count->value(0).toText());
+        return CountRows(*state.mysql_conn, staging).value_or(-1);
     } catch (const std::exception &) {
         return -1;
     }
@@ -93,7 +98,7 @@ bool DropQuietly(RunState &state, const std::string &staging)
     try {
         if (!state.mysql_conn || !state.mysql_conn->isOpen())
             return false;
-        (*state.mysql_conn).execute("DROP TABLE IF EXISTS " + QuoteName(staging));
+        (*state.mysql_conn).execute(DropStatement(staging, true));
         return true;
     } catch (const DbError &) {
         return false;
@@ -338,7 +343,7 @@ void ConvertTables(RunHost &host, RunState &state)
                                                 ", where the earlier run stopped.");
                 } else if (ListContains(state.List1, staging)) {
                     // Only when the server listed one: a round trip less to a far server.
-                    proc.step(140, [&] { work.sendOwn("DROP TABLE IF EXISTS " + QuoteName(staging), 140); });
+                    proc.step(140, [&] { work.sendOwn(DropStatement(staging, true), 140); });
                 }
             } else if (overwrite) {
                 proc.step(140, [&] { work.statement(DropStatement(existing), 140, 0, 0); });

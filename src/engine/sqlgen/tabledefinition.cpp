@@ -151,9 +151,9 @@ std::string UnquotedName(std::string_view quoted)
     return name;
 }
 
-std::string DropStatement(const std::string &table)
+std::string DropStatement(const std::string &table, bool ifExists)
 {
-    std::string out = "DROP TABLE ";
+    std::string out = ifExists ? "DROP TABLE IF EXISTS " : "DROP TABLE ";
     AppendQuotedName(out, table);
     return out;
 }

@@ -56,7 +56,8 @@ void AppendQuotedName(std::string &out, const std::string &name);
 // The name written between backticks, doubled backticks standing for one.
 std::string UnquotedName(std::string_view quoted);
 
-std::string DropStatement(const std::string &table);
+// "DROP TABLE `t`", or "DROP TABLE IF EXISTS `t`" for one that may be gone.
+std::string DropStatement(const std::string &table, bool ifExists = false);
 
 // The MySQL column type a field is created with.
 struct ColumnType {
