@@ -5,6 +5,7 @@
 #include "common/eventpump.h"
 #include "common/guardedsteps.h"
 #include "engine/run/connectionfactory.h"
+#include "engine/run/foreignkeys.h"
 #include "engine/run/listroutines.h"
 #include "engine/run/runjournal.h"
 #include "engine/run/runtablework.h"
@@ -437,6 +438,16 @@ void ConvertTables(RunHost &host, RunState &state)
             break;
     }
     journal.endIfFinished();
+    // Foreign keys once both ends of each are in place.
+    if (!work.foreignKeys().empty() && !targetLost && !host.stopRequested()) {
+        if (!options.preview)
+            proc.step(176, [&] { AddForeignKeys(*state.mysql_conn, work.foreignKeys(), state.List1, report); });
+        else if (options.previewEachFile)
+            proc.step(176, [&] {
+                for (std::string &text : ForeignKeyStatements(work.foreignKeys(), state.List2, &report))
+                    state.scriptList.append(std::move(text));
+            });
+    }
     // A stop after the last table's rows has nothing left to stop.
     report.stopped = host.stopRequested() &&
                      std::any_of(report.tables.begin(), report.tables.end(), [](const TableReport &t) {

@@ -40,6 +40,14 @@ struct TableReport {
     std::optional<int64_t> serverRows; // SELECT COUNT(*) after the table
     std::vector<std::string> notes;    // read damage, size limits, ...
     double seconds = 0;
+    // Native mode: what of the source's indexes, checks and rules reached the server.
+    struct Schema {
+        bool known = false;
+        int indexes = 0;
+        int checks = 0;
+        int foreignKeys = 0;
+        std::vector<std::string> leftOut; // "picture of Phone (MySQL has no input masks)"
+    } schema;
 
     void addRefused(const std::string &message, const std::string &statement);
     // The server's count agrees with the rows the run stored.
