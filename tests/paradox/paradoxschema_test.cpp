@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+
+#include <QTemporaryDir>
 
 namespace tabulon {
 namespace {
@@ -125,6 +128,49 @@ TEST(ParadoxSchema, EveryCompanionFileOfTheFixturesReads)
         EXPECT_EQ(Joined(schema.notes), "") << entry.path();
     }
     EXPECT_GT(tables, 30);
+}
+
+// Damaged companion files, cut at every length and with bytes flipped: a
+// note each time, never a crash or a read outside the file.
+TEST(ParadoxSchema, DamagedCompanionFilesAreNotes)
+{
+    TABULON_FIXTURES_OR_SKIP(dir);
+    QTemporaryDir tmp;
+    const std::filesystem::path joins = dir / "leonhad-paradoxdriver/joins";
+    const std::filesystem::path to(tmp.path().toStdString());
+    for (const char *name : {"fk4.db", "two.db"})
+        std::filesystem::copy_file(joins / name, to / name);
+    auto read = [](const std::filesystem::path &p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string val = read(joins / "fk4.val"), index = read(joins / "fk4.XG0");
+    auto write = [](const std::filesystem::path &p, const std::string &bytes) {
+        std::ofstream(p, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
+    };
+    int notes = 0;
+    for (size_t n = 0; n < std::max(val.size(), size_t(0x400)); n += 7) {
+        write(to / "fk4.val", val.substr(0, n));
+        write(to / "fk4.XG0", index.substr(0, n));
+        const TableSchema schema = paradox::ReadParadoxSchema((to / "fk4.db").string(), 0);
+        notes += int(schema.notes.size());
+    }
+    EXPECT_GT(notes, 100);
+    for (size_t at = 0; at < val.size(); at += 3) {
+        std::string v = val, x = index;
+        v[at] = char(~v[at]);
+        x[at % 0x200] = char(0xFF);
+        write(to / "fk4.val", v);
+        write(to / "fk4.XG0", x);
+        paradox::ReadParadoxSchema((to / "fk4.db").string(), 0);
+    }
+    // Another version of the validity file is told as such.
+    std::string other = val;
+    other[1] = 3;
+    write(to / "fk4.val", other);
+    const TableSchema schema = paradox::ReadParadoxSchema((to / "fk4.db").string(), 0);
+    ASSERT_FALSE(schema.notes.empty());
+    EXPECT_NE(schema.notes.back().find("version 3"), std::string::npos) << schema.notes.back();
 }
 
 } // namespace

@@ -447,6 +447,9 @@ void ConvertTables(RunHost &host, RunState &state)
                 for (std::string &text : ForeignKeyStatements(work.foreignKeys(), state.List2, &report))
                     state.scriptList.append(std::move(text));
             });
+        else
+            for (const ForeignKeyPlan &key : work.foreignKeys())
+                LeaveForeignKeyOut(report, key, "a preview of one table at a time has no place after both tables");
     }
     // A stop after the last table's rows has nothing left to stop.
     report.stopped = host.stopRequested() &&

@@ -28,6 +28,11 @@ void LeaveOut(TableReport *child, const ForeignKeyPlan &key, const std::string &
 
 } // namespace
 
+void LeaveForeignKeyOut(RunReport &report, const ForeignKeyPlan &key, const std::string &why)
+{
+    LeaveOut(ReportOf(&report, key.child), key, why);
+}
+
 std::string FindTableName(const std::vector<std::string> &names, const std::string &name)
 {
     for (const std::string &n : names)

@@ -21,6 +21,9 @@ std::string FindTableName(const std::vector<std::string> &names, const std::stri
 void AddForeignKeys(Connection &server, const std::vector<ForeignKeyPlan> &keys,
                     const std::vector<std::string> &onServer, RunReport &report);
 
+// Tells the child's report that `key` is not carried over, and why.
+void LeaveForeignKeyOut(RunReport &report, const ForeignKeyPlan &key, const std::string &why);
+
 // Preview and export: the statements of the keys whose child and master are
 // among `tables`, for the end of the script; a note on the child's report
 // (when it has one) for each other key.
