@@ -10,6 +10,7 @@
 #include "engine/script/scriptexecution.h"
 #include "source/paradox/paradoxrecordset.h"
 #include "source/paradoxsource.h"
+#include "schemafiles.h"
 #include "support/fakehost.h"
 #include "support/fixtures.h"
 #include "support/mariadbserver.h"
@@ -1293,6 +1294,25 @@ TEST_F(Conversion, ExportEqualsThePerFilePreview)
     const auto [wrong, wrongStatus] = Capture(std::string(TABULON_SQL_PATH) + " --types numeric '" + folder + "' 2>&1");
     EXPECT_TRUE(WIFEXITED(wrongStatus) && WEXITSTATUS(wrongStatus) == 2) << wrongStatus;
     EXPECT_NE(wrong.find("--types takes text or native"), std::string::npos) << wrong;
+}
+
+// Native run: each table's indexes go to its staging table after its rows,
+// the foreign key once both tables are in place; the report says so.
+TEST_F(Conversion, NativeRunCarriesIndexesChecksAndForeignKeys)
+{
+    test::WriteTowns(folder, false);
+    host.columnTypesValue = ColumnTypes::Native;
+    ConvertTables(host, state);
+    expectDone();
+    EXPECT_EQ(errorDescriptions(), std::vector<std::string>{});
+    EXPECT_EQ(server->scalar(db, "SELECT GROUP_CONCAT(INDEX_NAME ORDER BY INDEX_NAME) FROM information_schema.STATISTICS "
+                                 "WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 'TOWN'"),
+              "ByName,ByPop,PRIMARY,TOWN_TownLand");
+    EXPECT_EQ(server->scalar(db, "SELECT REFERENCED_TABLE_NAME FROM information_schema.REFERENTIAL_CONSTRAINTS "
+                                 "WHERE CONSTRAINT_SCHEMA = DATABASE()"),
+              "LAND");
+    EXPECT_NE(host.report.details().find("2 indexes, 2 checks, 1 foreign key carried over\n"), std::string::npos)
+        << host.report.details();
 }
 
 // A row cannot be split: one over the statement limit is still written,

@@ -3,6 +3,8 @@
 // index header (.XGn) and a validity file (.VAL), laid out as Paradox
 // writes them, holding only what the tests need.
 
+#include "tools/paradoxwriter.h"
+
 #include <cstdint>
 #include <fstream>
 #include <string>
@@ -155,6 +157,41 @@ inline std::string AlphaBytes(const std::string &s, size_t size)
     std::string out = s;
     out.resize(size, '\0');
     return out;
+}
+
+// Land (Code key, Name) is the master of Town (Id key, Land, Name, Pop):
+// Name required with a default holding a quote, unique and case-insensitive;
+// Pop between 0 and 1,000,000, indexed descending; one town names land 3,
+// which does not exist.
+inline void WriteTowns(const std::string &dir, bool withOrphan)
+{
+    auto keyed = [](const std::string &path) {
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(4);
+        f.put(0);
+        f.seekp(0x23);
+        f.put(1);
+    };
+    {
+        ParadoxWriter land(dir + "/Land.db", {{"Code", 'I'}, {"Name", 'A', 20}});
+        land.addRow({Value::integer(1), Value::text("North")});
+        land.addRow({Value::integer(2), Value::text("South")});
+        land.finish();
+        ParadoxWriter town(dir + "/Town.db", {{"Id", 'I'}, {"Land", 'I'}, {"Name", 'A', 20}, {"Pop", 'I'}});
+        town.addRow({Value::integer(1), Value::integer(1), Value::text("Avon"), Value::integer(100)});
+        town.addRow({Value::integer(2), Value::integer(withOrphan ? 3 : 2), Value::text("Bree"), Value::integer(200)});
+        town.finish();
+    }
+    keyed(dir + "/Land.db");
+    keyed(dir + "/Town.db");
+    WriteValidityFile(dir + "/Town.VAL", {{4, 4}, {4, 4}, {1, 20}, {4, 4}}, {"Id", "Land", "Name", "Pop"},
+                            {{2, true, {}, {}, AlphaBytes("O'Brien", 20)},
+                             {3, false, LongBytes(0), LongBytes(1000000), {}}},
+                            {{"TownLand", "Land.db", {2}, {1}, true}});
+    WriteIndexFile(dir + "/Town.XG0", {{"Name", 1, 20, 3}, {"Id", 4, 4, 2}, {"Blk Num", 3, 2, 3}}, 2, 0x21,
+                         "ByName");
+    WriteIndexFile(dir + "/Town.XG1", {{"Pop", 4, 4, 0x8004}, {"Id", 4, 4, 2}, {"Blk Num", 3, 2, 3}}, 2, 0x10,
+                         "ByPop");
 }
 
 } // namespace tabulon::test

@@ -183,46 +183,11 @@ TEST(SchemaLoad, EveryFixtureSetLoadsItsIndexesChecksAndKeys)
     }
 }
 
-// Land (Code key, Name) is the master of Town (Id key, Land, Name, Pop):
-// Name required with a default holding a quote, unique and case-insensitive;
-// Pop between 0 and 1,000,000, indexed descending; one town names land 3,
-// which does not exist.
-void WriteTowns(const std::string &dir, bool withOrphan)
-{
-    auto keyed = [](const std::string &path) {
-        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-        f.seekp(4);
-        f.put(0);
-        f.seekp(0x23);
-        f.put(1);
-    };
-    {
-        ParadoxWriter land(dir + "/Land.db", {{"Code", 'I'}, {"Name", 'A', 20}});
-        land.addRow({Value::integer(1), Value::text("North")});
-        land.addRow({Value::integer(2), Value::text("South")});
-        land.finish();
-        ParadoxWriter town(dir + "/Town.db", {{"Id", 'I'}, {"Land", 'I'}, {"Name", 'A', 20}, {"Pop", 'I'}});
-        town.addRow({Value::integer(1), Value::integer(1), Value::text("Avon"), Value::integer(100)});
-        town.addRow({Value::integer(2), Value::integer(withOrphan ? 3 : 2), Value::text("Bree"), Value::integer(200)});
-        town.finish();
-    }
-    keyed(dir + "/Land.db");
-    keyed(dir + "/Town.db");
-    test::WriteValidityFile(dir + "/Town.VAL", {{4, 4}, {4, 4}, {1, 20}, {4, 4}}, {"Id", "Land", "Name", "Pop"},
-                            {{2, true, {}, {}, test::AlphaBytes("O'Brien", 20)},
-                             {3, false, test::LongBytes(0), test::LongBytes(1000000), {}}},
-                            {{"TownLand", "Land.db", {2}, {1}, true}});
-    test::WriteIndexFile(dir + "/Town.XG0", {{"Name", 1, 20, 3}, {"Id", 4, 4, 2}, {"Blk Num", 3, 2, 3}}, 2, 0x21,
-                         "ByName");
-    test::WriteIndexFile(dir + "/Town.XG1", {{"Pop", 4, 4, 0x8004}, {"Id", 4, 4, 2}, {"Blk Num", 3, 2, 3}}, 2, 0x10,
-                         "ByPop");
-}
-
 TEST(SchemaLoad, WriterTablesCarryUniqueDescendingDefaultRangeAndKey)
 {
     TestServer &server = TestServer::shared();
     QTemporaryDir dir;
-    WriteTowns(dir.path().toStdString(), true);
+    test::WriteTowns(dir.path().toStdString(), true);
     const std::vector<std::filesystem::path> files{dir.filePath("Land.db").toStdString(),
                                                    dir.filePath("Town.db").toStdString()};
     std::string db = server.createDatabase("towns");
@@ -258,7 +223,7 @@ TEST(SchemaLoad, WriterTablesCarryUniqueDescendingDefaultRangeAndKey)
 
     // Without the orphan the key is made; it cascades updates and refuses orphans.
     QTemporaryDir again;
-    WriteTowns(again.path().toStdString(), false);
+    test::WriteTowns(again.path().toStdString(), false);
     db = server.createDatabase("towns");
     report = ConvertFolder(server, db,
                            {again.filePath("Land.db").toStdString(), again.filePath("Town.db").toStdString()},
