@@ -207,8 +207,11 @@ SchemaPlan PlanSchema(const std::string &table, const std::vector<Field> &fields
         std::string columns;
         int bytes = 0;
         std::string why;
-        bool sameAsKey = index.fields.size() ==
-                         size_t(std::count(def.primaryKeyColumn.begin(), def.primaryKeyColumn.end(), true));
+        std::vector<size_t> keyColumns;
+        for (size_t j = 0; j < def.primaryKeyColumn.size(); ++j)
+            if (def.primaryKeyColumn[j])
+                keyColumns.push_back(j);
+        bool sameAsKey = index.fields.size() == keyColumns.size();
         std::vector<std::string> notes;
         for (size_t k = 0; k < index.fields.size() && why.empty(); ++k) {
             const size_t j = fieldIndex(index.fields[k]);
@@ -216,7 +219,7 @@ SchemaPlan PlanSchema(const std::string &table, const std::vector<Field> &fields
                 why = "the table has no field " + index.fields[k];
                 break;
             }
-            sameAsKey = sameAsKey && j < def.primaryKeyColumn.size() && def.primaryKeyColumn[j] && !index.descending[k];
+            sameAsKey = sameAsKey && keyColumns[k] == j && !index.descending[k];
             const std::string &type = def.columnType[j];
             if (type == "LONGBLOB" || type == "LONGTEXT")
                 why = "field " + index.fields[k] + " is kept as " + type;
