@@ -54,7 +54,7 @@ TEST(SchemaStatements, ChecksIndexesAndKeysOfOneTable)
     // The default goes in although a row leaves Name blank; NOT NULL and the
     // range of Qty (50 is outside) do not.
     EXPECT_EQ(def.createText, "CREATE TABLE `T`(`Code` VARCHAR(10) COLLATE utf8mb4_bin NOT NULL,`Name` VARCHAR(20) "
-                              "DEFAULT 'it\\'s',`Qty` INT,`Day` DATE,`Memo` LONGTEXT,PRIMARY KEY(`Code`),"
+                              "DEFAULT 'it''s',`Qty` INT,`Day` DATE,`Memo` LONGTEXT,PRIMARY KEY(`Code`),"
                               "CONSTRAINT `T_Day_range` CHECK (`Day` >= '1990-01-01')) DEFAULT CHARSET=utf8mb4;");
     EXPECT_EQ(IndexStatement("T", plan.indexClauses), "ALTER TABLE `T` ADD UNIQUE KEY `Name` (`Name` DESC), ADD KEY `" +
                                                           longName.substr(0, 55) + "_" +

@@ -52,9 +52,10 @@ std::string Literal(const Value &v, const TableDefinition &def, size_t j)
     if (form != NativeLiteral::None) {
         if (v.kind() != Value::Kind::DateTime || !AppendNativeDateLiteral(out, v.dateTime(), form))
             return {};
-        return out;
+    } else {
+        AppendLiteral(out, v, def.numeric[j], def.binary[j]);
     }
-    AppendLiteral(out, v, def.numeric[j], def.binary[j]);
+    // The writers end each literal as for a list of values.
     if (out.size() >= 2 && out.compare(out.size() - 2, 2, ", ") == 0)
         out.resize(out.size() - 2);
     return out;
@@ -129,7 +130,7 @@ SchemaPlan PlanSchema(const std::string &table, const std::vector<Field> &fields
     auto leaveOut = [&](const std::string &what, const std::string &why) {
         plan.leftOut.push_back(what + " (" + why + ")");
         plan.notes.push_back(what + " is not carried over: " + why + ".");
-        line("(" + what + ")", "NOT CARRIED OVER", "", why);
+        line("(" + what + ")", "LEFT OUT", "", why);
     };
 
     // Checks: DEFAULT and NOT NULL on the column, a range as a named CHECK.
@@ -196,7 +197,7 @@ SchemaPlan PlanSchema(const std::string &table, const std::vector<Field> &fields
                      "MySQL has no lookup rule; a foreign key would need the looked-up field to be a key");
         if (carried) {
             ++plan.checks;
-            line(check.field, "VALIDITY CHECK", shown);
+            line(check.field, "CHECK", shown);
         }
     }
 
@@ -294,7 +295,7 @@ SchemaPlan PlanSchema(const std::string &table, const std::vector<Field> &fields
         for (size_t k = 0; k < ref.masterFields.size(); ++k)
             shown += (k ? ", " : "") + QuoteName(ref.masterFields[k]);
         shown += std::string(") ON UPDATE ") + (ref.cascadeUpdate ? "CASCADE" : "RESTRICT") + " ON DELETE RESTRICT";
-        line("(" + label + ")", "REFERENTIAL INTEGRITY", shown);
+        line("(" + label + ")", "FOREIGN KEY", shown);
         plan.foreignKeys.push_back(std::move(key));
     }
     for (const std::string &note : schema.notes) {
