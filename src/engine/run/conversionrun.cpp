@@ -444,7 +444,11 @@ void ConvertTables(RunHost &host, RunState &state)
             proc.step(176, [&] { AddForeignKeys(*state.mysql_conn, work.foreignKeys(), state.List1, report); });
         else if (options.previewEachFile)
             proc.step(176, [&] {
-                for (std::string &text : ForeignKeyStatements(work.foreignKeys(), state.List2, &report))
+                std::vector<std::string> listed;
+                for (const TableReport &t : report.tables)
+                    if (t.outcome == TableReport::Outcome::Listed)
+                        listed.push_back(t.table);
+                for (std::string &text : ForeignKeyStatements(work.foreignKeys(), listed, &report))
                     state.scriptList.append(std::move(text));
             });
         else

@@ -102,6 +102,8 @@ std::vector<std::string> ForeignKeyStatements(const std::vector<ForeignKeyPlan> 
     std::vector<std::string> out;
     for (const ForeignKeyPlan &key : keys) {
         TableReport *child = ReportOf(report, key.child);
+        if (FindTableName(tables, key.child) != key.child)
+            continue; // its table is not written either
         const std::string master = FindTableName(tables, key.master);
         if (master.empty()) {
             const std::string why = "its master table " + key.master + " is not among the tables converted";
