@@ -14,8 +14,8 @@ namespace tabulon::test {
 
 struct IndexFileField {
     std::string name;
-    uint8_t type;   // Paradox type byte
-    uint8_t size;   // as the header gives it
+    uint8_t type;    // Paradox type byte
+    uint8_t size;    // as the header gives it
     uint16_t number; // the table's field number, 0x8000 for descending; or the place in the file
 };
 
@@ -163,7 +163,7 @@ inline std::string AlphaBytes(const std::string &s, size_t size)
 // Name required with a default holding a quote, unique and case-insensitive;
 // Pop between 0 and 1,000,000, indexed descending; one town names land 3,
 // which does not exist.
-inline void WriteTowns(const std::string &dir, bool withOrphan)
+inline void WriteTowns(const std::string &dir, bool withOrphan, const std::string &master = "Land")
 {
     auto keyed = [](const std::string &path) {
         std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
@@ -173,7 +173,7 @@ inline void WriteTowns(const std::string &dir, bool withOrphan)
         f.put(1);
     };
     {
-        ParadoxWriter land(dir + "/Land.db", {{"Code", 'I'}, {"Name", 'A', 20}});
+        ParadoxWriter land(dir + "/" + master + ".db", {{"Code", 'I'}, {"Name", 'A', 20}});
         land.addRow({Value::integer(1), Value::text("North")});
         land.addRow({Value::integer(2), Value::text("South")});
         land.finish();
@@ -182,16 +182,13 @@ inline void WriteTowns(const std::string &dir, bool withOrphan)
         town.addRow({Value::integer(2), Value::integer(withOrphan ? 3 : 2), Value::text("Bree"), Value::integer(200)});
         town.finish();
     }
-    keyed(dir + "/Land.db");
+    keyed(dir + "/" + master + ".db");
     keyed(dir + "/Town.db");
     WriteValidityFile(dir + "/Town.VAL", {{4, 4}, {4, 4}, {1, 20}, {4, 4}}, {"Id", "Land", "Name", "Pop"},
-                            {{2, true, {}, {}, AlphaBytes("O'Brien", 20)},
-                             {3, false, LongBytes(0), LongBytes(1000000), {}}},
-                            {{"TownLand", "Land.db", {2}, {1}, true}});
-    WriteIndexFile(dir + "/Town.XG0", {{"Name", 1, 20, 3}, {"Id", 4, 4, 2}, {"Blk Num", 3, 2, 3}}, 2, 0x21,
-                         "ByName");
-    WriteIndexFile(dir + "/Town.XG1", {{"Pop", 4, 4, 0x8004}, {"Id", 4, 4, 2}, {"Blk Num", 3, 2, 3}}, 2, 0x10,
-                         "ByPop");
+                      {{2, true, {}, {}, AlphaBytes("O'Brien", 20)}, {3, false, LongBytes(0), LongBytes(1000000), {}}},
+                      {{"TownLand", master + ".db", {2}, {1}, true}});
+    WriteIndexFile(dir + "/Town.XG0", {{"Name", 1, 20, 3}, {"Id", 4, 4, 2}, {"Blk Num", 3, 2, 3}}, 2, 0x21, "ByName");
+    WriteIndexFile(dir + "/Town.XG1", {{"Pop", 4, 4, 0x8004}, {"Id", 4, 4, 2}, {"Blk Num", 3, 2, 3}}, 2, 0x10, "ByPop");
 }
 
 } // namespace tabulon::test

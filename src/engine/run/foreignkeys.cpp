@@ -1,5 +1,7 @@
 #include "engine/run/foreignkeys.h"
 
+#include "engine/sqlgen/rowstatement.h"
+
 #include <QString>
 
 namespace tabulon {
@@ -31,6 +33,69 @@ void LeaveOut(TableReport *child, const ForeignKeyPlan &key, const std::string &
 void LeaveForeignKeyOut(RunReport &report, const ForeignKeyPlan &key, const std::string &why)
 {
     LeaveOut(ReportOf(&report, key.child), key, why);
+}
+
+std::vector<Reference> DetachReferences(Connection &server, const std::string &table)
+{
+    std::string quoted;
+    AppendLiteral(quoted, Value::text(table), false);
+    quoted.resize(quoted.size() - 2);
+    std::unique_ptr<RecordSet> rows;
+    try {
+        rows = server.openRecordSet(
+            "SELECT rc.CONSTRAINT_NAME, rc.TABLE_NAME, rc.UPDATE_RULE, rc.DELETE_RULE, k.COLUMN_NAME, "
+            "k.REFERENCED_COLUMN_NAME FROM information_schema.REFERENTIAL_CONSTRAINTS rc JOIN "
+            "information_schema.KEY_COLUMN_USAGE k ON k.CONSTRAINT_SCHEMA = rc.CONSTRAINT_SCHEMA AND k.TABLE_NAME = "
+            "rc.TABLE_NAME AND k.CONSTRAINT_NAME = rc.CONSTRAINT_NAME WHERE rc.CONSTRAINT_SCHEMA = DATABASE() AND "
+            "rc.REFERENCED_TABLE_NAME = " +
+            quoted + " AND rc.TABLE_NAME <> " + quoted +
+            " ORDER BY rc.TABLE_NAME, rc.CONSTRAINT_NAME, k.ORDINAL_POSITION");
+    } catch (const DbError &e) {
+        // A server that does not tell keeps the old behaviour.
+        if (!e.refused())
+            throw;
+        return {};
+    }
+    std::vector<Reference> out;
+    for (; !rows->eof(); rows->moveNext()) {
+        const std::string name = rows->value(0).toText(), child = rows->value(1).toText();
+        if (out.empty() || out.back().name != name || out.back().child != child)
+            out.push_back({name, child, rows->value(2).toText(), rows->value(3).toText(), {}, {}});
+        out.back().fields.push_back(rows->value(4).toText());
+        out.back().masterFields.push_back(rows->value(5).toText());
+    }
+    rows->close();
+    std::vector<Reference> detached;
+    for (Reference &r : out) {
+        try {
+            server.execute("ALTER TABLE " + QuoteName(r.child) + " DROP FOREIGN KEY " + QuoteName(r.name));
+            detached.push_back(std::move(r));
+        } catch (const DbError &e) {
+            if (!e.refused())
+                throw;
+        }
+    }
+    return detached;
+}
+
+void ReattachReferences(Connection &server, const std::vector<Reference> &references, const std::string &table,
+                        std::vector<std::string> &notes)
+{
+    for (const Reference &r : references) {
+        ForeignKeyPlan key{r.name, r.name, r.child, r.fields, table, r.masterFields, false};
+        std::string text = ForeignKeyStatement(key, r.child, table);
+        // The rules as the server kept them ("CASCADE", "SET NULL", ...).
+        text.resize(text.find(") ON UPDATE ") + 1);
+        text += " ON UPDATE " + r.update + " ON DELETE " + r.remove + ";";
+        try {
+            server.execute(text);
+        } catch (const DbError &e) {
+            if (!e.refused())
+                throw;
+            notes.push_back("The foreign key " + QuoteName(r.name) + " of table " + r.child + " named the table " +
+                            "replaced; it could not be put back onto the new one: " + e.what());
+        }
+    }
 }
 
 std::string FindTableName(const std::vector<std::string> &names, const std::string &name)

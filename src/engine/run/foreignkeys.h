@@ -21,6 +21,22 @@ std::string FindTableName(const std::vector<std::string> &names, const std::stri
 void AddForeignKeys(Connection &server, const std::vector<ForeignKeyPlan> &keys,
                     const std::vector<std::string> &onServer, RunReport &report);
 
+// A foreign key of another table that names `table` as its master, as the
+// server keeps it, so that replacing `table` can take it along.
+struct Reference {
+    std::string name, child, update, remove;
+    std::vector<std::string> fields, masterFields;
+};
+
+// Replacing a master: the old table could not be dropped while other
+// tables' foreign keys name it, and they would stay with the old copy.
+// Detach removes them from their tables and returns them; Reattach puts
+// them back onto the table now called `table`, each one the server
+// refuses (rows the new master lacks) being a note in `notes`.
+std::vector<Reference> DetachReferences(Connection &server, const std::string &table);
+void ReattachReferences(Connection &server, const std::vector<Reference> &references, const std::string &table,
+                        std::vector<std::string> &notes);
+
 // Tells the child's report that `key` is not carried over, and why.
 void LeaveForeignKeyOut(RunReport &report, const ForeignKeyPlan &key, const std::string &why);
 
