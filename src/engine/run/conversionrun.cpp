@@ -8,6 +8,7 @@
 #include "engine/run/listroutines.h"
 #include "engine/run/runjournal.h"
 #include "engine/run/runtablework.h"
+#include "engine/run/sidebyside.h"
 #include "engine/run/tableconversion.h"
 #include "engine/run/tablereplacement.h"
 #include "engine/run/tablesend.h"
@@ -20,6 +21,7 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <filesystem>
 #include <optional>
 
 namespace tabulon {
@@ -81,6 +83,22 @@ std::vector<ParadoxTableFile> SourceTables(const std::vector<std::string> &names
     for (std::size_t i = 0; i < names.size() && i < files.size(); ++i)
         tables.push_back({names[i], files[i]});
     return tables;
+}
+
+// A table's size on disk with its memo file: the largest go first.
+int64_t TableFileBytes(const std::string &file)
+{
+    std::error_code error;
+    std::filesystem::path path(file);
+    int64_t bytes = 0;
+    if (const auto size = std::filesystem::file_size(path, error); !error)
+        bytes += int64_t(size);
+    // The memo file's extension in the case of the table's.
+    const std::string extension = path.extension().string();
+    path.replace_extension(extension == ".DB" ? ".MB" : ".mb");
+    if (const auto size = std::filesystem::file_size(path, error); !error)
+        bytes += int64_t(size);
+    return bytes;
 }
 
 } // namespace
@@ -168,56 +186,99 @@ void ConvertTables(RunHost &host, RunState &state)
                                    " tables. Continue it? (Yes: only the unfinished tables; No: start again)");
     journal.begin(host.fieldText(1), options.login, state.List2, state.List2Files);
 
-    RunTableWork work(proc, host, state, &messages);
     // "Yes to All" or "No to All": the answer for the rest of the run.
     std::optional<bool> overwriteAll;
+    // Settles what a table's sending needs to know first: sent by the run
+    // this one continues, declined, or to be sent (replacing what the
+    // server has, when the user agreed).
+    enum class Next { Send, Settled, Stop };
+    const auto settle = [&](const std::string &t, TableReport &tableReport, TablePlan &plan) {
+        plan.table = t;
+        plan.entry = journal.entry(t);
+        plan.before = resume ? earlier.unchanged(t, plan.entry.file) : nullptr;
+        if (plan.before && plan.before->state == RunJournal::Table::State::Done) {
+            tableReport.outcome = TableReport::Outcome::Converted;
+            tableReport.notes.push_back("Converted by the run this one continued; not sent again.");
+            plan.entry.state = RunJournal::Table::State::Done;
+            return Next::Settled;
+        }
+        if (!proc.decide(132, [&] { return ListContains(state.List1, t); }))
+            return Next::Send;
+        const bool skip = proc.decide(134, [&] {
+            if (!overwriteAll) {
+                const auto answer = messages.timed(
+                    [&] { return host.askOverwrite("Would you like to overwrite " + t + "?", "Overwrite?"); });
+                if (answer == RunHost::Overwrite::YesToAll || answer == RunHost::Overwrite::NoToAll)
+                    overwriteAll = answer == RunHost::Overwrite::YesToAll;
+                return answer == RunHost::Overwrite::No || answer == RunHost::Overwrite::NoToAll;
+            }
+            return !*overwriteAll;
+        });
+        // A close of the window answers the question; the table stays as it was.
+        if (host.stopRequested())
+            return Next::Stop;
+        if (skip) {
+            tableReport.outcome = TableReport::Outcome::Declined;
+            plan.entry.state = RunJournal::Table::State::Done;
+            return Next::Settled;
+        }
+        // The server may keep names case-sensitively: the table the user
+        // agreed to replace, under the name the server reported.
+        plan.overwrite = true;
+        plan.existing = FindListEntry(state.List1, t);
+        return Next::Send;
+    };
+    const auto reportOf = [&](std::size_t i) -> TableReport & { return report.tables[state.List2.size() - 1 - i]; };
+
     static_assert(kTableFirstStep + 2 * kConvertTableSteps == 168);
-    for (size_t i = state.List2.size(); i-- > 0 && !targetLost;) {
+    if (!targetLost && options.jobs > 1 && !options.preview) {
+        std::vector<PlannedTable> planned;
+        for (size_t i = state.List2.size(); i-- > 0;) {
+            TableReport &tableReport = reportOf(i);
+            TablePlan plan;
+            const Next next = settle(state.List2[i], tableReport, plan);
+            if (next == Next::Stop)
+                break;
+            if (next == Next::Settled) {
+                journal.record(plan.entry);
+                host.tableFinished(tableReport);
+                continue;
+            }
+            planned.push_back({std::move(plan), &tableReport, TableFileBytes(tableReport.file)});
+        }
+        if (!host.stopRequested())
+            proc.step(130, [&] {
+                SendSideBySide(host,
+                               {options, host.fieldText(1), state.List1, SourceTables(state.List2, state.List2Files),
+                                options.jobs},
+                               planned, journal);
+            });
+        for (const PlannedTable &table : planned)
+            if (table.plan.overwrite)
+                RemoveListEntry(state.List1, LowerCase(table.plan.table));
+        proc.step(176, [&] { host.setProgressCaption(""); });
+    }
+
+    RunTableWork work(proc, host, state, &messages);
+    for (size_t i = state.List2.size(); i-- > 0 && !targetLost && (options.jobs <= 1 || options.preview);) {
         if (i >= state.List2.size())
             continue;
         const std::string t = state.List2[i];
-        TableReport &tableReport = report.tables[state.List2.size() - 1 - i];
+        TableReport &tableReport = reportOf(i);
         const auto started = std::chrono::steady_clock::now();
         const auto waitedBefore = messages.waited();
         work.beginTable(t, &tableReport, state.List2.size() - i, state.List2.size());
         proc.step(130, [] { EventPump::yield(); });
         if (host.stopRequested())
             break;
-        RunJournal::Table entry = journal.entry(t);
-        const RunJournal::Table *before = resume ? earlier.unchanged(t, entry.file) : nullptr;
-        if (before && before->state == RunJournal::Table::State::Done) {
-            tableReport.outcome = TableReport::Outcome::Converted;
-            tableReport.notes.push_back("Converted by the run this one continued; not sent again.");
-            entry.state = RunJournal::Table::State::Done;
-            journal.record(entry);
-            continue;
-        }
-        bool overwrite = false;
-        bool skip = false;
-        if (proc.decide(132, [&] { return ListContains(state.List1, t); })) {
-            skip = proc.decide(134, [&] {
-                if (!overwriteAll) {
-                    const auto answer = messages.timed(
-                        [&] { return host.askOverwrite("Would you like to overwrite " + t + "?", "Overwrite?"); });
-                    if (answer == RunHost::Overwrite::YesToAll || answer == RunHost::Overwrite::NoToAll)
-                        overwriteAll = answer == RunHost::Overwrite::YesToAll;
-                    return answer == RunHost::Overwrite::No || answer == RunHost::Overwrite::NoToAll;
-                }
-                return !*overwriteAll;
-            });
-            overwrite = !skip;
-            // A close of the window answers the question; the table stays as it was.
-            if (host.stopRequested())
-                break;
-        }
+        TablePlan plan;
+        const Next next = settle(t, tableReport, plan);
+        if (next == Next::Stop)
+            break;
         bool leaveRun = false;
-        if (skip) {
-            tableReport.outcome = TableReport::Outcome::Declined;
-        } else {
-            TablePlan plan{t, overwrite, overwrite ? FindListEntry(state.List1, t) : std::string(), before, entry};
+        if (next == Next::Send) {
             TableSender sender{proc, host, messages, state, source.get(), work};
             SendTable(sender, plan, tableReport);
-            entry = plan.entry;
             proc.step(168, [&] { state.StopConversion = true; });
             if (!work.stopped() && !host.stopRequested() &&
                 proc.decide(170, [&] { return options.preview && options.previewEachTable; })) {
@@ -229,14 +290,15 @@ void ConvertTables(RunHost &host, RunState &state)
                 leaveRun = proc.decide(174, [&] { return state.StopConversion; });
             }
         }
-        if (skip)
-            entry.state = RunJournal::Table::State::Done;
-        journal.record(entry);
+        journal.record(plan.entry);
         tableReport.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started -
                                                             (messages.waited() - waitedBefore))
                                   .count();
+        host.tableFinished(tableReport);
         if (leaveRun)
             break;
+        if (next == Next::Settled)
+            continue;
         proc.step(176, [&] { host.setProgressCaption(""); });
         if (work.stopped() || host.stopRequested())
             break;
