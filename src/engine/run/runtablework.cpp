@@ -232,11 +232,11 @@ namespace tabulon {
 
 void RunTableWork::tableSchema(const std::string &table, const SchemaPlan &plan, int step)
 {
-    for (ForeignKeyPlan key : plan.foreignKeys) {
-        key.child = table;
-        m_foreignKeys.push_back(std::move(key));
-    }
     if (m_report) {
+        for (ForeignKeyPlan key : plan.foreignKeys) {
+            key.child = table;
+            m_report->schema.keys.push_back(std::move(key));
+        }
         m_report->schema.known = true;
         m_report->schema.checks += plan.checks;
         m_report->schema.leftOut.insert(m_report->schema.leftOut.end(), plan.leftOut.begin(), plan.leftOut.end());

@@ -82,10 +82,9 @@ public:
 
     void statement(const std::string &text, int step, std::size_t rowPrefix, int64_t row) override;
     // Direct mode: the indexes go to the staging table, each alone when the
-    // server refuses them together; what it refuses is a note.
+    // server refuses them together; what it refuses is a note. The foreign
+    // keys wait in the table's report for the end of the run.
     void tableSchema(const std::string &table, const SchemaPlan &plan, int step) override;
-    // The foreign keys of the tables so far, for the end of the run.
-    const std::vector<ForeignKeyPlan> &foreignKeys() const { return m_foreignKeys; }
 
     // The table's staging table exists from an earlier run with its rows up
     // to `row`: its CREATE and those rows are not sent again.
@@ -146,7 +145,6 @@ private:
     bool *m_refusedOwn = nullptr;
     int64_t m_resumeAfter = -1;
     int64_t m_lastSettled = 0;
-    std::vector<ForeignKeyPlan> m_foreignKeys;
     std::string m_stagingName;
 
     TimedMessages *m_waits;
