@@ -149,6 +149,22 @@ void AddForeignKeys(Connection &server, const std::vector<ForeignKeyPlan> &keys,
                              ")");
                 continue;
             }
+            // A key of this name the run moved onto a replaced master
+            // (tables sent side by side) gives way to the one planned.
+            std::string name;
+            AppendLiteral(name, Value::text(key.name), false);
+            name.resize(name.size() - 2);
+            std::string childName;
+            AppendLiteral(childName, Value::text(key.child), false);
+            childName.resize(childName.size() - 2);
+            auto existing = server.openRecordSet(
+                "SELECT COUNT(*) FROM information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = DATABASE() "
+                "AND CONSTRAINT_NAME = " +
+                name + " AND TABLE_NAME = " + childName);
+            const bool there = !existing->eof() && existing->value(0).toText() != "0";
+            existing->close();
+            if (there)
+                server.execute("ALTER TABLE " + QuoteName(key.child) + " DROP FOREIGN KEY " + QuoteName(key.name));
             server.execute(ForeignKeyStatement(key, key.child, master));
             child->schema.known = true;
             ++child->schema.foreignKeys;
