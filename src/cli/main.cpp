@@ -30,7 +30,7 @@ const char kUsage[] = "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N|
                       "                   [--codepage CP]... FOLDER\n"
                       "       tabulon-sql --server HOST [--port N] --user NAME --database DB\n"
                       "                   [--password-file FILE] [--drop] [--types text|native]\n"
-                      "                   [--codepage auto|N] [--resume] [--report FILE]\n"
+                      "                   [--codepage auto|N] [--jobs N] [--resume] [--report FILE]\n"
                       "                   [--ssl-mode MODE] [--ssl-ca FILE] [--ssl-cert FILE --ssl-key FILE] FOLDER\n"
                       "\n"
                       "Writes to standard output the SQL that converts the Paradox tables (*.db)\n"
@@ -81,7 +81,10 @@ const char kUsage[] = "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N|
                       "  --drop          replace tables the database has; without it they are left\n"
                       "                  alone and reported \"not overwritten\"\n"
                       "  --resume        go on with the tables a stopped or failed run left\n"
-                      "  --report FILE   also write the run report to FILE\n"
+                      "  --jobs N        convert up to N tables at once, each over a connection of\n"
+                      "                  its own, the largest first (default 1)\n"
+                      "  --report FILE   also write the run report to FILE; a name ending in .json\n"
+                      "                  gets the same facts as JSON\n"
                       "  --ssl-mode MODE DISABLED, PREFERRED (encrypted whenever the server offers\n"
                       "                  it; the default), REQUIRED, VERIFY_CA or VERIFY_IDENTITY\n"
                       "  --ssl-ca FILE   the CA the server's certificate must be signed by\n"
@@ -332,6 +335,16 @@ int Run(int argc, char **argv)
             } else {
                 direct.reportFile = value;
             }
+        } else if (arg == "--jobs") {
+            if (i + 1 >= argc)
+                return Usage("--jobs needs a number of tables to convert at once");
+            const std::string value = argv[++i];
+            char *end = nullptr;
+            errno = 0;
+            const long n = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || errno != 0 || n < 1 || n > 64)
+                return Usage(("--jobs needs a whole number from 1 to 64, not \"" + value + "\"").c_str());
+            direct.options.jobs = int(n);
         } else if (arg == "--resume") {
             direct.resume = true;
         } else if (arg == "--drop") {
@@ -409,8 +422,8 @@ int Run(int argc, char **argv)
                                                              : std::to_string(options.codePages.all);
         return RunDirect(std::move(direct));
     }
-    if (direct.resume || !direct.reportFile.empty() || !direct.passwordFile.empty())
-        return Usage("--resume, --report and --password-file need --server");
+    if (direct.resume || !direct.reportFile.empty() || !direct.passwordFile.empty() || direct.options.jobs != 1)
+        return Usage("--resume, --report, --jobs and --password-file need --server");
 
     if (!IsFolder(options.folder)) {
         std::fprintf(stderr, "tabulon-sql: folder %s does not exist or is not a folder\n", options.folder.c_str());
