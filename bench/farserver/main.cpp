@@ -3,10 +3,12 @@
 // and a generated 100,000-row, 8-column table. Compared with the mariadb
 // client loading `tabulon-sql --batch 500` through the same proxy, and on
 // loopback with the client's LOAD DATA LOCAL INFILE of the same rows (each
-// twice, in turn, the faster counted).
+// twice, in turn, the faster counted). The server offers TLS; runs are
+// unencrypted but for the line comparing REQUIRED with DISABLED.
 //   bench_farserver [ROWS]   FARSERVER_VERBOSE=1: each run's time, longest
 //   event-loop gap, reports and statements on standard error;
-//   FARSERVER_LOOPBACK_ONLY=1: the loopback line alone.
+//   FARSERVER_LOOPBACK_ONLY=1: the loopback line alone;
+//   FARSERVER_TLS_ONLY=1: the encryption line alone.
 
 #include "benchload.h"
 #include "common/eventpump.h"
@@ -49,7 +51,8 @@ public:
     Bench(TestServer &server, std::string folder) : m_server(server), m_folder(std::move(folder)) {}
 
     // compression: the setting's text.
-    Direct direct(int port, const std::string &compression, const std::string &refuseIf = {})
+    Direct direct(int port, const std::string &compression, const std::string &refuseIf = {},
+                  const std::string &sslMode = "DISABLED")
     {
         const std::string db = m_server.createDatabase("d");
         struct Host : FakeHost {
@@ -66,6 +69,7 @@ public:
         } host;
         FillLogin(host, m_server, port, m_folder, db);
         host.compression = compression == "1" ? 1 : compression == "0" ? 0 : -1;
+        host.sslMode = sslMode;
         if (!refuseIf.empty())
             host.onFirstRow = [&] {
                 m_server.exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON `BENCH~tabulon` FOR EACH ROW IF " + refuseIf +
@@ -133,13 +137,42 @@ int main(int argc, char **argv)
     const std::string folder = dir.path().toStdString();
     WriteBenchTable(folder + "/BENCH.db", rows);
 
-    // Durable commits, as a production server has them.
-    auto server = TestServer::startPrivate({"--innodb-flush-log-at-trx-commit=1", "--local-infile=1"});
+    // Durable commits, as a production server has them; TLS from a
+    // certificate made here.
+    const std::string c = config.path().toStdString();
+    if (std::system(("cd '" + c +
+                     "' && openssl req -x509 -newkey rsa:2048 -nodes -keyout server.key -out server.pem -days 2"
+                     " -subj '/CN=127.0.0.1' >/dev/null 2>&1 && chmod 644 server.key")
+                        .c_str()) != 0) {
+        std::fprintf(stderr, "bench_farserver: openssl could not make the server's certificate\n");
+        return 1;
+    }
+    auto server = TestServer::startPrivate({"--innodb-flush-log-at-trx-commit=1", "--local-infile=1",
+                                            "--ssl-cert=" + c + "/server.pem", "--ssl-key=" + c + "/server.key"});
     Bench bench(*server, folder);
     // Its per-table summary on standard error is not a line of this bench's.
     const std::string cli = "'" + std::string(TABULON_SQL_PATH) + "' --batch 500 '" + folder + "' 2>/dev/null | ";
     double longestGap = 0;
-    const bool loopbackOnly = std::getenv("FARSERVER_LOOPBACK_ONLY") != nullptr;
+    const bool tlsOnly = std::getenv("FARSERVER_TLS_ONLY") != nullptr;
+    const bool loopbackOnly = std::getenv("FARSERVER_LOOPBACK_ONLY") != nullptr || tlsOnly;
+
+    if (!std::getenv("FARSERVER_LOOPBACK_ONLY")) {
+        // Each twice, in turn, the faster counted.
+        Proxy far(server->port(), 20, 0);
+        double required = 0, disabled = 0;
+        for (int round = 0; round < 2; ++round) {
+            const Direct on = bench.direct(far.port(), "", {}, "REQUIRED");
+            Check("encrypted", on.rows, rows);
+            const Direct off = bench.direct(far.port(), "", {}, "DISABLED");
+            Check("unencrypted", off.rows, rows);
+            longestGap = std::max({longestGap, on.gapMs, off.gapMs});
+            required = round == 0 ? on.seconds : std::min(required, on.seconds);
+            disabled = round == 0 ? off.seconds : std::min(disabled, off.seconds);
+        }
+        std::printf("far server: round trip 20 ms: encrypted (REQUIRED) %ld rows/s, unencrypted (DISABLED) %ld "
+                    "rows/s, TLS costs %.1f%%\n",
+                    PerSecond(rows, required), PerSecond(rows, disabled), (required / disabled - 1) * 100);
+    }
 
     if (!loopbackOnly) {
         Proxy far(server->port(), 20, 0);
@@ -171,7 +204,7 @@ int main(int argc, char **argv)
         std::printf("far server: round trip 20 ms, 20 Mbit/s: compressed %ld rows/s, uncompressed %ld rows/s\n",
                     PerSecond(rows, on.seconds), PerSecond(rows, off.seconds));
     }
-    {
+    if (!tlsOnly) {
         // Each twice, in turn, the faster counted: the server's own work
         // left from the runs before (flushing, purging) falls on both alike.
         const std::string tsv = folder + "/rows.tsv";

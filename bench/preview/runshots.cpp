@@ -1,7 +1,8 @@
 // Draws the main window's boxes at the end of a run, as the pictures in
-// docs/: the report after the bundled samples, the box for a wrong
-// password, and the window during a long run, before its Stop is pressed.
-// Starts its own private MariaDB server.
+// docs/: the encrypted Test Connection, the report after the bundled
+// samples, the box for a wrong password, and the window during a long run,
+// before its Stop is pressed. Starts its own private MariaDB server, with
+// TLS from certificates made here with openssl.
 // Usage: run_shots DIR SAMPLES
 #include "common/programfolder.h"
 #include "support/mariadbserver.h"
@@ -10,6 +11,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -19,6 +21,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 using namespace tabulon;
@@ -102,7 +105,18 @@ int main(int argc, char **argv)
     const QString dir = QString::fromLocal8Bit(argv[1]);
     QTemporaryDir config;
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
-    auto server = test::TestServer::startPrivate();
+    // The test server's password stays out of the desktop's keyring.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", QFile::encodeName("unix:path=" + config.filePath("no-bus")));
+    QTemporaryDir certs;
+    const std::string c = certs.path().toStdString();
+    if (std::system(("cd '" + c +
+                     "' && openssl req -x509 -newkey rsa:2048 -nodes -keyout server.key -out server.pem -days 2"
+                     " -subj '/CN=127.0.0.1' >/dev/null 2>&1 && chmod 644 server.key")
+                        .c_str()) != 0) {
+        std::fprintf(stderr, "run_shots: openssl could not make the server's certificate\n");
+        return 1;
+    }
+    auto server = test::TestServer::startPrivate({"--ssl-cert=" + c + "/server.pem", "--ssl-key=" + c + "/server.key"});
     const std::string db = server->createDatabase("samples");
 
     Form1 window;
@@ -128,6 +142,11 @@ int main(int argc, char **argv)
         }
     });
     window.findChild<QPushButton *>("PushButtonSecurity")->click();
+
+    set("Text5", server->password());
+    grabNextBox(dir + "/test-connection-encrypted.png", false);
+    window.findChild<QPushButton *>("PushButton6")->click();
+    set("Text5", server->password() + "-wrong");
 
     grabNextBox(dir + "/wrong-password.png", false);
     start->click();

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -55,11 +56,15 @@ void secure(const QString &file)
     ::chmod(path.constData(), 0600);
 }
 
-void write(const char *key, const QString &value)
+// No value removes the key.
+void write(const char *key, const std::optional<QString> &value)
 {
     auto s = open();
     secure(s->fileName());
-    s->setValue(QString::fromLatin1(key), value);
+    if (value)
+        s->setValue(QString::fromLatin1(key), *value);
+    else
+        s->remove(QString::fromLatin1(key));
     s->sync();
     // The store replaces the file on every sync; keep the new one closed too.
     ::chmod(QFile::encodeName(s->fileName()).constData(), 0600);
@@ -156,6 +161,8 @@ void SettingsStore::setBoolean(const BooleanSetting &key, bool value)
 {
     write(key.name, value ? QStringLiteral("True") : QStringLiteral("False"));
 }
+
+void SettingsStore::remove(const TextSetting &key) { write(key.name, std::nullopt); }
 
 std::string SettingsStore::fileName() { return open()->fileName().toStdString(); }
 

@@ -27,7 +27,11 @@ inline constexpr TextSetting ParadoxFolder{"ParadoxFolder", ""};
 inline constexpr TextSetting Server{"Server", "localhost"};
 inline constexpr TextSetting Port{"Port", "3306"};
 inline constexpr TextSetting User{"User", ""};
+// Only while no keyring holds the password (keyring/passwordkeeper.h).
 inline constexpr TextSetting Password{"Password", ""};
+// The keyring entry holding the password ("user@server:port"), written with
+// it; empty when the file holds the password.
+inline constexpr TextSetting PasswordKey{"PasswordKey", ""};
 inline constexpr TextSetting Database{"Database", ""};
 inline constexpr NumberSetting Check1{"Check1", 1};
 inline constexpr BooleanSetting Option1{"Option1", true};
@@ -58,7 +62,7 @@ const TextSetting &FieldSetting(int n);
 } // namespace settings
 
 // Reads and writes the store. Every write reaches the file at once; the file
-// is readable by its owner only, since it holds the password.
+// is readable by its owner only, since it may hold the password.
 class SettingsStore {
 public:
     std::string text(const TextSetting &key) const;
@@ -74,6 +78,8 @@ public:
     void setText(const TextSetting &key, const std::string &value);
     void setNumber(const NumberSetting &key, int value);
     void setBoolean(const BooleanSetting &key, bool value);
+    // Removes the key from the file; reading it then gives its default.
+    void remove(const TextSetting &key);
 
     // Where the store lives (tests, the demo).
     static std::string fileName();

@@ -471,7 +471,8 @@ namespace tabulon {
 namespace {
 
 // Certificates made here with openssl: a CA, a server certificate it signs
-// for 127.0.0.1, and a second CA that signed nothing.
+// for 127.0.0.1, one it signs for another host, and a second CA that signed
+// nothing.
 struct TestCertificates {
     QTemporaryDir dir;
     std::string file(const char *name) const { return (dir.path() + "/" + name).toStdString(); }
@@ -481,48 +482,97 @@ struct TestCertificates {
         const std::string script =
             "cd '" + d +
             "' && printf 'subjectAltName=IP:127.0.0.1\\n' > san.ext"
+            " && printf 'subjectAltName=DNS:db.elsewhere.example\\n' > elsewhere.ext"
             " && openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 -subj '/CN=Test CA'"
             " && openssl req -x509 -newkey rsa:2048 -nodes -keyout other.key -out other.pem -days 2 -subj '/CN=Other'"
             " && openssl req -newkey rsa:2048 -nodes -keyout server.key -out server.csr -subj '/CN=127.0.0.1'"
             " && openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out server.pem -days 2"
-            " -extfile san.ext && chmod 644 *.key";
+            " -extfile san.ext"
+            " && openssl req -newkey rsa:2048 -nodes -keyout elsewhere.key -out elsewhere.csr"
+            " -subj '/CN=db.elsewhere.example'"
+            " && openssl x509 -req -in elsewhere.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out elsewhere.pem"
+            " -days 2 -extfile elsewhere.ext && cp server.pem live.pem && cp server.key live.key && chmod 644 *.key";
         return std::system((script + " >/dev/null 2>&1").c_str()) == 0;
     }
 };
+
+// One server requiring TLS for the encryption tests; it reads its
+// certificate from live.pem, which a test may swap and reload.
+class MySqlTlsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_certs = new TestCertificates;
+        if (!s_certs->make())
+            return;
+        s_server = TestServer::startPrivate({"--ssl-ca=" + s_certs->file("ca.pem"),
+                                             "--ssl-cert=" + s_certs->file("live.pem"),
+                                             "--ssl-key=" + s_certs->file("live.key"), "--require-secure-transport=ON"})
+                       .release();
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_server;
+        delete s_certs;
+        s_server = nullptr;
+        s_certs = nullptr;
+    }
+    void SetUp() override
+    {
+        EventPump::reset();
+        ASSERT_NE(s_server, nullptr) << "openssl could not make the test certificates";
+        db = s_server->createDatabase("tls");
+    }
+    std::unique_ptr<MySqlConnection> open(const std::string &mode, const std::string &ca = {}) const
+    {
+        std::string text = s_server->connectionString(db) + "SSLMODE=" + mode + ";";
+        if (!ca.empty())
+            text += "SSLCA=" + ca + ";";
+        return OpenMySqlConnection(text, {});
+    }
+    std::string failure(const std::string &mode, const std::string &ca = {}) const
+    {
+        try {
+            open(mode, ca);
+        } catch (const DbError &e) {
+            return e.what();
+        }
+        return "connected";
+    }
+    // The server's certificate from now on, until the next call.
+    static void serve(const char *name)
+    {
+        const std::string from = s_certs->file(name);
+        ASSERT_EQ(std::system(("cp '" + from + ".pem' '" + s_certs->file("live.pem") + "' && cp '" + from + ".key' '" +
+                               s_certs->file("live.key") + "'")
+                                  .c_str()),
+                  0);
+        s_server->exec({}, "FLUSH SSL");
+    }
+    static int64_t sslAccepts()
+    {
+        return std::stoll(s_server->query({}, "SHOW GLOBAL STATUS LIKE 'Ssl_accepts'").at(0).at(1).value());
+    }
+
+    static TestCertificates *s_certs;
+    static TestServer *s_server;
+    std::string db;
+};
+TestCertificates *MySqlTlsTest::s_certs = nullptr;
+TestServer *MySqlTlsTest::s_server = nullptr;
 
 // Encryption modes as the mysql client names them, against a server that
 // requires TLS: preferred and required encrypt, a CA check passes with the
 // server's CA and names the CA file when it fails, and a mode that turns
 // encryption off is told that the server requires it, never "access denied".
-TEST(MySqlTlsTest, ModesEncryptCheckTheCertificateAndSayWhatFailed)
+TEST_F(MySqlTlsTest, ModesEncryptCheckTheCertificateAndSayWhatFailed)
 {
-    EventPump::reset();
-    TestCertificates certs;
-    ASSERT_TRUE(certs.make()) << "openssl could not make the test certificates";
-    auto server = TestServer::startPrivate({"--ssl-ca=" + certs.file("ca.pem"),
-                                            "--ssl-cert=" + certs.file("server.pem"),
-                                            "--ssl-key=" + certs.file("server.key"), "--require-secure-transport=ON"});
-    const std::string db = server->createDatabase("tls");
-    const auto open = [&](const std::string &mode, const std::string &ca = {}) {
-        std::string text = server->connectionString(db) + "SSLMODE=" + mode + ";";
-        if (!ca.empty())
-            text += "SSLCA=" + ca + ";";
-        return OpenMySqlConnection(text, {});
-    };
-    const auto failure = [&](const std::string &mode, const std::string &ca = {}) {
-        try {
-            open(mode, ca);
-        } catch (const DbError &e) {
-            return std::string(e.what());
-        }
-        return std::string("connected");
-    };
     for (const char *mode : {"PREFERRED", "REQUIRED"})
         EXPECT_EQ(open(mode)->encryption().rfind("encrypted, TLSv1.", 0), 0u) << mode;
-    EXPECT_EQ(open("VERIFY_CA", certs.file("ca.pem"))->encryption().rfind("encrypted", 0), 0u);
+    EXPECT_EQ(open("VERIFY_CA", s_certs->file("ca.pem"))->encryption().rfind("encrypted", 0), 0u);
 
-    const std::string wrongCa = failure("VERIFY_CA", certs.file("other.pem"));
-    EXPECT_NE(wrongCa.find("not signed by the CA in " + certs.file("other.pem")), std::string::npos) << wrongCa;
+    const std::string wrongCa = failure("VERIFY_CA", s_certs->file("other.pem"));
+    EXPECT_NE(wrongCa.find("not signed by the CA in " + s_certs->file("other.pem")), std::string::npos) << wrongCa;
     const std::string off = failure("DISABLED");
     EXPECT_NE(off.find("requires an encrypted connection"), std::string::npos) << off;
     EXPECT_EQ(off.find("Access denied"), std::string::npos) << off;
@@ -531,6 +581,34 @@ TEST(MySqlTlsTest, ModesEncryptCheckTheCertificateAndSayWhatFailed)
     auto plain = OpenMySqlConnection(TestServer::shared().connectionString(TestServer::shared().createDatabase("p")),
                                      {});
     EXPECT_EQ(plain->encryption(), "not encrypted");
+}
+
+// A certificate the right CA signed for another host: the CA check passes,
+// the identity check names the host and the CA file.
+TEST_F(MySqlTlsTest, IdentityCheckRefusesACertificateForAnotherHost)
+{
+    serve("elsewhere");
+    const std::string ca = s_certs->file("ca.pem");
+    const std::string wrongHost = failure("VERIFY_IDENTITY", ca);
+    const std::string caOnly = failure("VERIFY_CA", ca);
+    serve("server");
+    EXPECT_NE(wrongHost.find("not for the host 127.0.0.1"), std::string::npos) << wrongHost;
+    EXPECT_NE(wrongHost.find(ca), std::string::npos) << wrongHost;
+    EXPECT_EQ(caOnly, "connected");
+}
+
+// REQUIRED against an account the server lets in only over TLS: the rows
+// arrive and the server counts the encrypted session.
+TEST_F(MySqlTlsTest, RequiredEncryptsASessionOfAnAccountThatMustUseTls)
+{
+    s_server->exec({}, "ALTER USER '" + s_server->user() + "'@'127.0.0.1' REQUIRE SSL");
+    const int64_t before = sslAccepts();
+    auto c = open("REQUIRED");
+    c->execute("CREATE TABLE t (a INT)");
+    c->execute("INSERT INTO t VALUES (1), (2)");
+    EXPECT_EQ(s_server->scalar(db, "SELECT COUNT(*) FROM t"), "2");
+    EXPECT_GT(sslAccepts(), before);
+    s_server->exec({}, "ALTER USER '" + s_server->user() + "'@'127.0.0.1' REQUIRE NONE");
 }
 
 } // namespace

@@ -188,6 +188,9 @@ TEST_F(MainWindowTest, SettingsFileIsReadableByItsOwnerOnly)
 {
     open();
     text(5)->setText("secret");
+    // No keyring answers: the file keeps it, and the field says so.
+    EXPECT_EQ(stored("Password"), "secret");
+    EXPECT_NE(text(5)->toolTip().indexOf("could not be used"), -1) << text(5)->toolTip().toStdString();
     const std::string file = SettingsStore::fileName();
     EXPECT_EQ(QFileInfo(QString::fromStdString(file)).absolutePath(), path("config/Korvanto"));
     struct stat st {};

@@ -42,6 +42,10 @@ protected:
         QDir(m_temp.path()).mkpath("program");
         QDir(m_temp.path()).mkpath("root");
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, path("config"));
+        // Never the desktop's keyring: only the private one with-test-keyring
+        // starts. Without it, no bus answers and the file keeps the password.
+        if (qEnvironmentVariableIsEmpty("TABULON_TEST_KEYRING"))
+            qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + path("no-bus").toLocal8Bit());
         SetProgramFolder(path("program").toStdString());
         SetProgramDriveRoot(path("root").toStdString());
         MessageBoxes::setResponder([this](const BoxRequest &r) {

@@ -177,7 +177,17 @@ void Form1::formLoad()
         m_ui->CheckNative->setChecked(m_settings.text(settings::ColumnTypes) == "Native");
     });
     for (int n = 1; n <= 6; ++n)
-        proc.step(134 + 2 * n, [&] { setFieldText(n, m_settings.text(settings::FieldSetting(n))); });
+        proc.step(134 + 2 * n, [&] {
+            if (n != 5) {
+                setFieldText(n, m_settings.text(settings::FieldSetting(n)));
+                return;
+            }
+            // A password still in the file moves to a keyring on its next
+            // change, not on every start.
+            const QSignalBlocker quiet(m_ui->Text5);
+            setFieldText(5, m_passwords.load());
+            m_ui->Text5->setToolTip(QString::fromStdString(m_passwords.whereKept()));
+        });
     proc.step(148, [&] { check1Click(); });
     // A stored value no list entry has reads as Auto, and stays stored
     // until the user picks another.
@@ -273,7 +283,12 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 void Form1::fieldChanged(int n)
 {
     try {
-        m_settings.setText(settings::FieldSetting(n), field(n)->text().toStdString());
+        if (n == 5) {
+            m_passwords.keep(fieldText(4), fieldText(2), fieldText(3), fieldText(5));
+            m_ui->Text5->setToolTip(QString::fromStdString(m_passwords.whereKept()));
+        } else {
+            m_settings.setText(settings::FieldSetting(n), field(n)->text().toStdString());
+        }
     } catch (const std::exception &e) {
         // Once per session: a box per keystroke would help nobody.
         static bool warned = false;

@@ -3,6 +3,7 @@
 #include "common/settingskeys.h"
 #include "engine/run/runhost.h"
 #include "engine/run/runstate.h"
+#include "keyring/passwordkeeper.h"
 #include "ui/common/messageboxes.h"
 
 #include <QString>
@@ -102,6 +103,7 @@ private:
     std::unique_ptr<Ui::Form1> m_ui;
     MessageBoxes m_boxes;
     SettingsStore m_settings;
+    PasswordKeeper m_passwords{m_settings};
     RunState m_state;
     FolderChooser m_chooseFolder;
     ReportFileChooser m_chooseReportFile;
