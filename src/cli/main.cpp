@@ -81,6 +81,8 @@ const char kUsage[] = "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N|
                       "  --drop          replace tables the database has; without it they are left\n"
                       "                  alone and reported \"not overwritten\"\n"
                       "  --resume        go on with the tables a stopped or failed run left\n"
+                      "  --count-only    check each table by its row count alone, not by a digest\n"
+                      "                  of its values (faster on very large tables)\n"
                       "  --report FILE   also write the run report to FILE\n"
                       "  --ssl-mode MODE DISABLED, PREFERRED (encrypted whenever the server offers\n"
                       "                  it; the default), REQUIRED, VERIFY_CA or VERIFY_IDENTITY\n"
@@ -89,7 +91,8 @@ const char kUsage[] = "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N|
                       "                  a client certificate and its key\n"
                       "SIGINT or SIGTERM stop the run after the statement in flight (a second one\n"
                       "ends it at once). Exit status: 0 every table converted and verified, 1 any\n"
-                      "table cut short, refused rows or unreadable values, 2 a usage error or no\n"
+                      "table cut short or whose values differ on the server, refused rows or\n"
+                      "unreadable values, 2 a usage error or no\n"
                       "password, 3 the server could not be reached, 130/143 stopped by a signal.\n"
                       "\n"
                       "Errors name the table and the reason and go to standard error; the other\n"
@@ -334,6 +337,8 @@ int Run(int argc, char **argv)
             }
         } else if (arg == "--resume") {
             direct.resume = true;
+        } else if (arg == "--count-only") {
+            direct.options.verifyValues = false;
         } else if (arg == "--drop") {
             options.drop = true;
         } else if (arg == "--types") {
@@ -409,8 +414,8 @@ int Run(int argc, char **argv)
                                                              : std::to_string(options.codePages.all);
         return RunDirect(std::move(direct));
     }
-    if (direct.resume || !direct.reportFile.empty() || !direct.passwordFile.empty())
-        return Usage("--resume, --report and --password-file need --server");
+    if (direct.resume || !direct.reportFile.empty() || !direct.passwordFile.empty() || !direct.options.verifyValues)
+        return Usage("--resume, --report, --password-file and --count-only need --server");
 
     if (!IsFolder(options.folder)) {
         std::fprintf(stderr, "tabulon-sql: folder %s does not exist or is not a folder\n", options.folder.c_str());

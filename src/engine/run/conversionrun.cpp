@@ -402,6 +402,8 @@ void ConvertTables(RunHost &host, RunState &state)
             } else {
                 tableReport.outcome = TableReport::Outcome::Converted;
                 VerifyRowCount(*state.mysql_conn, tableReport, staging);
+                if (tableReport.verified())
+                    work.checkValues(*state.mysql_conn, tableReport, staging);
                 // Only a table whose rows are all there takes the real name.
                 if (!tableReport.verified() || !PutInPlace(proc, work, state.List1, t, existing)) {
                     tableReport.outcome = TableReport::Outcome::Incomplete;

@@ -5,6 +5,8 @@
 #include "engine/run/runhost.h"
 #include "engine/run/runstate.h"
 #include "engine/run/tableconversion.h"
+#include "engine/run/tabledigest.h"
+#include "target/digestquery.h"
 
 #include <chrono>
 #include <memory>
@@ -78,7 +80,14 @@ public:
         m_count = count;
         m_resumeAfter = -1;
         m_lastSettled = 0;
+        m_digest.abandon();
     }
+
+    // Starts the table's digest of the values sent (direct mode, when asked for).
+    void tableDefined(const TableDefinition &definition) override;
+    // Compares the digest with the server's of `name`, once the table's
+    // rows are all settled; report.values says what was found.
+    void checkValues(Connection &connection, TableReport &report, const std::string &name);
 
     void statement(const std::string &text, int step, std::size_t rowPrefix, int64_t row) override;
 
@@ -141,6 +150,8 @@ private:
     bool *m_refusedOwn = nullptr;
     int64_t m_resumeAfter = -1;
     int64_t m_lastSettled = 0;
+    TableDigest m_digest;
+    std::vector<mysql::DigestColumn> m_digestColumns;
 
     TimedMessages *m_waits;
     std::size_t m_number = 0;

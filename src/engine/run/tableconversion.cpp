@@ -84,6 +84,7 @@ ReadAccount ConvertTable(GuardedProcedure &proc, TableWork &work, Connection *so
                 native = ScanForNativeColumns(*source->openRecordSet("SELECT * FROM " + QuoteName(table)));
             definition = BuildTableDefinition(table, rows->fields(), datatypes, native ? &*native : nullptr);
         })) {
+        work.tableDefined(definition);
         proc.step(s + 6, [&] { work.statement(definition.createText, s + 6, 0, 0); });
         bool rowsEnded = true;
         if (!work.stopped() && proc.decide(s + 8, [&] { return !rows->eof() && !rows->bof(); })) {

@@ -48,6 +48,8 @@ struct TableDefinition {
     std::string NumericColumns;          // the same in words: "0, 3, " for numeric fields at 0 and 3
     std::vector<bool> binary;            // per field: a LONGBLOB column, whose bytes go as X'...'
     std::vector<NativeLiteral> temporal; // per field in native mode; empty in text mode
+    std::vector<std::string> names;      // per field: the column's name
+    std::vector<std::string> types;      // per field: its type as created, "DECIMAL(20,4)"
 };
 
 // `name` in backticks, a backtick inside doubled.

@@ -629,6 +629,7 @@ RunOptions Form1::runOptions() const
     options.previewEachFile = option1();
     options.previewEachTable = option2();
     options.rowByRow = rowByRow();
+    options.verifyValues = m_settings.number(settings::VerifyValues) != 0;
     options.columnTypes = columnTypes();
     options.codePage = codePage();
     // Beside the settings: a run rehearsed under another account keeps its own.
