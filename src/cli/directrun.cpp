@@ -2,10 +2,15 @@
 
 #include "common/nametext.h"
 #include "common/settingskeys.h"
+#include "common/text.h"
 #include "engine/run/conversionrun.h"
 #include "engine/run/runhost.h"
+#include "engine/run/runreportjson.h"
 
+#include <QDateTime>
 #include <QFileInfo>
+
+#include <algorithm>
 
 #include <csignal>
 #include <cstdio>
@@ -19,6 +24,9 @@ namespace tabulon {
 namespace {
 
 volatile std::sig_atomic_t g_signal = 0;
+
+// The live line stays on one row of an ordinary terminal.
+constexpr std::size_t kLiveWidth = 119;
 
 void OnSignal(int signal)
 {
@@ -102,7 +110,7 @@ public:
         if (!m_terminal || caption == "Progress Bar")
             return;
         // One live line, overwritten.
-        std::fprintf(stderr, "\r%-100.100s%s", caption.c_str(), caption.empty() ? "\r" : "");
+        std::fprintf(stderr, "\r\033[K%.*s", int(std::min<std::size_t>(caption.size(), kLiveWidth)), caption.c_str());
         std::fflush(stderr);
     }
     bool stopRequested() const override { return g_signal != 0; }
@@ -113,6 +121,7 @@ public:
         // A systematic refusal is counted in the report, not printed per row.
         return offerQuiet;
     }
+    void tableFinished(const TableReport &table) override { line(table.finishedLine()); }
     void showRunReport(const RunReport &report) override
     {
         m_report = report;
@@ -131,7 +140,7 @@ private:
         for (char &c : flat)
             if (c == '\r' || c == '\n')
                 c = ' ';
-        std::fprintf(stderr, "%stabulon-sql: %s\n", m_terminal ? "\r" : "", flat.c_str());
+        std::fprintf(stderr, "%stabulon-sql: %s\n", m_terminal ? "\r\033[K" : "", flat.c_str());
     }
 
     const DirectRun &m_run;
@@ -141,6 +150,25 @@ private:
     bool m_reported = false;
     RunReport m_report;
 };
+
+std::string Now() { return QDateTime::currentDateTime().toString(Qt::ISODate).replace('T', ' ').toStdString(); }
+
+// What the run was asked, for the JSON report; never the password.
+std::vector<std::pair<std::string, std::string>> AskedOptions(const DirectRun &run)
+{
+    const RunOptions &o = run.options;
+    return {{"types", o.columnTypes == ColumnTypes::Native ? "native" : "text"},
+            {"codepage", o.codePage},
+            {"drop", run.drop ? "yes" : "no"},
+            {"resume", run.resume ? "yes" : "no"},
+            {"jobs", std::to_string(o.jobs)},
+            {"ssl_mode", o.login.sslMode.empty() ? std::string("PREFERRED") : o.login.sslMode}};
+}
+
+bool EndsWith(const std::string &text, const std::string &end)
+{
+    return text.size() >= end.size() && AsciiLower(text.substr(text.size() - end.size())) == end;
+}
 
 bool AllConverted(const RunReport &report)
 {
@@ -174,12 +202,13 @@ int RunDirect(DirectRun run)
     ConvertTables(host, state);
     if (!host.reported())
         return host.unreached() ? 3 : 1;
+    const std::string ended = Now();
     const RunReport &report = host.report();
     const std::string text = report.text();
     std::fputs(text.c_str(), stdout);
     if (!run.reportFile.empty()) {
         std::ofstream out(run.reportFile, std::ios::binary);
-        out << text;
+        out << (EndsWith(run.reportFile, ".json") ? RunReportJson(report, AskedOptions(run), ended) : text);
         if (!out) {
             std::fprintf(stderr, "tabulon-sql: the report could not be written to %s\n",
                          EscapedName(run.reportFile).c_str());

@@ -30,7 +30,7 @@ const char kUsage[] = "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N|
                       "                   [--codepage CP]... FOLDER\n"
                       "       tabulon-sql --server HOST [--port N] --user NAME --database DB\n"
                       "                   [--password-file FILE] [--drop] [--types text|native]\n"
-                      "                   [--codepage auto|N] [--resume] [--report FILE]\n"
+                      "                   [--codepage auto|N] [--jobs N] [--resume] [--report FILE]\n"
                       "                   [--ssl-mode MODE] [--ssl-ca FILE] [--ssl-cert FILE --ssl-key FILE] FOLDER\n"
                       "\n"
                       "Writes to standard output the SQL that converts the Paradox tables (*.db)\n"
@@ -83,7 +83,10 @@ const char kUsage[] = "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N|
                       "  --resume        go on with the tables a stopped or failed run left\n"
                       "  --count-only    check each table by its row count alone, not by a digest\n"
                       "                  of its values (faster on very large tables)\n"
-                      "  --report FILE   also write the run report to FILE\n"
+                      "  --jobs N        convert up to N tables at once, each over a connection of\n"
+                      "                  its own, the largest first (default 1)\n"
+                      "  --report FILE   also write the run report to FILE; a name ending in .json\n"
+                      "                  gets the same facts as JSON\n"
                       "  --ssl-mode MODE DISABLED, PREFERRED (encrypted whenever the server offers\n"
                       "                  it; the default), REQUIRED, VERIFY_CA or VERIFY_IDENTITY\n"
                       "  --ssl-ca FILE   the CA the server's certificate must be signed by\n"
@@ -335,6 +338,16 @@ int Run(int argc, char **argv)
             } else {
                 direct.reportFile = value;
             }
+        } else if (arg == "--jobs") {
+            if (i + 1 >= argc)
+                return Usage("--jobs needs a number of tables to convert at once");
+            const std::string value = argv[++i];
+            char *end = nullptr;
+            errno = 0;
+            const long n = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || errno != 0 || n < 1 || n > 64)
+                return Usage(("--jobs needs a whole number from 1 to 64, not \"" + value + "\"").c_str());
+            direct.options.jobs = int(n);
         } else if (arg == "--resume") {
             direct.resume = true;
         } else if (arg == "--count-only") {
@@ -414,8 +427,9 @@ int Run(int argc, char **argv)
                                                              : std::to_string(options.codePages.all);
         return RunDirect(std::move(direct));
     }
-    if (direct.resume || !direct.reportFile.empty() || !direct.passwordFile.empty() || !direct.options.verifyValues)
-        return Usage("--resume, --report, --password-file and --count-only need --server");
+    if (direct.resume || !direct.reportFile.empty() || !direct.passwordFile.empty() || direct.options.jobs != 1 ||
+        !direct.options.verifyValues)
+        return Usage("--resume, --report, --jobs, --count-only and --password-file need --server");
 
     if (!IsFolder(options.folder)) {
         std::fprintf(stderr, "tabulon-sql: folder %s does not exist or is not a folder\n", options.folder.c_str());

@@ -3,8 +3,10 @@
 #include "common/error.h"
 
 #include <QCoreApplication>
+#include <QThread>
 
 #include <algorithm>
+#include <atomic>
 
 namespace tabulon::EventPump {
 namespace {
@@ -12,18 +14,21 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto kInterval = std::chrono::milliseconds(15);
 
-bool g_quitting = false;
-Clock::time_point g_lastTurn = Clock::now();
+std::atomic<bool> g_quitting = false;
+// Per thread: tables sent side by side each keep their own clock, and only
+// the main thread has an event loop to turn.
+thread_local Clock::time_point g_lastTurn = Clock::now();
 // Set by reset(): a new run or test starts with a turn at its first chance.
-bool g_turnDue = true;
-Clock::duration g_longestGap{};
-unsigned g_calls = 0;
+thread_local bool g_turnDue = true;
+thread_local Clock::duration g_longestGap{};
+thread_local unsigned g_calls = 0;
 
 void turn()
 {
     const auto now = Clock::now();
     g_longestGap = std::max(g_longestGap, now - g_lastTurn);
-    if (QCoreApplication::instance())
+    const auto *app = QCoreApplication::instance();
+    if (app && QThread::currentThread() == app->thread())
         QCoreApplication::processEvents();
     g_lastTurn = Clock::now();
     g_turnDue = false;

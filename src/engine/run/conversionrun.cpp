@@ -8,8 +8,10 @@
 #include "engine/run/listroutines.h"
 #include "engine/run/runjournal.h"
 #include "engine/run/runtablework.h"
+#include "engine/run/sidebyside.h"
 #include "engine/run/tableconversion.h"
 #include "engine/run/tablereplacement.h"
+#include "engine/run/tablesend.h"
 #include "source/paradox/paradoxconnection.h"
 #include "source/paradoxsource.h"
 #include "target/mysqltarget.h"
@@ -19,105 +21,11 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <filesystem>
 #include <optional>
 
 namespace tabulon {
 namespace {
-
-constexpr std::chrono::seconds kStallQuestionAfter{30};
-
-// The server's own count of a table's rows, so the report can say the
-// load is complete without the user checking by hand.
-// The rows a table holds on the server; throws when it cannot be counted.
-std::optional<int64_t> CountRows(Connection &connection, const std::string &name)
-{
-    auto count = connection.openRecordSet("SELECT COUNT(*) FROM " + QuoteName(name));
-    if (count->eof())
-        return std::nullopt;
-    return std::stoll(count->value(0).toText());
-}
-
-void VerifyRowCount(Connection &connection, TableReport &report, const std::string &name)
-{
-    try {
-        if (const auto rows = CountRows(connection, name))
-            report.serverRows = *rows;
-    } catch (const std::exception &e) {
-        report.notes.push_back(std::string("The rows on the server could not be counted: ") + e.what());
-    }
-}
-
-// A commit the server applied just before the connection went is no loss:
-// a new session counts what the table holds, and that is what was stored.
-void RecountAfterLoss(const MySqlLogin &login, TableReport &report, const std::string &name)
-{
-    try {
-        auto connection = OpenMySqlConnection(login, {2, 30, 5});
-        VerifyRowCount(*connection, report, name);
-        connection->close();
-        if (report.serverRows)
-            report.rowsStored = *report.serverRows;
-    } catch (const Error &e) {
-        report.notes.push_back(std::string("The rows on the server could not be counted: ") + e.what());
-    }
-}
-
-// Gives the complete staging table its real name and drops the table it
-// replaced; false when the server refused (reported under step 140).
-bool PutInPlace(GuardedProcedure &proc, RunTableWork &work, const std::vector<std::string> &listed,
-                const std::string &table, const std::string &existing)
-{
-    bool placed = false;
-    proc.step(140, [&] {
-        // A retired table a crash left between the rename and the drop.
-        const std::string retired = RetiredName(table);
-        if (!existing.empty() && ListContains(listed, retired) && !work.sendOwn(DropStatement(retired, true), 140))
-            return;
-        if (!work.sendOwn(PutInPlaceStatement(table, existing), 140))
-            return;
-        placed = true;
-        if (!existing.empty())
-            work.sendOwn(DropStatement(retired), 140);
-    });
-    return placed;
-}
-
-// What a staging table holds; -1 when it is not there.
-int64_t StagedRows(RunState &state, const std::string &staging)
-{
-    try {
-        return CountRows(*state.mysql_conn, staging).value_or(-1);
-    } catch (const std::exception &) {
-        return -1;
-    }
-}
-
-// Removes a staging table while the session lasts; false when it stays.
-bool DropQuietly(RunState &state, const std::string &staging)
-{
-    try {
-        if (!state.mysql_conn || !state.mysql_conn->isOpen())
-            return false;
-        (*state.mysql_conn).execute(DropStatement(staging, true));
-        return true;
-    } catch (const DbError &) {
-        return false;
-    }
-}
-
-std::string CutShortText(const std::string &table, const std::string &reason, int64_t stored, bool removed,
-                         bool resumable)
-{
-    std::string text = "Cut short: " + reason + " after " + GroupedNumber(stored) + " rows were stored. The table " +
-                       table + " on the server is unchanged";
-    if (removed)
-        return text + "; the rows stored were removed with " + QuoteName(StagingName(table)) + ".";
-    if (resumable)
-        return text + "; the rows stored are in " + QuoteName(StagingName(table)) +
-               ": the next Start can go on from there.";
-    return text + "; the rows stored are in " + QuoteName(StagingName(table)) + ", which the next run that converts " +
-           table + " removes.";
-}
 
 std::vector<std::pair<std::string, std::string>> RunHeader(const RunOptions &options, const std::string &folder)
 {
@@ -177,6 +85,22 @@ std::vector<ParadoxTableFile> SourceTables(const std::vector<std::string> &names
     return tables;
 }
 
+// A table's size on disk with its memo file: the largest go first.
+int64_t TableFileBytes(const std::string &file)
+{
+    std::error_code error;
+    std::filesystem::path path(file);
+    int64_t bytes = 0;
+    if (const auto size = std::filesystem::file_size(path, error); !error)
+        bytes += int64_t(size);
+    // The memo file's extension in the case of the table's.
+    const std::string extension = path.extension().string();
+    path.replace_extension(extension == ".DB" ? ".MB" : ".mb");
+    if (const auto size = std::filesystem::file_size(path, error); !error)
+        bytes += int64_t(size);
+    return bytes;
+}
+
 } // namespace
 
 void ConvertTables(RunHost &host, RunState &state)
@@ -225,23 +149,13 @@ void ConvertTables(RunHost &host, RunState &state)
     proc.step(120, [&] { host.tableListsChanged(); });
     // The source reads each table from the file its entry was listed with,
     // without walking the folder again.
-    proc.step(122, [&] {
-        CodePageChoice codePages;
-        codePages.all = ParseCodePageChoice(options.codePage);
-        source = OpenParadoxConnection(ParadoxConnectionString(host.fieldText(1)), {3, 30, 15},
-                                       SourceTables(state.List2, state.List2Files), codePages);
-    });
+    proc.step(122,
+              [&] { source = OpenRunSource(options, host.fieldText(1), SourceTables(state.List2, state.List2Files)); });
     proc.step(124, [&] { connectionsOpen = true; });
     std::string encryption = "not connected";
     if (!targetLost)
         targetLost = !proc.step(126, [&] {
-            auto connection = OpenMySqlConnection(options.login, {2, 5000, 5000});
-            // Its time-out is long: a server that stops answering is the
-            // user's question, not a wait without a word.
-            connection->setStallHandler(kStallQuestionAfter, [&host](std::chrono::seconds waited) {
-                return host.askYesNo("The server has not answered for " + std::to_string(waited.count()) +
-                                     " s. Keep waiting?");
-            });
+            auto connection = OpenRunTarget(options, host);
             encryption = connection->encryption();
             state.mysql_conn = std::move(connection);
         });
@@ -272,149 +186,99 @@ void ConvertTables(RunHost &host, RunState &state)
                                    " tables. Continue it? (Yes: only the unfinished tables; No: start again)");
     journal.begin(host.fieldText(1), options.login, state.List2, state.List2Files);
 
-    RunTableWork work(proc, host, state, &messages);
     // "Yes to All" or "No to All": the answer for the rest of the run.
     std::optional<bool> overwriteAll;
-    constexpr int kTableFirstStep = 144;
+    // Settles what a table's sending needs to know first: sent by the run
+    // this one continues, declined, or to be sent (replacing what the
+    // server has, when the user agreed).
+    enum class Next { Send, Settled, Stop };
+    const auto settle = [&](const std::string &t, TableReport &tableReport, TablePlan &plan) {
+        plan.table = t;
+        plan.entry = journal.entry(t);
+        plan.before = resume ? earlier.unchanged(t, plan.entry.file) : nullptr;
+        if (plan.before && plan.before->state == RunJournal::Table::State::Done) {
+            tableReport.outcome = TableReport::Outcome::Converted;
+            tableReport.notes.push_back("Converted by the run this one continued; not sent again.");
+            plan.entry.state = RunJournal::Table::State::Done;
+            return Next::Settled;
+        }
+        if (!proc.decide(132, [&] { return ListContains(state.List1, t); }))
+            return Next::Send;
+        const bool skip = proc.decide(134, [&] {
+            if (!overwriteAll) {
+                const auto answer = messages.timed(
+                    [&] { return host.askOverwrite("Would you like to overwrite " + t + "?", "Overwrite?"); });
+                if (answer == RunHost::Overwrite::YesToAll || answer == RunHost::Overwrite::NoToAll)
+                    overwriteAll = answer == RunHost::Overwrite::YesToAll;
+                return answer == RunHost::Overwrite::No || answer == RunHost::Overwrite::NoToAll;
+            }
+            return !*overwriteAll;
+        });
+        // A close of the window answers the question; the table stays as it was.
+        if (host.stopRequested())
+            return Next::Stop;
+        if (skip) {
+            tableReport.outcome = TableReport::Outcome::Declined;
+            plan.entry.state = RunJournal::Table::State::Done;
+            return Next::Settled;
+        }
+        // The server may keep names case-sensitively: the table the user
+        // agreed to replace, under the name the server reported.
+        plan.overwrite = true;
+        plan.existing = FindListEntry(state.List1, t);
+        return Next::Send;
+    };
+    const auto reportOf = [&](std::size_t i) -> TableReport & { return report.tables[state.List2.size() - 1 - i]; };
+
     static_assert(kTableFirstStep + 2 * kConvertTableSteps == 168);
-    for (size_t i = state.List2.size(); i-- > 0 && !targetLost;) {
+    if (!targetLost && options.jobs > 1 && !options.preview) {
+        std::vector<PlannedTable> planned;
+        for (size_t i = state.List2.size(); i-- > 0;) {
+            TableReport &tableReport = reportOf(i);
+            TablePlan plan;
+            const Next next = settle(state.List2[i], tableReport, plan);
+            if (next == Next::Stop)
+                break;
+            if (next == Next::Settled) {
+                journal.record(plan.entry);
+                host.tableFinished(tableReport);
+                continue;
+            }
+            planned.push_back({std::move(plan), &tableReport, TableFileBytes(tableReport.file)});
+        }
+        if (!host.stopRequested())
+            proc.step(130, [&] {
+                SendSideBySide(host,
+                               {options, host.fieldText(1), state.List1, SourceTables(state.List2, state.List2Files),
+                                options.jobs},
+                               planned, journal);
+            });
+        for (const PlannedTable &table : planned)
+            if (table.plan.overwrite)
+                RemoveListEntry(state.List1, LowerCase(table.plan.table));
+        proc.step(176, [&] { host.setProgressCaption(""); });
+    }
+
+    RunTableWork work(proc, host, state, &messages);
+    for (size_t i = state.List2.size(); i-- > 0 && !targetLost && (options.jobs <= 1 || options.preview);) {
         if (i >= state.List2.size())
             continue;
         const std::string t = state.List2[i];
-        TableReport &tableReport = report.tables[state.List2.size() - 1 - i];
+        TableReport &tableReport = reportOf(i);
         const auto started = std::chrono::steady_clock::now();
         const auto waitedBefore = messages.waited();
         work.beginTable(t, &tableReport, state.List2.size() - i, state.List2.size());
         proc.step(130, [] { EventPump::yield(); });
         if (host.stopRequested())
             break;
-        RunJournal::Table entry = journal.entry(t);
-        const RunJournal::Table *before = resume ? earlier.unchanged(t, entry.file) : nullptr;
-        if (before && before->state == RunJournal::Table::State::Done) {
-            tableReport.outcome = TableReport::Outcome::Converted;
-            tableReport.notes.push_back("Converted by the run this one continued; not sent again.");
-            entry.state = RunJournal::Table::State::Done;
-            journal.record(entry);
-            continue;
-        }
-        bool overwrite = false;
-        bool skip = false;
-        if (proc.decide(132, [&] { return ListContains(state.List1, t); })) {
-            skip = proc.decide(134, [&] {
-                if (!overwriteAll) {
-                    const auto answer = messages.timed(
-                        [&] { return host.askOverwrite("Would you like to overwrite " + t + "?", "Overwrite?"); });
-                    if (answer == RunHost::Overwrite::YesToAll || answer == RunHost::Overwrite::NoToAll)
-                        overwriteAll = answer == RunHost::Overwrite::YesToAll;
-                    return answer == RunHost::Overwrite::No || answer == RunHost::Overwrite::NoToAll;
-                }
-                return !*overwriteAll;
-            });
-            overwrite = !skip;
-            // A close of the window answers the question; the table stays as it was.
-            if (host.stopRequested())
-                break;
-        }
+        TablePlan plan;
+        const Next next = settle(t, tableReport, plan);
+        if (next == Next::Stop)
+            break;
         bool leaveRun = false;
-        if (skip) {
-            tableReport.outcome = TableReport::Outcome::Declined;
-        } else {
-            const bool preview = options.preview;
-            if (proc.decide(136, [&] { return options.previewEachTable; }))
-                proc.step(138, [&] {
-                    state.scriptList.clear();
-                    state.datatypeList.clear();
-                });
-            // The server may keep names case-sensitively: the table the user
-            // agreed to replace, under the name the server reported.
-            const std::string existing = overwrite ? FindListEntry(state.List1, t) : std::string();
-            const std::string staging = StagingName(t);
-            if (!preview) {
-                // The old table stays until the new one is complete; a staging
-                // table an earlier run could not remove goes first, unless this
-                // run goes on with it.
-                work.stageAs(t, staging);
-                if (before && before->state == RunJournal::Table::State::Cut &&
-                    StagedRows(state, staging) == before->storedRows) {
-                    work.resumeAfter(before->settledRows);
-                    tableReport.rowsStored = before->storedRows;
-                    tableReport.rowsRefused = before->refusedRows;
-                    tableReport.notes.push_back("Continued after row " + GroupedNumber(before->settledRows) +
-                                                ", where the earlier run stopped.");
-                } else if (ListContains(state.List1, staging)) {
-                    // Only when the server listed one: a round trip less to a far server.
-                    proc.step(140, [&] { work.sendOwn(DropStatement(staging, true), 140); });
-                }
-            } else if (overwrite) {
-                proc.step(140, [&] { work.statement(DropStatement(existing), 140, 0, 0); });
-            }
-            if (overwrite)
-                proc.step(142, [&] { RemoveListEntry(state.List1, LowerCase(t)); });
-            if (!work.stopped()) {
-                const std::size_t firstLine = state.datatypeList.lines().size();
-                const ReadAccount read = ConvertTable(proc, work, source.get(), t, &state.datatypeList,
-                                                      kTableFirstStep);
-                // Why a column or key is not what the mapping makes of it.
-                const auto &lines = state.datatypeList.lines();
-                for (std::size_t k = firstLine; k < lines.size(); ++k)
-                    if (!lines[k].note.empty())
-                        tableReport.notes.push_back(lines[k].field + ": " + lines[k].note);
-                tableReport.expectedRows = read.expectedRows;
-                tableReport.rowsRead = read.rowsRead;
-                tableReport.valuesNulled = read.nullValues;
-                if (read.nullValues > 0)
-                    tableReport.notes.push_back(NullValuesText(t, read));
-                // Rows not read because sending stopped are no damage of the file.
-                if (read.damagedBlocks > 0 || (read.damaged() && !work.stopped()))
-                    tableReport.notes.push_back(DamagedRowsText(t, read));
-                if (read.codePageOverridden())
-                    tableReport.notes.push_back("Text read in code page " + std::to_string(read.codePage) +
-                                                "; the table's header names " + std::to_string(read.headerCodePage) +
-                                                ".");
-            }
-            // Queued rows go before the caption clears; their failures carry the row step.
-            proc.step(kTableFirstStep + 18, [&] { work.flush(); });
-            if (work.stopped()) {
-                tableReport.outcome = TableReport::Outcome::Incomplete;
-                if (preview) {
-                    // Only a stop ends a listing early; the row read last was held back.
-                    tableReport.notes.push_back("Stopped by the user: the rows after row " +
-                                                GroupedNumber(tableReport.rowsRead - 1) + " were not listed.");
-                } else {
-                    const int64_t stored = tableReport.rowsStored;
-                    if (work.connectionLost())
-                        RecountAfterLoss(options.login, tableReport, staging);
-                    // The journal's count must be what the staging table
-                    // holds, or going on could store rows twice.
-                    const bool resumable = !options.journalPath.empty() && tableReport.rowsStored == stored;
-                    if (resumable) {
-                        entry.state = RunJournal::Table::State::Cut;
-                        entry.settledRows = work.lastSettledRow();
-                        entry.storedRows = tableReport.rowsStored;
-                        entry.refusedRows = tableReport.rowsRefused;
-                    }
-                    const bool removed = !resumable && !work.connectionLost() && DropQuietly(state, staging);
-                    tableReport.notes.push_back(
-                        CutShortText(t, work.stopReason(), tableReport.rowsStored, removed, resumable));
-                }
-            } else if (preview) {
-                tableReport.outcome = TableReport::Outcome::Listed;
-            } else {
-                tableReport.outcome = TableReport::Outcome::Converted;
-                VerifyRowCount(*state.mysql_conn, tableReport, staging);
-                if (tableReport.verified())
-                    work.checkValues(*state.mysql_conn, tableReport, staging);
-                // Only a table whose rows are all there takes the real name.
-                if (!tableReport.verified() || !PutInPlace(proc, work, state.List1, t, existing)) {
-                    tableReport.outcome = TableReport::Outcome::Incomplete;
-                    tableReport.notes.push_back("Not put in place: the table " + t +
-                                                " on the server is unchanged; the rows read are in " +
-                                                QuoteName(staging) + ".");
-                } else {
-                    entry.state = RunJournal::Table::State::Done;
-                }
-            }
-            work.stageAs(t, {});
+        if (next == Next::Send) {
+            TableSender sender{proc, host, messages, state, source.get(), work};
+            SendTable(sender, plan, tableReport);
             proc.step(168, [&] { state.StopConversion = true; });
             if (!work.stopped() && !host.stopRequested() &&
                 proc.decide(170, [&] { return options.preview && options.previewEachTable; })) {
@@ -426,14 +290,15 @@ void ConvertTables(RunHost &host, RunState &state)
                 leaveRun = proc.decide(174, [&] { return state.StopConversion; });
             }
         }
-        if (skip)
-            entry.state = RunJournal::Table::State::Done;
-        journal.record(entry);
+        journal.record(plan.entry);
         tableReport.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started -
                                                             (messages.waited() - waitedBefore))
                                   .count();
+        host.tableFinished(tableReport);
         if (leaveRun)
             break;
+        if (next == Next::Settled)
+            continue;
         proc.step(176, [&] { host.setProgressCaption(""); });
         if (work.stopped() || host.stopRequested())
             break;

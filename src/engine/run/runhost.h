@@ -22,6 +22,8 @@ public:
     virtual void showPreview() = 0;
     // List1 or List2 of the run state were refilled.
     virtual void tableListsChanged() {}
+    // A table of the run has ended, whatever became of it.
+    virtual void tableFinished(const TableReport &) {}
     // "Would you like to overwrite T?" with Yes, Yes to All, No and No to
     // All; an answer to all holds for the rest of the run.
     enum class Overwrite { Yes, YesToAll, No, NoToAll };

@@ -24,6 +24,8 @@ struct RunOptions {
     // Where a direct run keeps what it finished, for the next run to go on
     // (RunJournal); empty: nowhere.
     std::string journalPath;
+    // Tables sent at once, each over its own connection (direct mode only).
+    int jobs = 1;
 };
 
 } // namespace tabulon

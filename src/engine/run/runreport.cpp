@@ -90,6 +90,19 @@ std::string TableReport::outcomeText() const
     return text;
 }
 
+std::string TableReport::finishedLine() const
+{
+    std::string text = EscapedName(table) + ": " + outcomeText();
+    if (outcome == Outcome::NotReached || outcome == Outcome::Declined)
+        return text;
+    text += "; " + plural(rowsStored, "row", "rows") + " stored";
+    if (rowsRefused > 0)
+        text += ", " + GroupedNumber(rowsRefused) + " refused";
+    if (valuesNulled > 0)
+        text += ", " + plural(valuesNulled, "unreadable value", "unreadable values");
+    return text + ", " + tabulon::seconds(this->seconds);
+}
+
 std::string RunReport::summary() const
 {
     int64_t read = 0, stored = 0, refused = 0, nulled = 0;
