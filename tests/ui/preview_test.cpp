@@ -12,9 +12,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionViewItem>
+#include <QTimer>
 
 namespace tabulon::test {
 namespace {
@@ -480,6 +482,28 @@ TEST_F(PreviewTest, ReplaceChangesTheFirstOccurrenceOfEachLineWhateverItsCase)
 
     replace("", "X");
     EXPECT_EQ(s.line(1), "SELECT 1") << "an empty find text leaves the lines alone";
+}
+
+// The replacement turns the event loop: a second press meanwhile must not
+// replace again in lines already changed.
+TEST_F(PreviewTest, APressDuringAReplacementIsIgnored)
+{
+    for (int i = 0; i < 200000; ++i)
+        state.scriptList.append("a");
+    Form3 dialog(state.scriptList, nullptr);
+    dialog.show();
+    child<QLineEdit>("Text1", &dialog)->setText("a");
+    child<QLineEdit>("Text2", &dialog)->setText("aa");
+    auto *replace = child<QPushButton>("PushButton2", &dialog);
+    bool enabledMeanwhile = true;
+    QTimer::singleShot(0, &dialog, [&] {
+        enabledMeanwhile = replace->isEnabled();
+        replace->click();
+    });
+    click("PushButton2", &dialog);
+    EXPECT_FALSE(enabledMeanwhile);
+    EXPECT_EQ(state.scriptList.line(199999), "aa");
+    EXPECT_EQ(plain(), std::vector<std::string>{"Done."});
 }
 
 TEST_F(PreviewTest, ReplaceOnAnEmptyListSaysSoAndStaysOpen)

@@ -70,7 +70,10 @@ QMessageBox::StandardButton MessageBoxes::show(const BoxRequest &request)
             int width = 860;
             if (const QScreen *screen = m_parent ? m_parent->screen() : nullptr)
                 width = std::min(width, screen->availableGeometry().width() - 80);
-            details->setMinimumSize(width, 260);
+            details->setMinimumWidth(width);
+            // QMessageBox fixes the pane's height; a minimum above it
+            // left a blank band over the pane.
+            details->setFixedHeight(260);
         }
     }
     if (!r.checkBoxText.isEmpty())

@@ -1,5 +1,6 @@
 #include "ui/preview/form3.h"
 
+#include "common/busyguard.h"
 #include "common/eventpump.h"
 #include "common/guardedsteps.h"
 #include "engine/script/findtext.h"
@@ -26,6 +27,11 @@ Form3::~Form3() = default;
 
 void Form3::PushButton2_Click()
 {
+    // The loop below turns the event loop: a second press would replace
+    // the first occurrence again in lines already changed.
+    if (m_replacing)
+        return;
+    FlagScope replacing(m_replacing);
     GuardedProcedure proc(m_boxes, "Form3.PushButton2_Click");
     if (proc.decide(100, [&] { return m_script.lineCount() == 0; })) {
         m_boxes.inform("No SQL to run.");
@@ -33,6 +39,12 @@ void Form3::PushButton2_Click()
     }
     std::optional<BusyPointer> busy;
     proc.step(102, [&] { busy.emplace(this); });
+    // Seen as not pressable while the lines change.
+    BusyGuard buttons([this](bool on) {
+        m_ui->PushButton1->setEnabled(!on);
+        m_ui->PushButton2->setEnabled(!on);
+    });
+    buttons.acquire();
     int n = 0;
     const FindText find(m_ui->Text1->text());
     const std::string replacement = m_ui->Text2->text().toStdString();
@@ -49,6 +61,7 @@ void Form3::PushButton2_Click()
         });
     }
     busy.reset();
+    buttons.release();
     proc.step(110, [&] { m_boxes.inform("Done."); });
     proc.step(112, [&] { accept(); });
 }

@@ -29,6 +29,7 @@ private:
     std::unique_ptr<Ui::Form3> m_ui;
     ScriptModel &m_script;
     MessageBoxes m_boxes;
+    bool m_replacing = false;
 };
 
 } // namespace tabulon
