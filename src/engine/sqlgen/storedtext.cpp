@@ -74,6 +74,64 @@ bool readQuoted(std::string_view t, std::size_t &i, std::string &text)
     return false;
 }
 
+// A quoted literal at t[i] as QUOTE() writes its text, in one pass: runs
+// that need nothing are copied whole, the literal's escapes become QUOTE()'s.
+bool appendQuotedText(std::string &out, std::string_view t, std::size_t &i)
+{
+    out.push_back('\'');
+    ++i;
+    const auto quoteChar = [&out](char c) {
+        if (c == '\\' || c == '\'' || c == '\0' || c == '\x1a') {
+            out.push_back('\\');
+            out.push_back(c == '\0' ? '0' : c == '\x1a' ? 'Z' : c);
+        } else {
+            out.push_back(c);
+        }
+    };
+    while (i < t.size()) {
+        std::size_t end = i;
+        while (end < t.size() && t[end] != '\'' && t[end] != '\\' && t[end] != '\0' && t[end] != '\x1a')
+            ++end;
+        out.append(t.data() + i, end - i);
+        i = end;
+        if (i >= t.size())
+            break;
+        const char c = t[i];
+        if (c == '\'') {
+            if (i + 1 < t.size() && t[i + 1] == '\'') {
+                out += "\\'";
+                i += 2;
+                continue;
+            }
+            ++i;
+            out.push_back('\'');
+            return true;
+        }
+        if (c == '\\' && i + 1 < t.size()) {
+            const char e = t[i + 1];
+            switch (e) {
+            case '0': quoteChar('\0'); break;
+            case 'n': quoteChar('\n'); break;
+            case 'r': quoteChar('\r'); break;
+            case 't': quoteChar('\t'); break;
+            case 'b': quoteChar('\b'); break;
+            case 'Z': quoteChar('\x1a'); break;
+            case '%':
+            case '_':
+                quoteChar('\\');
+                quoteChar(e);
+                break;
+            default: quoteChar(e); break;
+            }
+            i += 2;
+            continue;
+        }
+        quoteChar(c);
+        ++i;
+    }
+    return false;
+}
+
 int hexDigit(char c)
 {
     if (c >= '0' && c <= '9')
@@ -256,6 +314,8 @@ bool AppendQuotedStored(std::string &out, std::string_view t, std::size_t &i, St
     if (i >= t.size())
         return false;
     const char c = t[i];
+    if (c == '\'' && (column.form == StoredForm::AsWritten || column.form == StoredForm::Unknown))
+        return appendQuotedText(out, t, i);
     if (c == '\'') {
         if (!readQuoted(t, i, text))
             return false;
