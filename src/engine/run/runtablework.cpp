@@ -169,10 +169,11 @@ void RunTableWork::tableDefined(const TableDefinition &definition)
     }
 }
 
-void RunTableWork::checkValues(Connection &connection, TableReport &report, const std::string &name)
+bool RunTableWork::checkValues(Connection &connection, TableReport &report, const std::string &name)
 {
-    CheckTableValues(connection, m_digest, m_digestColumns, name, m_table, report);
+    const bool checked = CheckTableValues(connection, m_digest, m_digestColumns, name, m_table, report);
     m_digest.abandon();
+    return checked;
 }
 
 void RunTableWork::stageAs(const std::string &table, const std::string &staging)

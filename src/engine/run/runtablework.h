@@ -86,8 +86,9 @@ public:
     // Starts the table's digest of the values sent (direct mode, when asked for).
     void tableDefined(const TableDefinition &definition) override;
     // Compares the digest with the server's of `name`, once the table's
-    // rows are all settled; report.values says what was found.
-    void checkValues(Connection &connection, TableReport &report, const std::string &name);
+    // rows are all settled: report.serverRows and report.values say what
+    // was found. False when the values were not checked (nor the rows counted).
+    bool checkValues(Connection &connection, TableReport &report, const std::string &name);
 
     void statement(const std::string &text, int step, std::size_t rowPrefix, int64_t row) override;
 

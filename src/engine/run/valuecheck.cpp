@@ -66,21 +66,24 @@ void oneSidedRows(Connection &connection, TableDigest &digest, const std::vector
 
 } // namespace
 
-void CheckTableValues(Connection &connection, TableDigest &digest, const std::vector<mysql::DigestColumn> &columns,
+bool CheckTableValues(Connection &connection, TableDigest &digest, const std::vector<mysql::DigestColumn> &columns,
                       const std::string &name, const std::string &table, TableReport &report)
 {
     if (!digest.active())
-        return;
+        return false;
     try {
         auto total = connection.openRecordSet(mysql::TableDigestQuery(name, columns));
         if (total->eof())
-            return;
-        const bool same = sumText(*total, 0) == std::to_string(digest.rows()) &&
-                          sumText(*total, 1) == std::to_string(digest.rowSum());
+            return false;
+        report.serverRows = std::stoll(sumText(*total, 0));
+        // A count that differs says enough.
+        if (*report.serverRows != report.rowsStored)
+            return true;
+        const bool same = *report.serverRows == digest.rows() && sumText(*total, 1) == std::to_string(digest.rowSum());
         total->close();
         report.values = same ? TableReport::Values::Same : TableReport::Values::Differ;
         if (same)
-            return;
+            return true;
         const std::string differ = differingColumns(connection, digest, columns, name);
         // The usual causes first: the user must find which one is theirs.
         report.notes.push_back("Values differ" + differ +
@@ -88,9 +91,13 @@ void CheckTableValues(Connection &connection, TableDigest &digest, const std::ve
                                "changes values, a character set that cannot hold the text, or a relay that "
                                "altered the data).");
         oneSidedRows(connection, digest, columns, name, table, report);
+        return true;
     } catch (const std::exception &e) {
-        if (report.values == TableReport::Values::Unchecked)
-            report.notes.push_back(std::string("The values on the server could not be checked: ") + e.what());
+        if (report.values != TableReport::Values::Unchecked)
+            return true;
+        report.serverRows.reset();
+        report.notes.push_back(std::string("The values on the server could not be checked: ") + e.what());
+        return false;
     }
 }
 
