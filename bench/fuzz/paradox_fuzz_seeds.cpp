@@ -1,6 +1,7 @@
 // Writes the fuzzer's seed corpus into a folder: small tables of every field
 // type from ParadoxWriter, and each fixture table (with its .mb) when the
-// fixtures folder is given.
+// fixtures folder is given; beside it, in FOLDER-schema, each fixture table
+// with each of its validity and index files for paradox_schema_fuzz.
 #include "paradoxfuzzinput.h"
 
 #include "tools/paradoxwriter.h"
@@ -95,6 +96,18 @@ int main(int argc, char **argv)
                 mb.resize(kMaxSeed - db.size());
             WriteWhole(out / ("fixture-" + std::to_string(seeds)), fuzz::PackInput(db, mb));
             ++seeds;
+            // For the companion-file target: the table with each of its .VAL
+            // and index files, in a corpus of its own.
+            for (const auto &other : fs::directory_iterator(entry.path().parent_path())) {
+                const std::string ext = Lower(other.path().extension().string());
+                if (Lower(other.path().stem().string()) != Lower(entry.path().stem().string()) ||
+                    !(ext == ".val" || (ext.size() == 4 && ext[1] == 'x')))
+                    continue;
+                fs::create_directories(out.string() + "-schema");
+                WriteWhole(fs::path(out.string() + "-schema") / ("fixture-" + std::to_string(seeds)),
+                           fuzz::PackInput(db, ReadWhole(other.path())));
+                ++seeds;
+            }
         }
     }
     fs::remove_all(scratch);

@@ -1,11 +1,14 @@
 // Draws the preview window and the datatype view over a converted table, as
-// the pictures in docs/. Usage: preview_shots DIR [SAMPLES]
+// the pictures in docs/. Usage: preview_shots DIR [SAMPLES [FOLDER]], FOLDER
+// being the fixtures' leonhad-paradoxdriver/joins for the view with indexes
+// and rules.
 #include "common/programfolder.h"
 #include "engine/run/connectionfactory.h"
 #include "engine/run/runstate.h"
 #include "engine/script/datatypemodel.h"
 #include "engine/sqlgen/nativescan.h"
 #include "engine/sqlgen/rowstatement.h"
+#include "engine/sqlgen/schemastatements.h"
 #include "source/paradoxsource.h"
 #include "ui/common/messageboxes.h"
 #include "ui/preview/form2.h"
@@ -99,5 +102,24 @@ int main(int argc, char **argv)
     }
     Form5 nativeView(native, nullptr);
     grab(&nativeView, dir + "/datatype-view-native.png");
+
+    // Indexes and rules under the columns: tables with the files Paradox
+    // keeps beside them (the fixtures' joins folder).
+    if (argc > 3) {
+        DatatypeModel schema;
+        auto source = OpenConnection(ParadoxConnectionString(argv[3]));
+        for (const char *table : {"MULTIPLE", "C", "JOINB"}) {
+            const std::string select = std::string("SELECT * FROM `") + table + "`";
+            auto rows = source->openRecordSet(select);
+            const TableSchema rules = rows->schema();
+            const NativeScan scan = ScanForNativeColumns(*source->openRecordSet(select), &rules);
+            const TableDefinition definition = BuildTableDefinition(table, rows->fields(), &schema, &scan);
+            for (DatatypeLine &line : PlanSchema(table, rows->fields(), definition, rules, scan).lines)
+                schema.addDatatypeLine(std::move(line));
+        }
+        Form5 schemaView(schema, nullptr);
+        schemaView.resize(900, 420);
+        grab(&schemaView, dir + "/datatype-view-schema.png");
+    }
     return 0;
 }

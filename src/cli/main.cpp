@@ -5,6 +5,7 @@
 #include "common/mainhost.h"
 #include "common/text.h"
 #include "data/connection.h"
+#include "engine/run/foreignkeys.h"
 #include "engine/run/listroutines.h"
 #include "engine/run/runreport.h"
 #include "engine/run/tableconversion.h"
@@ -190,6 +191,7 @@ public:
         m_failed = false;
         m_rowsWritten = 0;
         m_largeRows = 0;
+        m_schema = {};
     }
     // Told after the table: how many of its rows were over the limit and
     // not named one by one.
@@ -230,6 +232,21 @@ public:
             endBatch();
         m_rows.add(text, rowPrefix, 0);
     }
+
+    // The indexes after the table's rows; the foreign keys wait for the end.
+    void tableSchema(const std::string &table, const SchemaPlan &plan, int step) override
+    {
+        endBatch();
+        TableWork::tableSchema(table, plan, step);
+        for (ForeignKeyPlan key : plan.foreignKeys) {
+            key.child = table;
+            m_foreignKeys.push_back(std::move(key));
+        }
+        m_schema = {true, int(plan.indexClauses.size()), plan.checks, 0, plan.leftOut};
+    }
+    // What the last table's schema came to; known false when it had none.
+    const TableReport::Schema &tableSchema() const { return m_schema; }
+    const std::vector<ForeignKeyPlan> &foreignKeys() const { return m_foreignKeys; }
 
     void endBatch()
     {
@@ -280,6 +297,8 @@ private:
     bool m_failed = false;
     InsertBatch m_rows;
     int64_t m_rowsWritten = 0;
+    TableReport::Schema m_schema;
+    std::vector<ForeignKeyPlan> m_foreignKeys;
 };
 
 struct Options {
@@ -515,7 +534,14 @@ int Run(int argc, char **argv)
         entry.rowsRead = read.rowsRead;
         entry.rowsStored = work.rowsWritten();
         entry.valuesNulled = read.nullValues;
+        entry.schema = work.tableSchema();
     }
+    // The foreign keys at the very end, once every table they join is there.
+    std::vector<std::string> exported;
+    for (const TableReport &t : report.tables)
+        exported.push_back(t.table);
+    for (const std::string &text : ForeignKeyStatements(work.foreignKeys(), exported, &report))
+        work.write(text);
     source->close();
     // What was written, table by table, so a short table stands out.
     int64_t total = 0;
@@ -527,6 +553,8 @@ int Run(int argc, char **argv)
             line += " (the table's header counts " + GroupedNumber(t.expectedRows) + ")";
         if (t.valuesNulled > 0)
             line += ", " + GroupedNumber(t.valuesNulled) + " unreadable values as NULL";
+        if (t.schema.known)
+            line += "; " + SchemaSummary(t.schema.indexes, t.schema.checks, t.schema.foreignKeys, t.schema.leftOut);
         std::fprintf(stderr, "tabulon-sql: %s\n", line.c_str());
     }
     std::fprintf(stderr, "tabulon-sql: total: %s %s, %s %s written\n",

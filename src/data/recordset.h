@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/field.h"
+#include "data/tableschema.h"
 #include "data/value.h"
 
 #include <cstdint>
@@ -50,6 +51,9 @@ public:
     // account().
     virtual const Value &value(int field) = 0;
     virtual void close() {}
+    // The indexes, checks and rules the source keeps beside the rows; read
+    // when asked for, never failing (what cannot be read is a note in it).
+    virtual TableSchema schema() const { return {}; }
     // Still valid after close().
     virtual const ReadAccount &account() const
     {

@@ -8,6 +8,7 @@
 #include "engine/run/batchexecutor.h"
 #include "engine/run/connectionfactory.h"
 #include "engine/script/scriptexecution.h"
+#include "schemafiles.h"
 #include "source/paradox/paradoxrecordset.h"
 #include "source/paradoxsource.h"
 #include "support/fakehost.h"
@@ -1300,6 +1301,43 @@ TEST_F(Conversion, ExportEqualsThePerFilePreview)
     const auto [wrong, wrongStatus] = Capture(std::string(TABULON_SQL_PATH) + " --types numeric '" + folder + "' 2>&1");
     EXPECT_TRUE(WIFEXITED(wrongStatus) && WEXITSTATUS(wrongStatus) == 2) << wrongStatus;
     EXPECT_NE(wrong.find("--types takes text or native"), std::string::npos) << wrong;
+}
+
+// Native run: each table's indexes go to its staging table after its rows,
+// the foreign key once both tables are in place; the report says so.
+TEST_F(Conversion, NativeRunCarriesIndexesChecksAndForeignKeys)
+{
+    // The master sorts after the child, so a run replaces it first.
+    test::WriteTowns(folder, false, "Zone");
+    host.columnTypesValue = ColumnTypes::Native;
+    ConvertTables(host, state);
+    expectDone();
+    EXPECT_EQ(errorDescriptions(), std::vector<std::string>{});
+    EXPECT_EQ(server->scalar(db,
+                             "SELECT GROUP_CONCAT(INDEX_NAME ORDER BY INDEX_NAME) FROM information_schema.STATISTICS "
+                             "WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 'TOWN'"),
+              "ByName,ByPop,PRIMARY,TOWN_TownLand");
+    EXPECT_EQ(server->scalar(db, "SELECT REFERENCED_TABLE_NAME FROM information_schema.REFERENTIAL_CONSTRAINTS "
+                                 "WHERE CONSTRAINT_SCHEMA = DATABASE()"),
+              "ZONE");
+    EXPECT_NE(host.report.details().find("2 indexes, 2 checks, 1 foreign key carried over\n"), std::string::npos)
+        << host.report.details();
+
+    // Again over the same tables: the old master is dropped although the
+    // old child's key named it, and no old copy stays behind.
+    FakeHost again;
+    copySettings(again);
+    again.columnTypesValue = ColumnTypes::Native;
+    again.overwrites = {RunHost::Overwrite::YesToAll};
+    RunState second;
+    ConvertTables(again, second);
+    EXPECT_EQ(again.errors(), std::vector<std::string>{});
+    EXPECT_EQ(server->scalar(db, "SELECT GROUP_CONCAT(TABLE_NAME ORDER BY TABLE_NAME) FROM information_schema.TABLES "
+                                 "WHERE TABLE_SCHEMA = DATABASE()"),
+              "TOWN,ZONE");
+    EXPECT_EQ(server->scalar(db, "SELECT CONCAT(TABLE_NAME, '>', REFERENCED_TABLE_NAME) FROM "
+                                 "information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = DATABASE()"),
+              "TOWN>ZONE");
 }
 
 // A row cannot be split: one over the statement limit is still written,

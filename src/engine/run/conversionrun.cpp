@@ -5,6 +5,7 @@
 #include "common/eventpump.h"
 #include "common/guardedsteps.h"
 #include "engine/run/connectionfactory.h"
+#include "engine/run/foreignkeys.h"
 #include "engine/run/listroutines.h"
 #include "engine/run/runjournal.h"
 #include "engine/run/runtablework.h"
@@ -304,6 +305,27 @@ void ConvertTables(RunHost &host, RunState &state)
             break;
     }
     journal.endIfFinished();
+    // Foreign keys once both ends of each are in place.
+    std::vector<ForeignKeyPlan> keys;
+    for (const TableReport &t : report.tables)
+        keys.insert(keys.end(), t.schema.keys.begin(), t.schema.keys.end());
+    if (!keys.empty() && !targetLost && !host.stopRequested()) {
+        if (!options.preview) {
+            proc.step(176, [&] { AddForeignKeys(*state.mysql_conn, keys, state.List1, report); });
+        } else if (options.previewEachFile) {
+            proc.step(176, [&] {
+                std::vector<std::string> listed;
+                for (const TableReport &t : report.tables)
+                    if (t.outcome == TableReport::Outcome::Listed)
+                        listed.push_back(t.table);
+                for (std::string &text : ForeignKeyStatements(keys, listed, &report))
+                    state.scriptList.append(std::move(text));
+            });
+        } else {
+            for (const ForeignKeyPlan &key : keys)
+                LeaveForeignKeyOut(report, key, "a preview of one table at a time has no place after both tables");
+        }
+    }
     // A stop after the last table's rows has nothing left to stop.
     report.stopped = host.stopRequested() &&
                      std::any_of(report.tables.begin(), report.tables.end(), [](const TableReport &t) {

@@ -1,5 +1,7 @@
 #include "engine/run/runreport.h"
 
+#include "engine/sqlgen/schemastatements.h"
+
 #include "common/nametext.h"
 
 #include <algorithm>
@@ -185,9 +187,14 @@ std::string RunReport::details() const
         out += line(row);
 
     for (const TableReport &t : tables) {
-        if (t.notes.empty() && t.refused.empty())
+        if (t.notes.empty() && t.refused.empty() && !t.schema.known)
             continue;
         out += "\n" + EscapedName(t.table) + ":\n";
+        if (t.schema.known)
+            out += "  " +
+                   EscapedName(
+                       SchemaSummary(t.schema.indexes, t.schema.checks, t.schema.foreignKeys, t.schema.leftOut)) +
+                   "\n";
         // Notes and the server's messages quote names and values.
         for (const std::string &note : t.notes)
             out += "  " + EscapedName(note) + "\n";

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/sqlgen/schemastatements.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -43,6 +45,15 @@ struct TableReport {
     Values values = Values::Unchecked;
     std::vector<std::string> notes; // read damage, size limits, ...
     double seconds = 0;
+    // Native mode: what of the source's indexes, checks and rules reached the server.
+    struct Schema {
+        bool known = false;
+        int indexes = 0;
+        int checks = 0;
+        int foreignKeys = 0;
+        std::vector<std::string> leftOut; // "picture of Phone (MySQL has no input masks)"
+        std::vector<ForeignKeyPlan> keys; // to be added once every table of the run is in place
+    } schema;
 
     void addRefused(const std::string &message, const std::string &statement);
     // The server's count agrees with the rows the run stored, and its

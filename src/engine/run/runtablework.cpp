@@ -178,6 +178,7 @@ bool RunTableWork::checkValues(Connection &connection, TableReport &report, cons
 
 void RunTableWork::stageAs(const std::string &table, const std::string &staging)
 {
+    m_stagingName = staging;
     if (staging.empty()) {
         m_insertAsWritten.clear();
         return;
@@ -255,6 +256,56 @@ bool RunTableWork::refused(uint64_t tag, const DbError &error)
         m_quietRefusals = m_waits ? m_waits->timed(ask) : ask();
     }
     return true;
+}
+
+} // namespace tabulon
+
+namespace tabulon {
+
+void RunTableWork::tableSchema(const std::string &table, const SchemaPlan &plan, int step)
+{
+    if (m_report) {
+        for (ForeignKeyPlan key : plan.foreignKeys) {
+            key.child = table;
+            m_report->schema.keys.push_back(std::move(key));
+        }
+        m_report->schema.known = true;
+        m_report->schema.checks += plan.checks;
+        m_report->schema.leftOut.insert(m_report->schema.leftOut.end(), plan.leftOut.begin(), plan.leftOut.end());
+    }
+    if (plan.indexClauses.empty())
+        return;
+    if (m_state.options.preview || m_stagingName.empty()) {
+        TableWork::tableSchema(table, plan, step);
+        if (m_report)
+            m_report->schema.indexes += int(plan.indexClauses.size());
+        return;
+    }
+    flush();
+    if (stopped() || !m_state.mysql_conn)
+        return;
+    // One statement builds every index in one pass over the rows.
+    auto send = [&](const std::vector<std::string> &clauses) {
+        try {
+            (*m_state.mysql_conn).execute(IndexStatement(m_stagingName, clauses));
+            if (m_report)
+                m_report->schema.indexes += int(clauses.size());
+            return true;
+        } catch (const DbError &e) {
+            if (!e.refused())
+                throw;
+            if (clauses.size() == 1 && m_report) {
+                m_report->schema.leftOut.push_back(clauses.front().substr(4) + " (refused: " + e.what() + ")");
+                m_report->notes.push_back("Not carried over: " + clauses.front().substr(4) +
+                                          "; the server refused it: " + e.what());
+            }
+            return false;
+        }
+    };
+    if (send(plan.indexClauses) || plan.indexClauses.size() == 1)
+        return;
+    for (const std::string &clause : plan.indexClauses)
+        send({clause});
 }
 
 } // namespace tabulon

@@ -77,12 +77,25 @@ ReadAccount ConvertTable(GuardedProcedure &proc, TableWork &work, Connection *so
     }
 
     TableDefinition definition;
+    std::optional<SchemaPlan> schema;
     if (proc.step(s + 4, [&] {
-            // Native columns are chosen after a pass of their own over the values.
+            // Native columns are chosen after a pass of their own over the
+            // values, which also counts what the source's checks would refuse.
             std::optional<NativeScan> native;
-            if (work.columnTypes() == ColumnTypes::Native)
-                native = ScanForNativeColumns(*source->openRecordSet("SELECT * FROM " + QuoteName(table)));
+            TableSchema rules;
+            if (work.columnTypes() == ColumnTypes::Native) {
+                rules = rows->schema();
+                native = ScanForNativeColumns(*source->openRecordSet("SELECT * FROM " + QuoteName(table)), &rules);
+            }
             definition = BuildTableDefinition(table, rows->fields(), datatypes, native ? &*native : nullptr);
+            if (native && !rules.empty()) {
+                schema = PlanSchema(table, rows->fields(), definition, rules, *native);
+                ApplyColumnRules(definition, *schema);
+                if (datatypes)
+                    for (DatatypeLine &line : schema->lines)
+                        datatypes->addDatatypeLine(std::move(line));
+                schema->lines.clear();
+            }
         })) {
         work.tableDefined(definition);
         proc.step(s + 6, [&] { work.statement(definition.createText, s + 6, 0, 0); });
@@ -117,6 +130,9 @@ ReadAccount ConvertTable(GuardedProcedure &proc, TableWork &work, Connection *so
                 }
             } while (!rows->eof());
         }
+        // Indexes built once over the loaded rows cost less than kept up per row.
+        if (schema && rowsEnded && !work.stopped())
+            proc.step(s + 6, [&] { work.tableSchema(table, *schema, s + 6); });
         // Told once per table, not per value or block; an empty table may
         // be one whose only block was lost.
         const ReadAccount &read = rows->account();

@@ -2,6 +2,7 @@
 
 #include "common/guardedsteps.h"
 #include "data/connection.h"
+#include "engine/sqlgen/schemastatements.h"
 #include "engine/sqlgen/tabledefinition.h"
 
 #include <cstddef>
@@ -30,6 +31,15 @@ public:
     virtual bool stopped() const { return false; }
     // The column mapping the tables are created with.
     virtual ColumnTypes columnTypes() const { return ColumnTypes::Text; }
+
+    // A table's indexes, checks and rules in native mode, once its rows
+    // went: sends its index statement; the foreign keys are for whoever
+    // drives the run, once all its tables are loaded.
+    virtual void tableSchema(const std::string &table, const SchemaPlan &plan, int step)
+    {
+        if (!plan.indexClauses.empty())
+            statement(IndexStatement(table, plan.indexClauses), step, 0, 0);
+    }
 
     // The table as its caption names it.
     virtual std::string tableLabel(const std::string &table) const { return table; }

@@ -1,5 +1,6 @@
 #include "engine/run/tablesend.h"
 
+#include "engine/run/foreignkeys.h"
 #include "engine/run/listroutines.h"
 #include "engine/run/tableconversion.h"
 #include "engine/run/tablereplacement.h"
@@ -52,8 +53,8 @@ void RecountAfterLoss(const MySqlLogin &login, TableReport &report, const std::s
 
 // Gives the complete staging table its real name and drops the table it
 // replaced; false when the server refused (reported under step 140).
-bool PutInPlace(GuardedProcedure &proc, RunTableWork &work, const std::vector<std::string> &listed,
-                const std::string &table, const std::string &existing)
+bool PutInPlace(GuardedProcedure &proc, RunTableWork &work, Connection &server, std::vector<std::string> &notes,
+                const std::vector<std::string> &listed, const std::string &table, const std::string &existing)
 {
     bool placed = false;
     proc.step(140, [&] {
@@ -61,9 +62,15 @@ bool PutInPlace(GuardedProcedure &proc, RunTableWork &work, const std::vector<st
         const std::string retired = RetiredName(table);
         if (!existing.empty() && ListContains(listed, retired) && !work.sendOwn(DropStatement(retired, true), 140))
             return;
-        if (!work.sendOwn(PutInPlaceStatement(table, existing), 140))
+        // Other tables' foreign keys follow the old table's rename: they are
+        // moved onto the new one (or back, when the rename is refused).
+        const auto references = existing.empty() ? std::vector<Reference>() : DetachReferences(server, existing);
+        if (!work.sendOwn(PutInPlaceStatement(table, existing), 140)) {
+            ReattachReferences(server, references, existing, notes);
             return;
+        }
         placed = true;
+        ReattachReferences(server, references, table, notes);
         if (!existing.empty())
             work.sendOwn(DropStatement(retired), 140);
     });
@@ -219,7 +226,8 @@ void SendTable(TableSender &sender, TablePlan &plan, TableReport &tableReport)
         if (!work.checkValues(*state.mysql_conn, tableReport, staging))
             VerifyRowCount(*state.mysql_conn, tableReport, staging);
         // Only a table whose rows are all there takes the real name.
-        if (!tableReport.verified() || !PutInPlace(proc, work, state.List1, t, existing)) {
+        if (!tableReport.verified() ||
+            !PutInPlace(proc, work, *state.mysql_conn, tableReport.notes, state.List1, t, existing)) {
             tableReport.outcome = TableReport::Outcome::Incomplete;
             tableReport.notes.push_back("Not put in place: the table " + t +
                                         " on the server is unchanged; the rows read are in " + QuoteName(staging) +

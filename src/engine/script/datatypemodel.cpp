@@ -58,7 +58,7 @@ QVariant DatatypeModel::data(const QModelIndex &index, int role) const
     default:
         // Why the type is not the one the mapping gives stands beside it.
         if (!line.note.empty())
-            return QString::fromStdString(line.mysqlType + " \u2014 " + line.note);
+            return QString::fromStdString(line.mysqlType.empty() ? line.note : line.mysqlType + " \u2014 " + line.note);
         return QString::fromStdString(line.mysqlType);
     }
 }

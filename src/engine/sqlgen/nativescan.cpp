@@ -3,6 +3,7 @@
 #include "common/error.h"
 #include "common/eventpump.h"
 #include "engine/sqlgen/rowstatement.h"
+#include "engine/sqlgen/schemastatements.h"
 
 #include <cmath>
 #include <cstdio>
@@ -40,16 +41,24 @@ NativeLiteral dateForm(char sourceType)
 
 } // namespace
 
-NativeScan ScanForNativeColumns(RecordSet &rows)
+NativeScan ScanForNativeColumns(RecordSet &rows, const TableSchema *schema)
 {
     const std::vector<Field> &fields = rows.fields();
     NativeScan scan;
     scan.fallback.resize(fields.size());
+    scan.nulls.resize(fields.size());
+    scan.outOfRange.resize(fields.size());
+    std::vector<const SchemaCheck *> checks(fields.size());
+    if (schema)
+        for (const SchemaCheck &c : schema->checks)
+            for (size_t j = 0; j < fields.size(); ++j)
+                if (fields[j].name == c.field && (c.required || RangeCheckable(c.minimum) || RangeCheckable(c.maximum)))
+                    checks[j] = &c;
     // Only the fields a value can push out of their native type are read.
     std::vector<int> watched;
     for (size_t j = 0; j < fields.size(); ++j) {
         const char t = fields[j].sourceType;
-        if (fields[j].key || t == 'A' || t == 'N' || dateForm(t) != NativeLiteral::None)
+        if (fields[j].key || t == 'A' || t == 'N' || dateForm(t) != NativeLiteral::None || checks[j])
             watched.push_back(static_cast<int>(j));
     }
     if (watched.empty())
@@ -60,13 +69,22 @@ NativeScan ScanForNativeColumns(RecordSet &rows)
         for (int j : watched) {
             std::string &why = scan.fallback[size_t(j)];
             const Field &field = fields[size_t(j)];
-            if (!why.empty() && !field.key)
+            const SchemaCheck *check = checks[size_t(j)];
+            if (!why.empty() && !field.key && !check)
                 continue;
             const Value *value = nullptr;
             try {
                 value = &rows.value(j);
             } catch (const Error &) {
                 continue;
+            }
+            if (check) {
+                bool ok = true;
+                if (value->isNull() || value->isEmpty())
+                    scan.nulls[size_t(j)] += check->required;
+                else if ((RangeCheckable(check->minimum) && CompareForCheck(*value, check->minimum, ok) < 0 && ok) ||
+                         (RangeCheckable(check->maximum) && CompareForCheck(*value, check->maximum, ok) > 0 && ok))
+                    ++scan.outOfRange[size_t(j)];
             }
             if (value->isNull() || value->isEmpty()) {
                 if (field.key && scan.noKey.empty()) {

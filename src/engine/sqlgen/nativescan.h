@@ -12,6 +12,8 @@ namespace tabulon {
 // in a blank. Rows that cannot
 // be read are left to the conversion that follows, which reports them.
 // Yields to the event queue once per row.
-NativeScan ScanForNativeColumns(RecordSet &rows);
+// With `schema`, it also counts the rows without a value in a required
+// field and the values outside a field's range.
+NativeScan ScanForNativeColumns(RecordSet &rows, const TableSchema *schema = nullptr);
 
 } // namespace tabulon

@@ -272,6 +272,9 @@ TableDefinition buildNative(const std::string &table, const std::vector<Field> &
             def.createText += " NOT NULL";
         if (autoIncrement && field.key)
             def.createText += " AUTO_INCREMENT";
+        def.columnEnd.push_back(def.createText.size());
+        def.columnType.push_back(type.mysqlType);
+        def.primaryKeyColumn.push_back(primaryKey && field.key);
         def.createText.push_back(',');
         def.numeric.push_back(type.numeric);
         def.binary.push_back(type.binary);
@@ -297,6 +300,7 @@ TableDefinition buildNative(const std::string &table, const std::vector<Field> &
     }
     if (def.createText.back() == ',')
         def.createText.pop_back();
+    def.constraintsAt = def.createText.size();
     def.createText += ") DEFAULT CHARSET=utf8mb4;";
     def.NumericColumns = NumericColumnsText(def.numeric);
     return def;

@@ -40,6 +40,8 @@ struct NativeScan {
     std::string noKey;                 // why a keyed table gets no primary key
     std::size_t noKeyField = 0;        // the key field it names
     bool keyCanContinue = true;        // every key value > 0: an autoincrement key may continue
+    std::vector<int64_t> nulls;        // per field with a required check: the rows without a value
+    std::vector<int64_t> outOfRange;   // per field with a range check: the values outside it
 };
 
 struct TableDefinition {
@@ -50,6 +52,13 @@ struct TableDefinition {
     std::vector<NativeLiteral> temporal; // per field in native mode; empty in text mode
     std::vector<std::string> names;      // per field: the column's name
     std::vector<std::string> types;      // per field: its type as created, "DECIMAL(20,4)"
+    // Native mode only: per field its column type, whether it is part of
+    // the primary key, and where its definition ends in createText; where
+    // table constraints go.
+    std::vector<std::string> columnType;
+    std::vector<bool> primaryKeyColumn;
+    std::vector<std::size_t> columnEnd;
+    std::size_t constraintsAt = 0;
 };
 
 // `name` in backticks, a backtick inside doubled.

@@ -1,5 +1,7 @@
 #include "source/paradox/paradoxrecordset.h"
 
+#include "source/paradox/paradoxschema.h"
+
 #include "common/error.h"
 #include "common/nametext.h"
 #include "source/paradox/codepagedetect.h"
@@ -43,6 +45,11 @@ ParadoxRecordSet::ParadoxRecordSet(const std::string &path, int codePage)
         f.name = PrintableName(f.name);
     m_eof = !m_table->next();
     m_bof = m_eof;
+}
+
+TableSchema ParadoxRecordSet::schema() const
+{
+    return m_table ? paradox::ReadParadoxSchema(m_table->path(), m_table->codePage()) : TableSchema();
 }
 
 void ParadoxRecordSet::moveNext()

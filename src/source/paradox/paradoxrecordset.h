@@ -28,6 +28,7 @@ public:
     void moveNext() override;
     const Value &value(int field) override;
     void close() override;
+    TableSchema schema() const override;
     const ReadAccount &account() const override { return m_table ? m_table->account() : m_closedAccount; }
 
 private:

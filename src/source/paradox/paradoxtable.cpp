@@ -527,10 +527,11 @@ bool ParadoxTable::next()
     return true;
 }
 
-void ParadoxTable::decode(int j, Value &v)
+void ParadoxTable::decode(int j, Value &v) { decodeAt(j, m_record + m_fields[size_t(j)].offset, v); }
+
+void ParadoxTable::decodeAt(int j, const unsigned char *p, Value &v)
 {
     const ParadoxField &f = m_fields[size_t(j)];
-    const unsigned char *p = m_record + f.offset;
     auto bad = [&](const std::string &what) {
         throw Error("The value of field \"" + f.name + "\" in the Paradox table \"" + path() + "\" is not a valid " +
                     typeName(f.type) + " value: " + what + ".");

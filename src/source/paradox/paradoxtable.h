@@ -91,6 +91,9 @@ public:
     // A memo or blob value that cannot be read from the .mb (missing or
     // damaged) is NULL, counted in account().
     void decode(int j, Value &v);
+    // The same for bytes in the form of field `j` kept elsewhere (a
+    // validity file's minimum, maximum or default).
+    void decodeAt(int j, const unsigned char *bytes, Value &v);
 
     const ReadAccount &account() const { return m_account; }
 
