@@ -82,6 +82,8 @@ const char kUsage[] = "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N|
                       "  --drop          replace tables the database has; without it they are left\n"
                       "                  alone and reported \"not overwritten\"\n"
                       "  --resume        go on with the tables a stopped or failed run left\n"
+                      "  --count-only    check each table by its row count alone, not by a digest\n"
+                      "                  of its values (faster on very large tables)\n"
                       "  --jobs N        convert up to N tables at once, each over a connection of\n"
                       "                  its own, the largest first (default 1)\n"
                       "  --report FILE   also write the run report to FILE; a name ending in .json\n"
@@ -93,7 +95,8 @@ const char kUsage[] = "Usage: tabulon-sql [--drop] [--table NAME]... [--batch N|
                       "                  a client certificate and its key\n"
                       "SIGINT or SIGTERM stop the run after the statement in flight (a second one\n"
                       "ends it at once). Exit status: 0 every table converted and verified, 1 any\n"
-                      "table cut short, refused rows or unreadable values, 2 a usage error or no\n"
+                      "table cut short or whose values differ on the server, refused rows or\n"
+                      "unreadable values, 2 a usage error or no\n"
                       "password, 3 the server could not be reached, 130/143 stopped by a signal.\n"
                       "\n"
                       "Errors name the table and the reason and go to standard error; the other\n"
@@ -366,6 +369,8 @@ int Run(int argc, char **argv)
             direct.options.jobs = int(n);
         } else if (arg == "--resume") {
             direct.resume = true;
+        } else if (arg == "--count-only") {
+            direct.options.verifyValues = false;
         } else if (arg == "--drop") {
             options.drop = true;
         } else if (arg == "--types") {
@@ -441,8 +446,9 @@ int Run(int argc, char **argv)
                                                              : std::to_string(options.codePages.all);
         return RunDirect(std::move(direct));
     }
-    if (direct.resume || !direct.reportFile.empty() || !direct.passwordFile.empty() || direct.options.jobs != 1)
-        return Usage("--resume, --report, --jobs and --password-file need --server");
+    if (direct.resume || !direct.reportFile.empty() || !direct.passwordFile.empty() || direct.options.jobs != 1 ||
+        !direct.options.verifyValues)
+        return Usage("--resume, --report, --jobs, --count-only and --password-file need --server");
 
     if (!IsFolder(options.folder)) {
         std::fprintf(stderr, "tabulon-sql: folder %s does not exist or is not a folder\n", options.folder.c_str());

@@ -40,6 +40,9 @@ inline constexpr BooleanSetting Option2{"Option2", false};
 inline constexpr TextSetting LastFolderDot{"LastFolderDot", ""};
 // "1": one statement per row in direct mode instead of multi-row batches.
 inline constexpr NumberSetting RowByRow{"RowByRow", 0};
+// "1": after each table the server digests the values it stored, to be
+// compared with those sent; "0": only its rows are counted.
+inline constexpr NumberSetting VerifyValues{"VerifyValues", 1};
 // "Native": MySQL's own column types and primary keys; "Text": the original
 // mapping. Anything else reads as "Text".
 inline constexpr TextSetting ColumnTypes{"ColumnTypes", "Text"};

@@ -653,6 +653,7 @@ TEST_F(Conversion, AStoppedRunGoesOnWhereItStopped)
     EXPECT_EQ(count("AAA"), "5");
     EXPECT_EQ(again.report.tables[1].outcome, TableReport::Outcome::Converted);
     EXPECT_EQ(again.report.tables[1].rowsStored, 45000);
+    EXPECT_EQ(again.report.tables[1].values, TableReport::Values::Same) << "the earlier run's rows folded in too";
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(host.journalPath))) << "a finished run leaves no journal";
 }
 
@@ -840,6 +841,7 @@ protected:
     struct Outcome {
         std::vector<std::string> errors;
         Rows table;
+        TableReport::Values values = TableReport::Values::Unchecked;
     };
     Outcome run(bool rowByRow)
     {
@@ -863,6 +865,8 @@ protected:
         Outcome out;
         out.errors = h.errors();
         out.table = query(tableQuery);
+        if (!h.report.tables.empty())
+            out.values = h.report.tables.front().values;
         return out;
     }
     // A server-wide status counter.
@@ -888,6 +892,9 @@ protected:
         const Outcome single = run(true);
         EXPECT_EQ(batched.errors, single.errors);
         EXPECT_EQ(batched.table, single.table);
+        // The refused rows are left out of the run's digest as the server left them out.
+        EXPECT_EQ(batched.values, TableReport::Values::Same);
+        EXPECT_EQ(single.values, TableReport::Values::Same);
         const int refused = (rows - 5) / 97 + 1;
         EXPECT_EQ(static_cast<int>(single.errors.size()), refused) << single.errors.front();
         EXPECT_EQ(static_cast<int>(single.table.size()), rows - refused);

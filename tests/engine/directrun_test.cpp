@@ -183,7 +183,7 @@ TEST_F(DirectRun, ExitStatusAndJsonTellWhatWentWrong)
     writeTable("Clean", 30);
     const std::string db = server->createDatabase("json");
     EXPECT_EQ(run(db, {"--report", jsonPath()}), 0) << ReadAll(errPath());
-    EXPECT_EQ(tableJson("CLEAN")["verification"].toString(), "rows");
+    EXPECT_EQ(tableJson("CLEAN")["verification"].toString(), "values");
     EXPECT_EQ(tableJson("CLEAN")["header_count"].toInt(), 30);
     EXPECT_FALSE(json()["run"].toObject()["stopped"].toBool());
 

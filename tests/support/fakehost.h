@@ -25,6 +25,7 @@ public:
     bool option1Value = true;
     bool option2Value = false;
     bool rowByRowValue = false;
+    bool verifyValuesValue = true;
     ColumnTypes columnTypesValue = ColumnTypes::Text;
     std::string codePageValue = "Auto";
     std::string journalPath; // empty: the run keeps no journal
@@ -95,6 +96,7 @@ public:
         o.previewEachFile = option1Value;
         o.previewEachTable = option2Value;
         o.rowByRow = rowByRowValue;
+        o.verifyValues = verifyValuesValue;
         o.columnTypes = columnTypesValue;
         o.codePage = codePageValue;
         o.journalPath = journalPath;

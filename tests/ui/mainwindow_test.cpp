@@ -116,18 +116,23 @@ TEST_F(MainWindowTest, StoredSwitchesAreRestored)
     EXPECT_TRUE(boxes.empty());
 }
 
-// "Native MySQL column types": off by default, stored the moment it
-// changes, restored at the next start, and what the run is told.
-TEST_F(MainWindowTest, NativeColumnTypesSwitchIsStoredAndRestored)
+// "Native MySQL column types" (off by default) and "Verify values on the
+// server" (on): stored the moment they change, restored at the next start,
+// and what the run is told.
+TEST_F(MainWindowTest, NativeColumnTypesAndVerifySwitchesAreStoredAndRestored)
 {
     open();
     EXPECT_FALSE(child<QCheckBox>("CheckNative")->isChecked());
     EXPECT_EQ(window().columnTypes(), ColumnTypes::Text);
+    EXPECT_TRUE(window().runOptions().verifyValues);
     click("CheckNative");
+    click("CheckVerify");
     EXPECT_EQ(stored("ColumnTypes"), "Native");
+    EXPECT_EQ(stored("VerifyValues"), "0");
     EXPECT_EQ(window().columnTypes(), ColumnTypes::Native);
     reopen();
     EXPECT_TRUE(child<QCheckBox>("CheckNative")->isChecked());
+    EXPECT_FALSE(window().runOptions().verifyValues);
     click("CheckNative");
     EXPECT_EQ(stored("ColumnTypes"), "Text");
     EXPECT_TRUE(boxes.empty());

@@ -16,6 +16,9 @@ struct RunOptions {
     bool previewEachFile = true;   // "Show SQL Preview For Each File" (Option1)
     bool previewEachTable = false; // "Show SQL Preview For Each Table" (Option2)
     bool rowByRow = false;         // setting "RowByRow": one statement per row, no batches
+    // Setting "VerifyValues": the server digests what it stored, to be
+    // compared with the values sent (direct mode).
+    bool verifyValues = true;
     ColumnTypes columnTypes = ColumnTypes::Text;
     std::string codePage = "Auto"; // the choice beside the folder: "Auto" or a number
     // Where a direct run keeps what it finished, for the next run to go on

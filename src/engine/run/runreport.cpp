@@ -81,8 +81,12 @@ std::string TableReport::outcomeText() const
     case Outcome::Converted: text = "converted"; break;
     case Outcome::Incomplete: text = "INCOMPLETE"; break;
     }
-    if (serverRows)
-        text += verified() ? ", verified" : ", server holds " + GroupedNumber(*serverRows) + " rows";
+    if (serverRows && *serverRows != rowsStored)
+        text += ", server holds " + GroupedNumber(*serverRows) + " rows";
+    else if (values == Values::Differ)
+        text += ", VALUES DIFFER";
+    else if (serverRows)
+        text += values == Values::Same ? ", verified (values)" : ", verified (count)";
     if (rowsRefused > 0 || valuesNulled > 0 || (expectedRows >= 0 && expectedRows != rowsRead))
         text += ", see below";
     return text;
@@ -104,7 +108,7 @@ std::string TableReport::finishedLine() const
 std::string RunReport::summary() const
 {
     int64_t read = 0, stored = 0, refused = 0, nulled = 0;
-    int declined = 0, skipped = 0, notReached = 0, incomplete = 0, unverified = 0, listed = 0;
+    int declined = 0, skipped = 0, notReached = 0, incomplete = 0, unverified = 0, listed = 0, differ = 0;
     for (const TableReport &t : tables) {
         read += t.rowsRead;
         stored += t.rowsStored;
@@ -116,7 +120,8 @@ std::string RunReport::summary() const
         notReached += t.outcome == O::NotReached;
         incomplete += t.outcome == O::Incomplete;
         listed += t.outcome == O::Listed;
-        unverified += t.serverRows && !t.verified();
+        unverified += t.serverRows && *t.serverRows != t.rowsStored;
+        differ += t.values == TableReport::Values::Differ;
     }
     std::string text = std::string(stopped ? "Stopped by the user. " : "") +
                        plural(int64_t(tables.size()), "table", "tables") + ": " + plural(read, "row", "rows") +
@@ -126,9 +131,10 @@ std::string RunReport::summary() const
     if (nulled)
         text += ", " + plural(nulled, "unreadable value", "unreadable values") + " set to NULL";
     text += ".";
-    const std::array<std::pair<int, const char *>, 6> counts{{
+    const std::array<std::pair<int, const char *>, 7> counts{{
         {incomplete, "INCOMPLETE"},
         {unverified, "with a different row count on the server"},
+        {differ, "with values on the server that differ from those sent"},
         {notReached, "not reached"},
         {declined, "not overwritten"},
         {skipped, "skipped in the preview"},

@@ -40,7 +40,10 @@ struct TableReport {
     int64_t valuesNulled = 0;          // memo or blob values that could not be read
     std::vector<Refused> refused;      // the first kRefusedKept refused rows
     std::optional<int64_t> serverRows; // SELECT COUNT(*) after the table
-    std::vector<std::string> notes;    // read damage, size limits, ...
+    // The server's digest of the values it holds against the run's own.
+    enum class Values { Unchecked, Same, Differ };
+    Values values = Values::Unchecked;
+    std::vector<std::string> notes; // read damage, size limits, ...
     double seconds = 0;
     // Native mode: what of the source's indexes, checks and rules reached the server.
     struct Schema {
@@ -53,8 +56,9 @@ struct TableReport {
     } schema;
 
     void addRefused(const std::string &message, const std::string &statement);
-    // The server's count agrees with the rows the run stored.
-    bool verified() const { return serverRows && *serverRows == rowsStored; }
+    // The server's count agrees with the rows the run stored, and its
+    // values with those sent when they were checked.
+    bool verified() const { return serverRows && *serverRows == rowsStored && values != Values::Differ; }
     std::string outcomeText() const;
     // One line as the table ends: "ORDERS: converted, verified; 205,000 rows
     // stored, 3 refused, 2.10 s".

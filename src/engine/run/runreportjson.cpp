@@ -16,7 +16,14 @@ QJsonValue Verification(const TableReport &t)
 {
     if (!t.serverRows)
         return QJsonValue::Null;
-    return t.verified() ? QStringLiteral("rows") : QStringLiteral("differs");
+    // "values": rows and values checked; "rows": the count alone.
+    if (*t.serverRows != t.rowsStored)
+        return QStringLiteral("differs");
+    switch (t.values) {
+    case TableReport::Values::Same: return QStringLiteral("values");
+    case TableReport::Values::Differ: return QStringLiteral("values differ");
+    default: return QStringLiteral("rows");
+    }
 }
 
 QJsonObject TableJson(const TableReport &t)

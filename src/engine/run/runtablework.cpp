@@ -1,5 +1,6 @@
 #include "engine/run/runtablework.h"
 
+#include "engine/run/valuecheck.h"
 #include "engine/sqlgen/tabledefinition.h"
 
 #include <cmath>
@@ -94,8 +95,16 @@ void RunTableWork::statement(const std::string &text, int step, std::size_t rowP
     // Going on where an earlier run stopped: its staging table exists and
     // holds the rows up to there.
     if (m_resumeAfter >= 0) {
-        if (row > 0 && row <= m_resumeAfter)
+        if (row > 0 && row <= m_resumeAfter) {
+            // Stored by the earlier run, unless it refused some: which, it did not keep.
+            if (m_report && m_report->rowsRefused > 0) {
+                m_digest.abandon();
+            } else if (m_digest.active()) {
+                m_digest.sent(row, std::string_view(text).substr(rowPrefix));
+                m_digest.settled(row, true);
+            }
             return;
+        }
         if (row == 0 && !m_createAsWritten.empty() && text.compare(0, m_createAsWritten.size(), m_createAsWritten) == 0)
             return;
     }
@@ -114,6 +123,7 @@ void RunTableWork::statement(const std::string &text, int step, std::size_t rowP
         m_executor->setAcceptHandler([this](uint64_t tag) {
             if (const auto row = static_cast<int64_t>(tag >> kRowShift); row > 0) {
                 m_lastSettled = row;
+                m_digest.settled(row, true);
                 if (m_report)
                     ++m_report->rowsStored;
             }
@@ -127,6 +137,8 @@ void RunTableWork::statement(const std::string &text, int step, std::size_t rowP
     // A batch's failures come after later rows were built: the tag
     // keeps the row number beside the step.
     const uint64_t tag = static_cast<uint64_t>(step) | (static_cast<uint64_t>(row) << kRowShift);
+    if (row > 0 && m_digest.active())
+        m_digest.sent(row, std::string_view(text).substr(rowPrefix));
     if (!m_insertAsWritten.empty()) {
         const std::string_view view(text);
         // The staging name in place of the table's: one copy into a buffer
@@ -143,6 +155,25 @@ void RunTableWork::statement(const std::string &text, int step, std::size_t rowP
         }
     }
     m_executor->execute(text, tag, rowPrefix);
+}
+
+void RunTableWork::tableDefined(const TableDefinition &definition)
+{
+    m_digestColumns.clear();
+    if (m_state.options.preview || !m_state.options.verifyValues || !m_digest.begin(definition.types))
+        return;
+    for (std::size_t k = 0; k < definition.names.size() && k < definition.types.size(); ++k) {
+        const std::string &type = definition.types[k];
+        const bool text = type.rfind("VARCHAR", 0) == 0 || type.find("TEXT") != std::string::npos;
+        m_digestColumns.push_back({definition.names[k], text});
+    }
+}
+
+bool RunTableWork::checkValues(Connection &connection, TableReport &report, const std::string &name)
+{
+    const bool checked = CheckTableValues(connection, m_digest, m_digestColumns, name, m_table, report);
+    m_digest.abandon();
+    return checked;
 }
 
 void RunTableWork::stageAs(const std::string &table, const std::string &staging)
@@ -205,6 +236,7 @@ bool RunTableWork::refused(uint64_t tag, const DbError &error)
         return true;
     }
     m_lastSettled = row;
+    m_digest.settled(row, false);
     if (m_report) {
         const std::string *statement = m_executor ? m_executor->failedStatement() : nullptr;
         std::string written = statement ? *statement : std::string();

@@ -5,6 +5,8 @@
 #include "engine/run/runhost.h"
 #include "engine/run/runstate.h"
 #include "engine/run/tableconversion.h"
+#include "engine/run/tabledigest.h"
+#include "target/digestquery.h"
 
 #include <chrono>
 #include <memory>
@@ -78,7 +80,15 @@ public:
         m_count = count;
         m_resumeAfter = -1;
         m_lastSettled = 0;
+        m_digest.abandon();
     }
+
+    // Starts the table's digest of the values sent (direct mode, when asked for).
+    void tableDefined(const TableDefinition &definition) override;
+    // Compares the digest with the server's of `name`, once the table's
+    // rows are all settled: report.serverRows and report.values say what
+    // was found. False when the values were not checked (nor the rows counted).
+    bool checkValues(Connection &connection, TableReport &report, const std::string &name);
 
     void statement(const std::string &text, int step, std::size_t rowPrefix, int64_t row) override;
     // Direct mode: the indexes go to the staging table, each alone when the
@@ -145,6 +155,8 @@ private:
     bool *m_refusedOwn = nullptr;
     int64_t m_resumeAfter = -1;
     int64_t m_lastSettled = 0;
+    TableDigest m_digest;
+    std::vector<mysql::DigestColumn> m_digestColumns;
     std::string m_stagingName;
 
     TimedMessages *m_waits;

@@ -97,6 +97,7 @@ ReadAccount ConvertTable(GuardedProcedure &proc, TableWork &work, Connection *so
                 schema->lines.clear();
             }
         })) {
+        work.tableDefined(definition);
         proc.step(s + 6, [&] { work.statement(definition.createText, s + 6, 0, 0); });
         bool rowsEnded = true;
         if (!work.stopped() && proc.decide(s + 8, [&] { return !rows->eof() && !rows->bof(); })) {

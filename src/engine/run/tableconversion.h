@@ -24,6 +24,8 @@ public:
     // part, which all rows of the table share, and row its row number
     // from 1; both 0 for other statements.
     virtual void statement(const std::string &text, int step, std::size_t rowPrefix, int64_t row) = 0;
+    // The table's columns, before its CREATE statement goes.
+    virtual void tableDefined(const TableDefinition &) {}
     // True once no further statement can succeed (the target connection is
     // gone): the table ends early.
     virtual bool stopped() const { return false; }

@@ -279,6 +279,8 @@ TableDefinition buildNative(const std::string &table, const std::vector<Field> &
         def.numeric.push_back(type.numeric);
         def.binary.push_back(type.binary);
         def.temporal.push_back(type.temporal);
+        def.names.push_back(field.name);
+        def.types.push_back(type.mysqlType);
         if (sink) {
             const char *words = SourceTypeWords(field.sourceType);
             std::string note = std::move(notes[j]);
@@ -327,6 +329,8 @@ TableDefinition BuildTableDefinition(const std::string &table, const std::vector
         def.createText.push_back(',');
         def.numeric.push_back(type.numeric);
         def.binary.push_back(type.binary);
+        def.names.push_back(field.name);
+        def.types.push_back(type.mysqlType);
         if (sink)
             sink->addDatatypeLine({table, field.name, type.keyword, std::move(type.mysqlType), {}, field.key});
     }

@@ -50,6 +50,8 @@ struct TableDefinition {
     std::string NumericColumns;          // the same in words: "0, 3, " for numeric fields at 0 and 3
     std::vector<bool> binary;            // per field: a LONGBLOB column, whose bytes go as X'...'
     std::vector<NativeLiteral> temporal; // per field in native mode; empty in text mode
+    std::vector<std::string> names;      // per field: the column's name
+    std::vector<std::string> types;      // per field: its type as created, "DECIMAL(20,4)"
     // Native mode only: per field its column type, whether it is part of
     // the primary key, and where its definition ends in createText; where
     // table constraints go.

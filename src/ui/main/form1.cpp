@@ -100,6 +100,7 @@ Form1::Form1(QWidget *parent)
     connect(m_ui->PushButton7, &QPushButton::clicked, this, [this] { command([this] { startConvertingClick(); }); });
     connect(m_ui->Check1, &QCheckBox::stateChanged, this, [this] { check1Click(); });
     connect(m_ui->CheckNative, &QCheckBox::toggled, this, [this] { nativeClick(); });
+    connect(m_ui->CheckVerify, &QCheckBox::toggled, this, [this] { verifyClick(); });
     // Clicked, not toggled: a click on the option already selected stores too.
     for (QRadioButton *option : {m_ui->Option1, m_ui->Option2})
         connect(option, &QRadioButton::clicked, this, [this] { optionClick(); });
@@ -175,6 +176,8 @@ void Form1::formLoad()
         m_ui->Option2->setChecked(m_settings.checkedBoolean(settings::Option2));
         const QSignalBlocker quiet(m_ui->CheckNative);
         m_ui->CheckNative->setChecked(m_settings.text(settings::ColumnTypes) == "Native");
+        const QSignalBlocker quietVerify(m_ui->CheckVerify);
+        m_ui->CheckVerify->setChecked(m_settings.number(settings::VerifyValues) != 0);
     });
     for (int n = 1; n <= 6; ++n)
         proc.step(134 + 2 * n, [&] {
@@ -318,6 +321,16 @@ void Form1::optionClick()
         m_settings.setBoolean(settings::Option1, m_ui->Option1->isChecked());
         m_settings.setBoolean(settings::Option2, m_ui->Option2->isChecked());
     } catch (const std::exception &) {
+    }
+}
+
+void Form1::verifyClick()
+{
+    try {
+        m_settings.setNumber(settings::VerifyValues, m_ui->CheckVerify->isChecked() ? 1 : 0);
+    } catch (const std::exception &e) {
+        inform(std::string(e.what()) + "\r\nThe choice to verify values will not be remembered the next time "
+                                       "Tabulon starts.");
     }
 }
 
@@ -644,6 +657,7 @@ RunOptions Form1::runOptions() const
     options.previewEachFile = option1();
     options.previewEachTable = option2();
     options.rowByRow = rowByRow();
+    options.verifyValues = m_ui->CheckVerify->isChecked();
     options.columnTypes = columnTypes();
     options.codePage = codePage();
     // Beside the settings: a run rehearsed under another account keeps its own.

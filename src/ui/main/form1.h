@@ -96,6 +96,7 @@ private:
     void codePageChanged();
     void optionClick();
     void nativeClick();
+    void verifyClick();
     void fieldChanged(int n);
 
     QLineEdit *field(int n) const;

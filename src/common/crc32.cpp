@@ -1,0 +1,49 @@
+#include "common/crc32.h"
+
+#include <array>
+#include <cstring>
+
+namespace tabulon {
+namespace {
+
+// Eight tables: eight bytes a step, several times the speed of one.
+constexpr std::array<std::array<uint32_t, 256>, 8> MakeTables()
+{
+    std::array<std::array<uint32_t, 256>, 8> t{};
+    for (uint32_t i = 0; i < 256; ++i) {
+        uint32_t c = i;
+        for (int k = 0; k < 8; ++k)
+            c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        t[0][i] = c;
+    }
+    for (uint32_t i = 0; i < 256; ++i)
+        for (int k = 1; k < 8; ++k)
+            t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
+    return t;
+}
+
+constexpr auto kTables = MakeTables();
+
+} // namespace
+
+uint32_t Crc32(std::string_view bytes, uint32_t crc)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    std::size_t n = bytes.size();
+    crc = ~crc;
+    while (n >= 8) {
+        // Little-endian order, whatever the machine's.
+        const uint32_t lo = crc ^ (uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+        const uint32_t hi = uint32_t(p[4]) | uint32_t(p[5]) << 8 | uint32_t(p[6]) << 16 | uint32_t(p[7]) << 24;
+        crc = kTables[7][lo & 0xFF] ^ kTables[6][(lo >> 8) & 0xFF] ^ kTables[5][(lo >> 16) & 0xFF] ^
+              kTables[4][lo >> 24] ^ kTables[3][hi & 0xFF] ^ kTables[2][(hi >> 8) & 0xFF] ^
+              kTables[1][(hi >> 16) & 0xFF] ^ kTables[0][hi >> 24];
+        p += 8;
+        n -= 8;
+    }
+    while (n-- > 0)
+        crc = kTables[0][(crc ^ *p++) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+}
+
+} // namespace tabulon
