@@ -1,17 +1,12 @@
 #include "common/settingskeys.h"
 
 #include "common/error.h"
+#include "common/settingsfile.h"
 
 #include <QDir>
-#include <QFileInfo>
-#include <QSettings>
 
 #include <cmath>
 #include <limits>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tabulon {
 namespace settings {
@@ -32,37 +27,20 @@ constexpr const char *kOrganisation = "Korvanto";
 constexpr const char *kApplication = "Tabulon";
 constexpr const char *kGroup = "Tabulon";
 
-// The application part keeps the file in a folder of its own, which can then
-// be closed to others without touching the user's other settings.
 std::unique_ptr<QSettings> open()
 {
-    auto s = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, kOrganisation, kApplication);
+    auto s = native::OpenSettings(kOrganisation, kApplication);
     s->beginGroup(kGroup);
     return s;
-}
-
-// Creates the folder (0700) and the file (0600) before the first write, so
-// that the password is never readable by others, not even for a moment.
-void secure(const QString &file)
-{
-    const QByteArray path = QFile::encodeName(file);
-    const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
-    QDir().mkpath(QFileInfo(file).absolutePath());
-    ::chmod(folder.constData(), 0700);
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-    if (fd >= 0)
-        ::close(fd);
-    ::chmod(path.constData(), 0600);
 }
 
 void write(const char *key, const QString &value)
 {
     auto s = open();
-    secure(s->fileName());
+    native::BeforeSettingsWrite(*s);
     s->setValue(QString::fromLatin1(key), value);
     s->sync();
-    // The store replaces the file on every sync; keep the new one closed too.
-    ::chmod(QFile::encodeName(s->fileName()).constData(), 0600);
+    native::AfterSettingsWrite(*s);
     if (s->status() != QSettings::NoError)
         throw Error("Could not write the setting \"" + std::string(key) + "\" to " +
                     QDir::toNativeSeparators(s->fileName()).toStdString() + ".");
@@ -158,5 +136,11 @@ void SettingsStore::setBoolean(const BooleanSetting &key, bool value)
 }
 
 std::string SettingsStore::fileName() { return open()->fileName().toStdString(); }
+
+std::string SettingsStore::folder()
+{
+    auto s = open();
+    return native::SettingsFolder(*s).toStdString();
+}
 
 } // namespace tabulon

@@ -632,8 +632,7 @@ RunOptions Form1::runOptions() const
     options.columnTypes = columnTypes();
     options.codePage = codePage();
     // Beside the settings: a run rehearsed under another account keeps its own.
-    options.journalPath = QFileInfo(QString::fromStdString(SettingsStore::fileName())).absolutePath().toStdString() +
-                          "/Tabulon-journal.json";
+    options.journalPath = SettingsStore::folder() + "/Tabulon-journal.json";
     return options;
 }
 
