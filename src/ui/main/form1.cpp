@@ -335,7 +335,9 @@ void Form1::browseClick()
 void Form1::loadSampleClick()
 {
     GuardedProcedure proc(m_boxes, "Form1.PushButton2_Click");
-    proc.step(100, [&] { setFieldText(1, ProgramFolder() + "/Samples"); });
+    proc.step(100, [&] {
+        setFieldText(1, QDir::toNativeSeparators(QString::fromStdString(ProgramFolder() + "/Samples")).toStdString());
+    });
     proc.step(102, [&] { CopyDB(*this, true); });
 }
 
