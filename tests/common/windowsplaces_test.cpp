@@ -34,6 +34,9 @@ TEST(WindowsPlaces, SettingsInTheRegistry)
     EXPECT_EQ(store.text(settings::Database), "Продажи");
     store.setText(settings::Database, before);
     EXPECT_EQ(SettingsStore::fileName(), "\\HKEY_CURRENT_USER\\Software\\Korvanto\\Tabulon");
+    // A registry key holds no files: the journal goes to the local application data.
+    const std::string folder = SettingsStore::folder();
+    EXPECT_NE(folder.find("AppData/Local/Korvanto/Tabulon"), std::string::npos) << folder;
 }
 
 } // namespace
