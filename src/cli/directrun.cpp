@@ -1,5 +1,6 @@
 #include "cli/directrun.h"
 
+#include "cli/console.h"
 #include "common/nametext.h"
 #include "common/settingskeys.h"
 #include "common/text.h"
@@ -8,7 +9,6 @@
 #include "engine/run/runreportjson.h"
 
 #include <QDateTime>
-#include <QFileInfo>
 
 #include <algorithm>
 
@@ -17,8 +17,6 @@
 #include <cstdlib>
 #include <fstream>
 
-#include <termios.h>
-#include <unistd.h>
 
 namespace tabulon {
 namespace {
@@ -44,7 +42,7 @@ bool ReadPassword(const std::string &passwordFile, std::string &password)
         return true;
     }
     if (!passwordFile.empty()) {
-        std::ifstream in(passwordFile);
+        std::ifstream in(native::FsPath(passwordFile));
         if (!in)
             return false;
         std::getline(in, password);
@@ -52,24 +50,12 @@ bool ReadPassword(const std::string &passwordFile, std::string &password)
             password.pop_back();
         return true;
     }
-    if (!::isatty(STDIN_FILENO))
+    if (!native::StdinIsTerminal())
         return false;
     std::fputs("Password: ", stderr);
-    termios before{};
-    ::tcgetattr(STDIN_FILENO, &before);
-    termios silent = before;
-    silent.c_lflag &= ~tcflag_t(ECHO);
-    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
-    char line[1024];
-    const bool read = std::fgets(line, sizeof line, stdin) != nullptr;
-    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &before);
+    const bool read = native::ReadHiddenLine(password);
     std::fputs("\n", stderr);
-    if (!read)
-        return false;
-    password = line;
-    while (!password.empty() && (password.back() == '\n' || password.back() == '\r'))
-        password.pop_back();
-    return true;
+    return read;
 }
 
 // The window's run with nobody at the window: questions have the answers
@@ -77,7 +63,9 @@ bool ReadPassword(const std::string &passwordFile, std::string &password)
 // live line on a terminal.
 class CliRunHost : public RunHost {
 public:
-    explicit CliRunHost(const DirectRun &run) : m_run(run), m_folder(run.folder), m_terminal(::isatty(STDERR_FILENO)) {}
+    explicit CliRunHost(const DirectRun &run) : m_run(run), m_folder(run.folder), m_terminal(native::StderrIsTerminal())
+    {
+    }
 
     RunOptions runOptions() const override { return m_run.options; }
     std::string fieldText(int n) const override { return n == 1 ? m_folder : std::string(); }
@@ -191,9 +179,7 @@ int RunDirect(DirectRun run)
         return 2;
     }
     if (run.options.journalPath.empty())
-        run.options.journalPath =
-            QFileInfo(QString::fromStdString(SettingsStore::fileName())).absolutePath().toStdString() +
-            "/Tabulon-journal.json";
+        run.options.journalPath = SettingsStore::folder() + "/Tabulon-journal.json";
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
 
@@ -207,7 +193,7 @@ int RunDirect(DirectRun run)
     const std::string text = report.text();
     std::fputs(text.c_str(), stdout);
     if (!run.reportFile.empty()) {
-        std::ofstream out(run.reportFile, std::ios::binary);
+        std::ofstream out(native::FsPath(run.reportFile), std::ios::binary);
         out << (EndsWith(run.reportFile, ".json") ? RunReportJson(report, AskedOptions(run), ended) : text);
         if (!out) {
             std::fprintf(stderr, "tabulon-sql: the report could not be written to %s\n",

@@ -1,6 +1,7 @@
 // tabulon-sql: writes the SQL that converts a folder of Paradox tables, for
 // loading with the mariadb or mysql client.
 
+#include "cli/console.h"
 #include "cli/directrun.h"
 #include "common/mainhost.h"
 #include "common/text.h"
@@ -582,5 +583,11 @@ int main(int argc, char **argv)
     // The locale says what the bytes of a file name mean; numbers keep the
     // C locale's form.
     std::setlocale(LC_CTYPE, "");
-    return tabulon::Run(argc, argv);
+    tabulon::native::PrepareStandardStreams();
+    std::vector<std::string> arguments = tabulon::native::Arguments(argc, argv);
+    std::vector<char *> pointers;
+    for (std::string &argument : arguments)
+        pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+    return tabulon::Run(int(arguments.size()), pointers.data());
 }

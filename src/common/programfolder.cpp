@@ -1,29 +1,16 @@
 #include "common/programfolder.h"
 
+#include "common/programfolder_native.h"
+
 #include <QCoreApplication>
-#include <QDir>
 
 #include <optional>
-#include <unistd.h>
 
 namespace tabulon {
 namespace {
 
 std::optional<std::string> g_programFolder;
 std::optional<std::string> g_driveRoot;
-
-std::string executableFolder()
-{
-    char buffer[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0)
-        return {};
-    const std::string path(buffer, std::size_t(n));
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return {};
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 } // namespace
 
@@ -33,7 +20,7 @@ std::string ProgramFolder()
         return *g_programFolder;
     if (QCoreApplication::instance())
         return QCoreApplication::applicationDirPath().toStdString();
-    return executableFolder();
+    return native::ExecutableFolder();
 }
 
 void SetProgramFolder(const std::string &folder) { g_programFolder = folder; }
@@ -42,15 +29,12 @@ std::string ProgramDriveRoot()
 {
     if (g_driveRoot)
         return *g_driveRoot;
-    // The file-system root is root's alone; the home folder is the root of
-    // what the user may write.
-    const std::string home = QDir::homePath().toStdString();
-    return home.empty() || home.back() == '/' ? home : home + "/";
+    return native::DefaultDriveRoot(ProgramFolder());
 }
 
 void SetProgramDriveRoot(const std::string &root)
 {
-    if (root.empty() || root.back() == '/')
+    if (root.empty() || native::IsPathSeparator(root.back()))
         g_driveRoot = root;
     else
         g_driveRoot = root + "/";
@@ -58,8 +42,10 @@ void SetProgramDriveRoot(const std::string &root)
 
 std::string FileNameFromPath(const std::string &path)
 {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    std::size_t at = path.size();
+    while (at > 0 && !native::IsPathSeparator(path[at - 1]))
+        --at;
+    return path.substr(at);
 }
 
 } // namespace tabulon

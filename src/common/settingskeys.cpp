@@ -1,18 +1,13 @@
 #include "common/settingskeys.h"
 
 #include "common/error.h"
+#include "common/settingsfile.h"
 
 #include <QDir>
-#include <QFileInfo>
-#include <QSettings>
 
 #include <cmath>
 #include <limits>
 #include <optional>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tabulon {
 namespace settings {
@@ -33,41 +28,24 @@ constexpr const char *kOrganisation = "Korvanto";
 constexpr const char *kApplication = "Tabulon";
 constexpr const char *kGroup = "Tabulon";
 
-// The application part keeps the file in a folder of its own, which can then
-// be closed to others without touching the user's other settings.
 std::unique_ptr<QSettings> open()
 {
-    auto s = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, kOrganisation, kApplication);
+    auto s = native::OpenSettings(kOrganisation, kApplication);
     s->beginGroup(kGroup);
     return s;
-}
-
-// Creates the folder (0700) and the file (0600) before the first write, so
-// that the password is never readable by others, not even for a moment.
-void secure(const QString &file)
-{
-    const QByteArray path = QFile::encodeName(file);
-    const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
-    QDir().mkpath(QFileInfo(file).absolutePath());
-    ::chmod(folder.constData(), 0700);
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-    if (fd >= 0)
-        ::close(fd);
-    ::chmod(path.constData(), 0600);
 }
 
 // No value removes the key.
 void write(const char *key, const std::optional<QString> &value)
 {
     auto s = open();
-    secure(s->fileName());
+    native::BeforeSettingsWrite(*s);
     if (value)
         s->setValue(QString::fromLatin1(key), *value);
     else
         s->remove(QString::fromLatin1(key));
     s->sync();
-    // The store replaces the file on every sync; keep the new one closed too.
-    ::chmod(QFile::encodeName(s->fileName()).constData(), 0600);
+    native::AfterSettingsWrite(*s);
     if (s->status() != QSettings::NoError)
         throw Error("Could not write the setting \"" + std::string(key) + "\" to " +
                     QDir::toNativeSeparators(s->fileName()).toStdString() + ".");
@@ -165,5 +143,11 @@ void SettingsStore::setBoolean(const BooleanSetting &key, bool value)
 void SettingsStore::remove(const TextSetting &key) { write(key.name, std::nullopt); }
 
 std::string SettingsStore::fileName() { return open()->fileName().toStdString(); }
+
+std::string SettingsStore::folder()
+{
+    auto s = open();
+    return native::SettingsFolder(*s).toStdString();
+}
 
 } // namespace tabulon

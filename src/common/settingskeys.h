@@ -64,8 +64,8 @@ inline constexpr TextSetting CodePage{"CodePage", "Auto"};
 const TextSetting &FieldSetting(int n);
 } // namespace settings
 
-// Reads and writes the store. Every write reaches the file at once; the file
-// is readable by its owner only, since it may hold the password.
+// Reads and writes the store. Every write reaches the store at once; the
+// store is readable by its owner only, since it may hold the password.
 class SettingsStore {
 public:
     std::string text(const TextSetting &key) const;
@@ -84,8 +84,11 @@ public:
     // Removes the key from the file; reading it then gives its default.
     void remove(const TextSetting &key);
 
-    // Where the store lives (tests, the demo).
+    // Where the store lives (tests, the demo): a file, or a registry key on
+    // Windows.
     static std::string fileName();
+    // The folder for files kept with the settings.
+    static std::string folder();
 };
 
 // The conversions on their own, so that their rules can be checked directly.

@@ -3,6 +3,7 @@
 #include "common/error.h"
 #include "common/nametext.h"
 #include "common/text.h"
+#include "fs/nativefs.h"
 
 #include <QList>
 #include <QString>
@@ -10,9 +11,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
-#include <memory>
-#include <sys/stat.h>
 
 namespace tabulon {
 namespace {
@@ -68,13 +66,9 @@ private:
     std::u32string m_folded;
 };
 
-struct DirCloser {
-    void operator()(DIR *d) const { ::closedir(d); }
-};
-
 std::string withSlash(const std::string &folder)
 {
-    return !folder.empty() && folder.back() == '/' ? folder : folder + "/";
+    return !folder.empty() && native::IsSeparator(folder.back()) ? folder : folder + "/";
 }
 
 } // namespace
@@ -86,32 +80,17 @@ std::vector<std::string> ListFiles(const std::string &folder, const std::string 
     if (folder.empty())
         return names;
     const std::string base = withSlash(folder);
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(base.c_str()));
-    if (!dir) {
-        const int err = errno;
-        if (err == ENOENT || err == ENOTDIR)
-            return names;
-        throw Error("Could not list the files of the folder " + folder + ": " + std::strerror(err));
-    }
     const CaseBlindPattern match(pattern);
-    for (;;) {
-        errno = 0;
-        const dirent *entry = ::readdir(dir.get());
-        if (!entry) {
-            if (errno != 0) {
-                const int err = errno;
-                throw Error("Could not list the files of the folder " + folder + ": " + std::strerror(err));
-            }
-            break;
-        }
-        if (entry->d_type == DT_DIR)
-            continue;
-        const std::string name = entry->d_name;
-        if (name == "." || name == ".." || !match.matches(name))
-            continue;
+    const int err = native::ListFolder(base, [&](const std::string &name, native::Kind kind) {
+        if (kind == native::Kind::Folder || !match.matches(name))
+            return;
         if (IsOpenableFile(base + name))
             names.push_back(name);
-    }
+    });
+    if (err == ENOENT || err == ENOTDIR)
+        return {};
+    if (err != 0)
+        throw Error("Could not list the files of the folder " + folder + ": " + std::strerror(err));
     SortByName(names);
     return names;
 }
@@ -134,14 +113,14 @@ bool IsOpenableFile(const std::string &path)
     // Asks for no access right, so a table the user may not read is still
     // listed and its conversion reports why it cannot be read. Only regular
     // files: a FIFO, socket or device is no table and reading one could block.
-    struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    native::Kind kind = native::Kind::Unknown;
+    return native::Status(path, kind) == 0 && kind == native::Kind::File;
 }
 
 bool IsFolder(const std::string &path)
 {
-    struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    native::Kind kind = native::Kind::Unknown;
+    return native::Status(path, kind) == 0 && kind == native::Kind::Folder;
 }
 
 bool HasUnsafeChars(const std::string &name)

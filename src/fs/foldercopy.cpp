@@ -2,28 +2,19 @@
 
 #include "common/error.h"
 #include "common/eventpump.h"
+#include "fs/nativefs.h"
 
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
-#include <filesystem>
-#include <memory>
 #include <set>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace tabulon {
 namespace {
 
-// Folders already copied or being copied into, by device and inode: a link
-// back up the tree, or a target inside the source, would otherwise copy
-// without end.
-using Seen = std::set<std::pair<dev_t, ino_t>>;
-
-struct DirCloser {
-    void operator()(DIR *d) const { ::closedir(d); }
-};
+// Folders already copied or being copied into, by identity: a link back up
+// the tree, or a target inside the source, would otherwise copy without end.
+using Seen = std::set<native::FileId>;
 
 [[noreturn]] void fail(const std::string &what, const std::string &path, int err)
 {
@@ -32,61 +23,48 @@ struct DirCloser {
 
 void copyFile(const std::string &from, const std::string &to)
 {
-    std::error_code ec;
-    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
-    if (ec)
-        throw Error("Could not copy " + from + " to " + to + ": " + ec.message());
+    if (const int err = native::CopyFileContents(from, to))
+        throw Error("Could not copy " + from + " to " + to + ": " + std::strerror(err));
 }
 
 void ensureFolder(const std::string &path)
 {
-    if (::mkdir(path.c_str(), 0777) == 0)
+    const int err = native::MakeFolder(path);
+    if (err == 0)
         return;
-    const int err = errno;
-    struct stat st {};
-    if (err == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+    native::Kind kind = native::Kind::Unknown;
+    if (err == EEXIST && native::Status(path, kind) == 0 && kind == native::Kind::Folder)
         return;
     fail("Could not create the folder", path, err);
 }
 
 void copyTree(const std::string &from, const std::string &to, Seen &seen)
 {
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(from.c_str()));
-    if (!dir)
-        fail("Could not copy the folder", from, errno);
-    for (;;) {
-        errno = 0;
-        const dirent *entry = ::readdir(dir.get());
-        if (!entry) {
-            if (errno != 0)
-                fail("Could not copy the folder", from, errno);
-            return;
-        }
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
-        const std::string source = (from == "/" ? from : from + "/") + name;
+    const int err = native::ListFolder(from, [&](const std::string &name, native::Kind) {
+        const std::string source = (native::IsSeparator(from.back()) ? from : from + "/") + name;
         const std::string target = to + "/" + name;
-        struct stat st {};
-        if (::stat(source.c_str(), &st) != 0) {
-            const int err = errno;
-            struct stat link {};
+        native::Kind kind = native::Kind::Unknown;
+        native::FileId id;
+        if (const int err = native::Status(source, kind, &id)) {
+            native::Kind link = native::Kind::Unknown;
             // A dangling link holds nothing to copy.
-            if (::lstat(source.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
-                continue;
+            if (native::LinkStatus(source, link) == 0 && link == native::Kind::Link)
+                return;
             fail("Could not copy", source, err);
         }
-        if (S_ISDIR(st.st_mode)) {
-            if (!seen.insert({st.st_dev, st.st_ino}).second)
-                continue;
+        if (kind == native::Kind::Folder) {
+            if (!seen.insert(id).second)
+                return;
             ensureFolder(target);
             copyTree(source, target, seen);
-        } else if (S_ISREG(st.st_mode)) {
+        } else if (kind == native::Kind::File) {
             EventPump::yield();
             copyFile(source, target);
         }
         // FIFOs, sockets and devices hold no tables and could block a copy.
-    }
+    });
+    if (err)
+        fail("Could not copy the folder", from, err);
 }
 
 bool isHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
@@ -110,31 +88,19 @@ bool isParadoxFile(const std::string &name)
 
 void collectParadoxFiles(const std::string &folder, std::vector<std::string> &out)
 {
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
-    if (!dir)
-        fail("Could not list the folder", folder, errno);
     std::vector<std::string> below;
-    for (;;) {
-        errno = 0;
-        const dirent *entry = ::readdir(dir.get());
-        if (!entry) {
-            if (errno != 0)
-                fail("Could not list the folder", folder, errno);
-            break;
-        }
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
+    const int err = native::ListFolder(folder, [&](const std::string &name, native::Kind) {
         const std::string path = folder + "/" + name;
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0)
-            continue;
-        if (S_ISDIR(st.st_mode))
+        native::Kind kind = native::Kind::Unknown;
+        if (native::LinkStatus(path, kind) != 0)
+            return;
+        if (kind == native::Kind::Folder)
             below.push_back(path);
-        else if ((S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) && isParadoxFile(name))
+        else if ((kind == native::Kind::File || kind == native::Kind::Link) && isParadoxFile(name))
             out.push_back(path);
-    }
-    dir.reset();
+    });
+    if (err)
+        fail("Could not list the folder", folder, err);
     for (const std::string &sub : below)
         collectParadoxFiles(sub, out);
 }
@@ -144,7 +110,7 @@ void collectParadoxFiles(const std::string &folder, std::vector<std::string> &ou
 std::vector<std::string> ParadoxFilesIn(const std::string &folder)
 {
     std::string top = folder;
-    while (top.size() > 1 && top.back() == '/')
+    while (top.size() > 1 && native::IsSeparator(top.back()))
         top.pop_back();
     std::vector<std::string> files;
     collectParadoxFiles(top, files);
@@ -155,40 +121,39 @@ void DeleteFiles(const std::vector<std::string> &paths)
 {
     for (const std::string &path : paths) {
         EventPump::yield();
-        if (::unlink(path.c_str()) != 0 && errno != ENOENT)
-            fail("Could not delete", path, errno);
+        const int err = native::RemoveFile(path);
+        if (err != 0 && err != ENOENT)
+            fail("Could not delete", path, err);
     }
 }
 
 bool IsWithinFolder(const std::string &path, const std::string &folder)
 {
-    std::error_code ec;
-    const std::string inner = std::filesystem::canonical(path, ec).string();
-    if (ec)
+    const auto inner = native::CanonicalPath(path);
+    const auto outer = native::CanonicalPath(folder);
+    if (!inner || !outer)
         return false;
-    const std::string outer = std::filesystem::canonical(folder, ec).string();
-    if (ec)
-        return false;
-    return inner == outer || (inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 &&
-                              (outer.back() == '/' || inner[outer.size()] == '/'));
+    return *inner == *outer || (inner->size() > outer->size() && inner->compare(0, outer->size(), *outer) == 0 &&
+                                (native::IsSeparator(outer->back()) || native::IsSeparator((*inner)[outer->size()])));
 }
 
 void CopyFolderContents(const std::string &from, const std::string &to)
 {
     std::string source = from;
-    while (source.size() > 1 && source.back() == '/')
+    while (source.size() > 1 && native::IsSeparator(source.back()))
         source.pop_back();
     Seen seen;
-    struct stat st {};
-    if (::stat(to.c_str(), &st) != 0)
-        fail("Could not copy into the folder", to, errno);
-    seen.insert({st.st_dev, st.st_ino});
-    if (::stat(source.c_str(), &st) != 0)
-        fail("Could not copy the folder", source, errno);
-    if (!S_ISDIR(st.st_mode))
+    native::Kind kind = native::Kind::Unknown;
+    native::FileId id;
+    if (const int err = native::Status(to, kind, &id))
+        fail("Could not copy into the folder", to, err);
+    seen.insert(id);
+    if (const int err = native::Status(source, kind, &id))
+        fail("Could not copy the folder", source, err);
+    if (kind != native::Kind::Folder)
         fail("Could not copy the folder", source, ENOTDIR);
     // The source being the target itself: there is nothing to copy.
-    if (!seen.insert({st.st_dev, st.st_ino}).second)
+    if (!seen.insert(id).second)
         return;
     copyTree(source, to, seen);
 }

@@ -5,34 +5,27 @@
 #include "common/guardedsteps.h"
 #include "common/text.h"
 #include "fs/filelister.h"
+#include "fs/nativefs.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <map>
-#include <memory>
 #include <set>
-#include <sys/stat.h>
 #include <utility>
 
 namespace tabulon {
 namespace {
 
-// Folders already listed, by device and inode: a symbolic link or bind mount
-// leading back to one of them is neither listed nor searched again, so the
-// walk cannot loop.
-using Seen = std::set<std::pair<dev_t, ino_t>>;
-
-struct DirCloser {
-    void operator()(DIR *d) const { ::closedir(d); }
-};
+// Folders already listed, by identity: a symbolic link, junction or bind
+// mount leading back to one of them is neither listed nor searched again, so
+// the walk cannot loop.
+using Seen = std::set<native::FileId>;
 
 std::string withSlash(const std::string &folder)
 {
-    return !folder.empty() && folder.back() == '/' ? folder : folder + "/";
+    return !folder.empty() && native::IsSeparator(folder.back()) ? folder : folder + "/";
 }
 
 // Lack of permission or a folder that vanished: the folder is dropped.
@@ -49,35 +42,22 @@ bool skippedName(const std::string &name)
 // stay).
 int listSubFolders(const std::string &folder, std::vector<std::string> &found, Seen &seen)
 {
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
-    if (!dir)
-        return errno;
-    const int fd = ::dirfd(dir.get());
     std::vector<std::string> names;
-    std::map<std::string, std::pair<dev_t, ino_t>> ids;
-    int err = 0;
-    for (;;) {
-        errno = 0;
-        const dirent *entry = ::readdir(dir.get());
-        if (!entry) {
-            err = errno;
-            break;
-        }
-        if (entry->d_type != DT_DIR && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
-            continue;
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
-        struct stat st {};
+    std::map<std::string, native::FileId> ids;
+    const int err = native::ListFolder(folder, [&](const std::string &name, native::Kind hint) {
+        if (hint != native::Kind::Folder && hint != native::Kind::Link && hint != native::Kind::Unknown)
+            return;
+        native::Kind kind = native::Kind::Unknown;
+        native::FileId id;
         // Follows links; a dangling one or an entry gone meanwhile is no folder.
-        if (::fstatat(fd, entry->d_name, &st, 0) != 0 || !S_ISDIR(st.st_mode))
-            continue;
+        if (native::Status(folder + name, kind, &id) != 0 || kind != native::Kind::Folder)
+            return;
         EventPump::yield();
         if (skippedName(name))
-            continue;
+            return;
         names.push_back(name);
-        ids[name] = {st.st_dev, st.st_ino};
-    }
+        ids[name] = id;
+    });
     // Of two ways to one folder, the first in name order is taken, whatever
     // the directory order.
     SortByName(names);
@@ -101,9 +81,9 @@ void walk(MessageHost &host, std::vector<std::string> &list, bool recursive, See
         if (proc.decide(110, [&] { return v.size() >= PATH_MAX; }))
             continue;
         proc.step(112, [&] {
-            struct stat st {};
-            if (::stat(v.c_str(), &st) != 0)
-                throw Error("Could not read the folder " + v + ": " + std::strerror(errno));
+            native::Kind kind = native::Kind::Unknown;
+            if (const int err = native::Status(v, kind))
+                throw Error("Could not read the folder " + v + ": " + std::strerror(err));
         });
         proc.step(114, [] { EventPump::yield(); });
         // 116: no attributes here mark a folder as not to be searched.
@@ -144,9 +124,9 @@ std::vector<std::pair<std::string, std::string>> PathKey(const std::string &path
     std::vector<std::pair<std::string, std::string>> key;
     std::size_t at = 0;
     while (at < path.size()) {
-        std::size_t end = path.find('/', at);
-        if (end == std::string::npos)
-            end = path.size();
+        std::size_t end = at;
+        while (end < path.size() && !native::IsSeparator(path[end]))
+            ++end;
         if (end > at) {
             std::string name = path.substr(at, end - at);
             std::string folded = IsAscii(name) ? AsciiLower(name) : CaseFolded(name);
@@ -176,9 +156,10 @@ void GetSubDirectories2016(MessageHost &host, std::vector<std::string> &folders,
 {
     Seen seen;
     for (const std::string &folder : folders) {
-        struct stat st {};
-        if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-            seen.insert({st.st_dev, st.st_ino});
+        native::Kind kind = native::Kind::Unknown;
+        native::FileId id;
+        if (native::Status(folder, kind, &id) == 0 && kind == native::Kind::Folder)
+            seen.insert(id);
     }
     walk(host, folders, recursive, seen);
 }

@@ -1,51 +1,13 @@
 #include "keyring/passwordkeeper.h"
 
 #include "common/settingskeys.h"
-
-#include <qt6keychain/keychain.h>
-
-#include <QEventLoop>
-#include <QTimer>
-
-#include <memory>
+#include "keyring/keyringstore.h"
 
 namespace tabulon {
 
 namespace {
 
 constexpr const char *kService = "Tabulon";
-
-struct Answer {
-    bool answered = false;
-    QKeychain::Error error = QKeychain::NoError;
-    QString errorText;
-    QString data;
-};
-
-// Jobs delete themselves once finished, so one that outlives the wait
-// cleans up after itself when the keyring finally answers.
-Answer Run(QKeychain::Job *job, std::chrono::milliseconds patience)
-{
-    auto answer = std::make_shared<Answer>();
-    QEventLoop loop;
-    QObject::connect(job, &QKeychain::Job::finished, &loop, [answer, &loop](QKeychain::Job *done) {
-        answer->answered = true;
-        answer->error = done->error();
-        answer->errorText = done->errorString();
-        if (auto *read = qobject_cast<QKeychain::ReadPasswordJob *>(done))
-            answer->data = read->textData();
-        loop.quit();
-    });
-    QTimer::singleShot(patience, &loop, &QEventLoop::quit);
-    job->start();
-    if (!answer->answered)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    if (!answer->answered) {
-        answer->error = QKeychain::OtherError;
-        answer->errorText = QStringLiteral("it did not answer within %1 s").arg(patience.count() / 1000.0);
-    }
-    return *answer;
-}
 
 } // namespace
 
@@ -68,27 +30,22 @@ void PasswordKeeper::giveUp(const std::string &why)
 
 PasswordKeeper::Outcome PasswordKeeper::readEntry(const std::string &name, std::string &password)
 {
-    auto *job = new QKeychain::ReadPasswordJob(QString::fromLatin1(kService));
-    job->setKey(QString::fromStdString(name));
-    const Answer a = Run(job, m_patience);
-    if (a.error == QKeychain::EntryNotFound)
+    const keyring::Answer a = keyring::Read(kService, name, m_patience);
+    if (a.kind == keyring::Answer::Kind::NotFound)
         return Outcome::NotFound;
-    if (a.error != QKeychain::NoError) {
-        giveUp(a.errorText.toStdString());
+    if (a.kind != keyring::Answer::Kind::Done) {
+        giveUp(a.error);
         return Outcome::Failed;
     }
-    password = a.data.toStdString();
+    password = a.data;
     return Outcome::Done;
 }
 
 PasswordKeeper::Outcome PasswordKeeper::writeEntry(const std::string &name, const std::string &password)
 {
-    auto *job = new QKeychain::WritePasswordJob(QString::fromLatin1(kService));
-    job->setKey(QString::fromStdString(name));
-    job->setTextData(QString::fromStdString(password));
-    const Answer a = Run(job, m_patience);
-    if (a.error != QKeychain::NoError) {
-        giveUp(a.errorText.toStdString());
+    const keyring::Answer a = keyring::Write(kService, name, password, m_patience);
+    if (a.kind != keyring::Answer::Kind::Done) {
+        giveUp(a.error);
         return Outcome::Failed;
     }
     return Outcome::Done;
@@ -98,10 +55,8 @@ PasswordKeeper::Outcome PasswordKeeper::writeEntry(const std::string &name, cons
 // is not given up for it.
 PasswordKeeper::Outcome PasswordKeeper::deleteEntry(const std::string &name)
 {
-    auto *job = new QKeychain::DeletePasswordJob(QString::fromLatin1(kService));
-    job->setKey(QString::fromStdString(name));
-    const Answer a = Run(job, m_patience);
-    return a.error == QKeychain::NoError ? Outcome::Done : Outcome::Failed;
+    return keyring::Remove(kService, name, m_patience).kind == keyring::Answer::Kind::Done ? Outcome::Done
+                                                                                           : Outcome::Failed;
 }
 
 std::string PasswordKeeper::load()

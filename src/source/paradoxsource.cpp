@@ -7,55 +7,18 @@
 #include "common/text.h"
 #include "fs/filelister.h"
 #include "fs/foldercopy.h"
+#include "fs/nativefs.h"
 #include "fs/subfolderwalk.h"
 #include "source/paradox/codepage.h"
 #include "source/paradox/paradoxtable.h"
 #include "target/odbcstring.h"
 
-#include <cctype>
-#include <cerrno>
 #include <cstring>
-#include <iconv.h>
-#include <langinfo.h>
 #include <optional>
 #include <set>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tabulon {
 namespace {
-
-// The locale's character set names what the bytes of a file name mean,
-// unless it is UTF-8 (the name would be UTF-8 then) or plain ASCII, which
-// the C locale reports without saying anything about the names.
-std::optional<std::string> fromLocale(const std::string &bytes)
-{
-    const char *codeset = ::nl_langinfo(CODESET);
-    if (!codeset || !*codeset)
-        return std::nullopt;
-    std::string key;
-    for (const char *c = codeset; *c; ++c)
-        if (std::isalnum(static_cast<unsigned char>(*c)))
-            key.push_back(*c);
-    key = AsciiUpper(key);
-    if (key == "UTF8" || key == "ANSIX341968" || key == "ASCII" || key == "USASCII")
-        return std::nullopt;
-    const iconv_t cd = ::iconv_open("UTF-8", codeset);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return std::nullopt;
-    std::string in = bytes;
-    std::string out(bytes.size() * 4 + 16, '\0');
-    char *inPtr = in.data();
-    char *outPtr = out.data();
-    std::size_t inLeft = in.size(), outLeft = out.size();
-    const bool ok = ::iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != std::size_t(-1) &&
-                    ::iconv(cd, nullptr, nullptr, &outPtr, &outLeft) != std::size_t(-1);
-    ::iconv_close(cd);
-    if (!ok)
-        return std::nullopt;
-    out.resize(out.size() - outLeft);
-    return out;
-}
 
 std::optional<std::string> fromHeaderCodePage(const std::string &bytes, const std::string &path)
 {
@@ -73,8 +36,8 @@ std::optional<std::string> fromHeaderCodePage(const std::string &bytes, const st
 
 void createFolder(const std::string &path)
 {
-    if (::mkdir(path.c_str(), 0777) != 0)
-        throw Error("Could not create the folder " + path + ": " + std::strerror(errno));
+    if (const int err = native::MakeFolder(path))
+        throw Error("Could not create the folder " + path + ": " + std::strerror(err));
 }
 
 } // namespace
@@ -135,8 +98,8 @@ std::string FolderTablesProblem(const MainHost &host)
         return "The folder " + folder +
                " does not exist or is not a folder. Choose the folder that "
                "holds your .db files.";
-    if (::access(folder.c_str(), R_OK | X_OK) != 0)
-        return "The folder " + folder + " could not be read: " + std::strerror(errno) + ". Check that you may open it.";
+    if (const int err = native::CheckFolderAccess(folder))
+        return "The folder " + folder + " could not be read: " + std::strerror(err) + ". Check that you may open it.";
     // Sub-folders that cannot be read are reported when the run lists the
     // tables; this check only looks.
     SilentHost quiet;
@@ -157,7 +120,7 @@ std::vector<ParadoxTableFile> FindParadoxTables(MessageHost &host, const std::st
     if (folder.empty())
         return tables;
     // A folder typed with its trailing "/" keeps a single one.
-    const std::string top = folder.back() == '/' ? folder : folder + "/";
+    const std::string top = native::IsSeparator(folder.back()) ? folder : folder + "/";
     std::vector<std::string> folders{top};
     GetSubDirectories2016(host, folders, true);
     // Names are given in this order, so it must not hang on the file system.
@@ -168,7 +131,7 @@ std::vector<ParadoxTableFile> FindParadoxTables(MessageHost &host, const std::st
         if (each.size() > top.size() && each.compare(0, top.size(), top) == 0) {
             prefix = each.substr(top.size(), each.size() - top.size() - 1);
             for (char &c : prefix)
-                if (c == '/')
+                if (native::IsSeparator(c))
                     c = '_';
             prefix = UpperCase(PrintableName(prefix)) + "_";
         }
@@ -207,7 +170,7 @@ std::string FileNameText(const std::string &fileName, const std::string &path)
 {
     if (IsUtf8(fileName))
         return fileName;
-    if (auto text = fromLocale(fileName))
+    if (auto text = native::NameFromLocale(fileName))
         return *text;
     if (auto text = fromHeaderCodePage(fileName, path))
         return *text;

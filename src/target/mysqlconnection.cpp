@@ -7,12 +7,10 @@
 #include "target/mysqlrecordset.h"
 #include "target/odbcstring.h"
 #include "target/pendingstatement.h"
+#include "target/socketwait.h"
 #include "target/stallwatch.h"
 
 #include <mysql.h>
-
-#include <poll.h>
-#include <sys/socket.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -131,44 +129,19 @@ template <class Start, class Cont> void MySqlConnection::run(Start start, Cont c
 
 int MySqlConnection::waitFor(int status)
 {
-    const my_socket fd = mysql_get_socket(m_mysql);
+    const auto fd = std::intptr_t(mysql_get_socket(m_mysql));
     auto deadline = Clock::time_point::max();
     if (status & MYSQL_WAIT_TIMEOUT)
         deadline = Clock::now() + std::chrono::milliseconds(mysql_get_timeout_value_ms(m_mysql));
-    short events = 0;
-    if (status & MYSQL_WAIT_READ)
-        events |= POLLIN;
-    if (status & MYSQL_WAIT_WRITE)
-        events |= POLLOUT;
-    if (status & MYSQL_WAIT_EXCEPT)
-        events |= POLLPRI;
-
     // Returns the connector's ready flags, or 0 while nothing happened.
-    const auto check = [&](int timeoutMs) {
-        pollfd p{fd, events, 0};
-        const int r = ::poll(&p, fd >= 0 ? 1 : 0, timeoutMs);
-        if (r < 0)
-            return errno == EINTR ? 0 : status & kWaitEvents;
-        if (r == 0)
-            return 0;
-        int ready = 0;
-        if (p.revents & POLLIN)
-            ready |= MYSQL_WAIT_READ;
-        if (p.revents & POLLOUT)
-            ready |= MYSQL_WAIT_WRITE;
-        if (p.revents & POLLPRI)
-            ready |= MYSQL_WAIT_EXCEPT;
-        // A hang-up or socket error: let the connector find out which.
-        return ready ? ready : status & kWaitEvents;
-    };
+    const auto check = [&](int timeoutMs) { return native::WaitOnSocket(fd, status, timeoutMs); };
 
     StallWatch stall(m_stallInterval, bool(m_onStall));
     for (;;) {
         if (stall.due()) {
             if (!askKeepWaiting(stall.waitedMs())) {
                 // The connector finds the socket closed and fails the call.
-                if (fd >= 0)
-                    ::shutdown(fd, SHUT_RDWR);
+                native::ShutDownSocket(fd);
                 return status & kWaitEvents;
             }
             stall.askedAgain();
@@ -204,9 +177,8 @@ void MySqlConnection::abandon(const std::function<int(int)> &cont, int status)
 {
     // The application is quitting: end the pending call at once, without
     // waiting for the server and without turning the event loop again.
-    const my_socket fd = mysql_get_socket(m_mysql);
-    if (fd >= 0)
-        ::shutdown(fd, SHUT_RDWR);
+    const auto fd = std::intptr_t(mysql_get_socket(m_mysql));
+    native::ShutDownSocket(fd);
     for (int i = 0; status != 0 && i < 100; ++i)
         status = cont((status & MYSQL_WAIT_TIMEOUT) ? MYSQL_WAIT_TIMEOUT : (status & kWaitEvents));
     m_lostReason = "the application was quitting";
@@ -221,9 +193,8 @@ void MySqlConnection::closeHard()
 {
     if (!m_mysql)
         return;
-    const my_socket fd = mysql_get_socket(m_mysql);
-    if (fd >= 0)
-        ::shutdown(fd, SHUT_RDWR);
+    const auto fd = std::intptr_t(mysql_get_socket(m_mysql));
+    native::ShutDownSocket(fd);
     mysql_close(m_mysql);
     m_mysql = nullptr;
 }
@@ -419,7 +390,7 @@ void MySqlConnection::connect(const std::string &connectionString, const Connect
             fail();
         }
     }
-    m_socket = mysql_get_socket(m_mysql);
+    m_socket = std::intptr_t(mysql_get_socket(m_mysql));
 
     query("SELECT @@SESSION.sql_mode, @@max_allowed_packet");
     MYSQL_RES *res = storeResult();
@@ -678,9 +649,8 @@ void MySqlConnection::close()
         // Called from an event handler while we wait: make the pending call
         // fail at once; it closes the session when it returns.
         m_closeRequested = true;
-        const my_socket fd = mysql_get_socket(m_mysql);
-        if (fd >= 0)
-            ::shutdown(fd, SHUT_RDWR);
+        const auto fd = std::intptr_t(mysql_get_socket(m_mysql));
+        native::ShutDownSocket(fd);
         return;
     }
     completePending();

@@ -100,7 +100,7 @@ private:
     std::string m_lostReason; // set once the session is gone
     // Read once when connected: a statement in flight may be closing the
     // connector's own copy.
-    int m_socket = -1;
+    std::intptr_t m_socket = -1;
     std::chrono::milliseconds m_commandTimeout{0};
     std::chrono::milliseconds m_stallInterval{0};
     StallHandler m_onStall;

@@ -3,11 +3,11 @@
 #include "common/error.h"
 #include "common/eventpump.h"
 #include "target/mysqldialect.h"
+#include "target/socketwait.h"
 #include "target/stallwatch.h"
 
 #include <mysql.h>
 
-#include <sys/socket.h>
 
 #include <algorithm>
 #include <string_view>
@@ -20,7 +20,7 @@ using Clock = std::chrono::steady_clock;
 
 } // namespace
 
-PendingStatement::PendingStatement(st_mysql *mysql, int socket, StatementText text)
+PendingStatement::PendingStatement(st_mysql *mysql, std::intptr_t socket, StatementText text)
     : m_mysql(mysql), m_socket(socket), m_text(std::move(text))
 {
     mysql_set_local_infile_handler(m_mysql, &PendingStatement::infileInit, &PendingStatement::infileRead,
@@ -49,11 +49,7 @@ void PendingStatement::run()
     m_answered.notify_one();
 }
 
-void PendingStatement::shutDown()
-{
-    if (m_socket >= 0)
-        ::shutdown(m_socket, SHUT_RDWR);
-}
+void PendingStatement::shutDown() { native::ShutDownSocket(m_socket); }
 
 void PendingStatement::join()
 {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -22,7 +23,7 @@ class PendingStatement {
 public:
     // Starts sending; started() is false when no thread could be had, and
     // the text is then still here for release().
-    PendingStatement(st_mysql *mysql, int socket, StatementText text);
+    PendingStatement(st_mysql *mysql, std::intptr_t socket, StatementText text);
     ~PendingStatement();
     PendingStatement(const PendingStatement &) = delete;
     PendingStatement &operator=(const PendingStatement &) = delete;
@@ -59,7 +60,7 @@ private:
     static int infileError(void *state, char *message, unsigned length);
 
     st_mysql *m_mysql;
-    int m_socket;
+    std::intptr_t m_socket;
     StatementText m_text;
     // The rows are served once, and only to the load this statement is.
     bool m_infileOpen = false;

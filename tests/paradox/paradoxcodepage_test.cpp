@@ -284,7 +284,7 @@ TEST(CodePage, FixturesChangeOnlyWhereTheHeaderIsWrong)
             detected.moveNext();
         }
         if (!same)
-            changed.push_back(std::filesystem::relative(entry.path(), root).string());
+            changed.push_back(std::filesystem::relative(entry.path(), root).generic_string());
     }
     std::sort(changed.begin(), changed.end());
     EXPECT_EQ(changed, (std::vector<std::string>{"grigoryvp-pyparadox/test.db",

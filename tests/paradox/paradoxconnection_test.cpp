@@ -5,6 +5,8 @@
 #include "source/paradox/paradoxconnection.h"
 #include "support/paradoxtable.h"
 
+#include <QFile>
+
 #include <filesystem>
 
 namespace tabulon {
@@ -61,6 +63,28 @@ TEST(ParadoxConnection, FindsTablesWithoutRegardToCase)
     EXPECT_NE(missing.find("\"~TEMP\" was not found"), std::string::npos) << missing;
     const std::string unknown = DbErrorText([&] { Marker(*c, "NOSUCH"); });
     EXPECT_NE(unknown.find("The Paradox table \"NOSUCH\" was not found in \"" + root), std::string::npos) << unknown;
+}
+
+// Windows hands these names over in UTF-16; the program keeps UTF-8.
+TEST(ParadoxConnection, TablesNamedInCyrillicAndChineseOpenWithTheirMemos)
+{
+    ScratchFolder dir;
+    const std::string root = dir.path().string() + "/";
+    const std::string memo(300, 'm'); // longer than the record keeps: read from the .mb
+    const std::vector<std::pair<std::string, std::string>> tables{{"Клиенты", "cyrillic"}, {"客户", "chinese"}};
+    for (const auto &[name, marker] : tables) {
+        test::writeParadoxTable(root + "plain.db", {{"Where", 'A', 20}, {"Notes", 'M', 10}},
+                                {{Value::text(marker), Value::text(memo)}});
+        for (const char *ext : {".db", ".mb"})
+            ASSERT_TRUE(
+                QFile::rename(QString::fromStdString(root + "plain" + ext), QString::fromStdString(root + name + ext)));
+    }
+    auto c = OpenParadoxConnection(ConnectionString(root), {});
+    for (const auto &[name, marker] : tables) {
+        auto rs = c->openRecordSet("SELECT * FROM `" + name + "`");
+        EXPECT_EQ(rs->value(0).str(), marker);
+        EXPECT_EQ(rs->value(1).str(), memo);
+    }
 }
 
 TEST(ParadoxConnection, OnlyWholeTablesAndNoStatements)

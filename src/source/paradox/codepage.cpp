@@ -1,9 +1,9 @@
 #include "source/paradox/codepage.h"
 
+#include "source/paradox/codepage_native.h"
+
 #include <QList>
 #include <QString>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <cstring>
 #include <map>
@@ -29,30 +29,7 @@ bool isKnown(int number)
     return false;
 }
 
-std::string qtNameFor(int number)
-{
-    if (!isKnown(number))
-        return {};
-    switch (number) {
-    case 932: return "Shift_JIS";
-    // GB18030 has no euro sign at 0x80, which code page 936 has.
-    case 936: return QStringDecoder("windows-936").isValid() ? "windows-936" : "GB18030";
-    case 949: return "windows-949";
-    case 950: return "Big5";
-    default: break;
-    }
-    // ICU also knows IBM's own variants of the Windows pages ("IBM1252"
-    // lacks the euro sign), so the Windows pages go by their Windows names.
-    const std::string n = std::to_string(number);
-    const bool windows = number == 874 || (number >= 1250 && number <= 1258);
-    const std::vector<std::string> names = windows ? std::vector<std::string>{"windows-" + n, "cp" + n}
-                                                   : std::vector<std::string>{"IBM" + n, "cp" + n, "windows-" + n};
-    for (const std::string &name : names) {
-        if (QStringDecoder(name.c_str()).isValid())
-            return name;
-    }
-    return {};
-}
+std::string converterFor(int number) { return isKnown(number) ? native::ConverterName(number) : std::string(); }
 
 // The bytes where ICU's table for a page differs from Microsoft's, which is
 // what Paradox and Windows wrote with. 0xFFFD: a byte the page leaves unused.
@@ -89,6 +66,12 @@ char16_t microsoftByte(int number, int b)
         break;
     case 1253:
         if (b == 0xAA)
+            return 0xFFFD;
+        break;
+    case 1255:
+        // Unused in the page as Paradox's Windows had it; later Windows
+        // gives U+05BA.
+        if (b == 0xCA)
             return 0xFFFD;
         break;
     default: break;
@@ -157,10 +140,10 @@ const CodePage &CodePage::forNumber(int number)
 
 CodePage::CodePage(int number) : m_number(number)
 {
-    m_qtName = number > 0 ? qtNameFor(number) : std::string();
-    if (m_qtName.empty()) {
+    m_converter = number > 0 ? converterFor(number) : std::string();
+    if (m_converter.empty()) {
         m_number = 437;
-        m_qtName = "IBM437";
+        m_converter = native::ConverterName(437);
     }
     m_singleByte = !isMultiByte(m_number);
     const bool windows = m_number == 874 || (m_number >= 1250 && m_number <= 1258);
@@ -169,10 +152,9 @@ CodePage::CodePage(int number) : m_number(number)
         if (b >= 0x80 && !m_singleByte) {
             c = singleOfMultiByte(m_number, b);
         } else if (!c) {
-            QStringDecoder decoder(m_qtName.c_str());
             const char byte = char(b);
-            const QString s = decoder.decode(QByteArrayView(&byte, 1));
-            c = decoder.hasError() || s.size() != 1 ? 0xFFFD : s[0].unicode();
+            QString s;
+            c = !native::Decode(m_converter, &byte, 1, s) || s.size() != 1 ? 0xFFFD : s[0].unicode();
             // ICU fills the bytes Windows leaves unused with C1 controls and
             // private-use characters; they stand for nothing.
             if (windows && ((c >= 0x80 && c < 0xA0) || (c >= 0xE000 && c < 0xF900)))
@@ -210,7 +192,7 @@ void CodePage::decode(const unsigned char *p, size_t n, std::string &out) const
     out.resize(size_t(o - out.data()));
 }
 
-// Runs of ASCII and well-formed pairs go through Qt's converter; upper bytes
+// Runs of ASCII and well-formed pairs go through the system's converter; upper bytes
 // that stand alone and lead bytes without a trail byte are read here, so
 // none is lost or swallows the byte after it.
 void CodePage::decodeMultiByte(const unsigned char *p, size_t n, std::string &out) const
@@ -218,11 +200,8 @@ void CodePage::decodeMultiByte(const unsigned char *p, size_t n, std::string &ou
     size_t runStart = 0;
     auto flush = [&](size_t end) {
         if (end > runStart) {
-            QStringDecoder decoder(m_qtName.c_str(), QStringConverter::Flag::Stateless);
-            QString s = decoder.decode(
-                QByteArrayView(reinterpret_cast<const char *>(p + runStart), qsizetype(end - runStart)));
-            // Shift_JIS marks an unassigned pair with SUB; a run holds no SUB byte.
-            s.replace(QChar(0x1A), QChar(0xFFFD));
+            QString s;
+            native::Decode(m_converter, reinterpret_cast<const char *>(p + runStart), qsizetype(end - runStart), s);
             const QByteArray utf8 = s.toUtf8();
             out.append(utf8.constData(), size_t(utf8.size()));
         }
@@ -250,9 +229,8 @@ bool CodePage::encode(std::string_view utf8, std::string &out) const
 {
     const QString text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
     if (!m_singleByte) {
-        QStringEncoder encoder(m_qtName.c_str());
-        const QByteArray bytes = encoder.encode(text);
-        if (encoder.hasError())
+        QByteArray bytes;
+        if (!native::Encode(m_converter, text, bytes))
             return false;
         out.append(bytes.constData(), size_t(bytes.size()));
         return true;

@@ -38,7 +38,7 @@ private:
     };
     int m_number;
     bool m_singleByte = true;
-    std::string m_qtName;
+    std::string m_converter;
     // Multi-byte pages: length 0 for a lead byte.
     Utf8Char m_toUtf8[256];
 };

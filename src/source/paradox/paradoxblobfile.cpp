@@ -1,12 +1,13 @@
 #include "source/paradox/paradoxblobfile.h"
 
 #include "common/error.h"
+#include "fs/nativefs.h"
 #include "source/paradox/paradoxcrypt.h"
 
 #include <QString>
 
 #include <cstring>
-#include <filesystem>
+#include <utility>
 
 namespace tabulon::paradox {
 namespace {
@@ -18,22 +19,29 @@ uint32_t le32(const unsigned char *p)
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
+// The folder part of `path` with its separator, and the file name's stem.
+std::pair<std::string, std::string> folderAndStem(const std::string &path)
+{
+    std::size_t cut = path.size();
+    while (cut > 0 && !native::IsSeparator(path[cut - 1]))
+        --cut;
+    const std::string file = path.substr(cut);
+    const std::size_t dot = file.rfind('.');
+    return {path.substr(0, cut), dot == std::string::npos || dot == 0 ? file : file.substr(0, dot)};
+}
+
 // The .mb beside `dbPath` whose name differs only in case, or empty.
 std::string findBlobFile(const std::string &dbPath)
 {
-    namespace fs = std::filesystem;
-    const fs::path db(dbPath);
-    const QString wanted = (QString::fromStdString(db.stem().string()) + ".mb").toCaseFolded();
-    std::error_code ec;
-    fs::path folder = db.parent_path();
-    if (folder.empty())
-        folder = ".";
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (QString::fromStdString(name).toCaseFolded() == wanted)
-            return it->path().string();
-    }
-    return {};
+    const auto [folder, stem] = folderAndStem(dbPath);
+    const QString wanted = (QString::fromStdString(stem) + ".mb").toCaseFolded();
+    const std::string where = folder.empty() ? "./" : folder;
+    std::string found;
+    native::ListFolder(where, [&](const std::string &name, native::Kind) {
+        if (found.empty() && QString::fromStdString(name).toCaseFolded() == wanted)
+            found = where + name;
+    });
+    return found;
 }
 
 // Fails a read: the reason is spelt out only when someone asks for it.
@@ -52,8 +60,8 @@ std::string ParadoxBlobFile::path() const
 {
     if (!m_path.empty())
         return m_path;
-    const std::filesystem::path db(m_dbPath);
-    return (db.parent_path() / (db.stem().string() + ".MB")).string();
+    const auto [folder, stem] = folderAndStem(m_dbPath);
+    return folder + stem + ".MB";
 }
 
 bool ParadoxBlobFile::open(std::string *why)

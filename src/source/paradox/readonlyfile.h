@@ -7,7 +7,8 @@
 namespace tabulon::paradox {
 
 // A file opened for reading only, read at explicit offsets. A source file is
-// never opened for writing, so a conversion cannot alter it.
+// never opened for writing, so a conversion cannot alter it. One
+// implementation per platform: readonlyfile_posix.cpp, readonlyfile_win.cpp.
 class ReadOnlyFile {
 public:
     // Throws Error naming the file and the system's reason.
@@ -24,7 +25,7 @@ public:
 
 private:
     std::string m_path;
-    int m_fd = -1;
+    std::intptr_t m_handle = -1; // a descriptor, or a Windows HANDLE
     uint64_t m_size = 0;
 };
 

@@ -363,7 +363,9 @@ void Form1::browseClick()
 void Form1::loadSampleClick()
 {
     GuardedProcedure proc(m_boxes, "Form1.PushButton2_Click");
-    proc.step(100, [&] { setFieldText(1, ProgramFolder() + "/Samples"); });
+    proc.step(100, [&] {
+        setFieldText(1, QDir::toNativeSeparators(QString::fromStdString(ProgramFolder() + "/Samples")).toStdString());
+    });
     proc.step(102, [&] { CopyDB(*this, true); });
 }
 
@@ -661,8 +663,7 @@ RunOptions Form1::runOptions() const
     options.columnTypes = columnTypes();
     options.codePage = codePage();
     // Beside the settings: a run rehearsed under another account keeps its own.
-    options.journalPath = QFileInfo(QString::fromStdString(SettingsStore::fileName())).absolutePath().toStdString() +
-                          "/Tabulon-journal.json";
+    options.journalPath = SettingsStore::folder() + "/Tabulon-journal.json";
     return options;
 }
 
