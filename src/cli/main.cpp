@@ -243,7 +243,7 @@ public:
             key.child = table;
             m_foreignKeys.push_back(std::move(key));
         }
-        m_schema = {true, int(plan.indexClauses.size()), plan.checks, 0, plan.leftOut};
+        m_schema = {true, int(plan.indexClauses.size()), plan.checks, 0, plan.leftOut, {}};
     }
     // What the last table's schema came to; known false when it had none.
     const TableReport::Schema &tableSchema() const { return m_schema; }

@@ -33,15 +33,14 @@ TEST(SchemaStatements, ChecksIndexesAndKeysOfOneTable)
         f.put(1);
     }
     TableSchema schema;
-    schema.checks.push_back({"Name", true, {}, {}, Value::text("it's")});
-    schema.checks.push_back({"Qty", false, Value::integer(0), Value::integer(10)});
-    schema.checks.push_back({"Day", false, Value::dateTime(DateTime::fromCivil(1990, 1, 1))});
-    schema.checks.back().picture = "##/##";
+    schema.checks.push_back({"Name", true, {}, {}, Value::text("it's"), "", ""});
+    schema.checks.push_back({"Qty", false, Value::integer(0), Value::integer(10), {}, "", ""});
+    schema.checks.push_back({"Day", false, Value::dateTime(DateTime::fromCivil(1990, 1, 1)), {}, {}, "##/##", ""});
     const std::string longName(70, 'n');
-    schema.indexes = {{"", {"Name"}, {true}, true},
-                      {"ByCode", {"Code"}, {false}},
-                      {longName, {"Qty"}, {false}},
-                      {"ByMemo", {"Memo"}, {false}}};
+    schema.indexes = {{"", {"Name"}, {true}, true, false, ""},
+                      {"ByCode", {"Code"}, {false}, false, false, ""},
+                      {longName, {"Qty"}, {false}, false, false, ""},
+                      {"ByMemo", {"Memo"}, {false}, false, false, ""}};
     schema.references.push_back({"r", {"Qty"}, "Other", {"Id"}, false});
 
     ParadoxRecordSet rows(path);
