@@ -2,7 +2,8 @@
 // `tabulon-sql --server` with --jobs 4 and --jobs 1, and by myloader
 // --threads 4 from a mydumper dump of the same rows (1,000-row chunks),
 // through the delaying proxy at a 20 ms round trip and on loopback.
-//   bench_farserver_jobs [ROWS_PER_TABLE]
+//   bench_farserver_jobs [ROWS_PER_TABLE]   FARSERVER_JOBS_OPTION=--count-only:
+//   that option added to each tabulon-sql run.
 // Also prints each loader's peak resident memory.
 
 #include "benchload.h"
@@ -74,9 +75,14 @@ public:
     Timed tabulon(int port, int jobs)
     {
         const std::string db = m_server.createDatabase("j");
-        const Timed t = Run({TABULON_SQL_PATH, "--server", "127.0.0.1", "--port", std::to_string(port), "--user",
-                             m_server.user(), "--database", db, "--jobs", std::to_string(jobs), m_folder},
-                            {"MYSQL_PWD=" + m_server.password(), "XDG_CONFIG_HOME=" + m_config});
+        std::vector<std::string> args{TABULON_SQL_PATH, "--server",           "127.0.0.1",
+                                      "--port",         std::to_string(port), "--user",
+                                      m_server.user(),  "--database",         db,
+                                      "--jobs",         std::to_string(jobs)};
+        if (const char *option = std::getenv("FARSERVER_JOBS_OPTION"); option && *option)
+            args.push_back(option);
+        args.push_back(m_folder);
+        const Timed t = Run(args, {"MYSQL_PWD=" + m_server.password(), "XDG_CONFIG_HOME=" + m_config});
         check(db, "tabulon-sql --jobs " + std::to_string(jobs));
         m_loaded = db;
         return t;
