@@ -121,4 +121,35 @@ std::string EscapedName(std::string_view text)
         byte);
 }
 
+void AppendQuotedName(std::string &out, std::string_view name)
+{
+    out.push_back('`');
+    for (char c : name) {
+        if (c == '`')
+            out.push_back('`');
+        out.push_back(c);
+    }
+    out.push_back('`');
+}
+
+std::string QuoteName(const std::string &name)
+{
+    std::string out;
+    out.reserve(name.size() + 2);
+    AppendQuotedName(out, name);
+    return out;
+}
+
+std::string UnquotedName(std::string_view quoted)
+{
+    std::string name;
+    name.reserve(quoted.size());
+    for (size_t i = 0; i < quoted.size(); ++i) {
+        name.push_back(quoted[i]);
+        if (quoted[i] == '`')
+            ++i;
+    }
+    return name;
+}
+
 } // namespace tabulon

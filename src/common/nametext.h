@@ -24,4 +24,10 @@ std::string PrintableName(std::string_view text);
 // which file it names.
 std::string EscapedName(std::string_view text);
 
+// `name` in backticks, a backtick inside doubled: a MySQL identifier.
+std::string QuoteName(const std::string &name);
+void AppendQuotedName(std::string &out, std::string_view name);
+// The name written between backticks, doubled backticks standing for one.
+std::string UnquotedName(std::string_view quoted);
+
 } // namespace tabulon

@@ -1,25 +1,16 @@
 #include "target/digestquery.h"
 
+#include "common/nametext.h"
+
 namespace tabulon::mysql {
 namespace {
-
-void appendName(std::string &out, std::string_view name)
-{
-    out.push_back('`');
-    for (char c : name) {
-        if (c == '`')
-            out.push_back('`');
-        out.push_back(c);
-    }
-    out.push_back('`');
-}
 
 void appendQuoted(std::string &out, const DigestColumn &column)
 {
     out += "QUOTE(";
     if (column.text)
         out += "CONVERT(";
-    appendName(out, column.name);
+    AppendQuotedName(out, column.name);
     if (column.text)
         out += " USING utf8mb4)";
     out.push_back(')');
@@ -38,7 +29,7 @@ std::string rowDigest(const std::vector<DigestColumn> &columns)
 std::string from(std::string_view table)
 {
     std::string out = " FROM ";
-    appendName(out, table);
+    AppendQuotedName(out, table);
     return out;
 }
 

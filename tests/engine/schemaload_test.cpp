@@ -74,7 +74,7 @@ struct SchemaWork : TableWork, StepReporter {
             key.child = table;
             keys.push_back(std::move(key));
         }
-        schema = {true, int(plan.indexClauses.size()), plan.checks, 0, plan.leftOut};
+        schema = {true, int(plan.indexClauses.size()), plan.checks, 0, plan.leftOut, {}};
         constraints = int(plan.constraints.size());
     }
     int constraints = 0;

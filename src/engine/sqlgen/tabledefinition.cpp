@@ -120,36 +120,6 @@ const char *SourceTypeWords(char sourceType)
     }
 }
 
-void AppendQuotedName(std::string &out, const std::string &name)
-{
-    out.push_back('`');
-    for (char c : name) {
-        if (c == '`')
-            out.push_back('`');
-        out.push_back(c);
-    }
-    out.push_back('`');
-}
-
-std::string QuoteName(const std::string &name)
-{
-    std::string out;
-    out.reserve(name.size() + 2);
-    AppendQuotedName(out, name);
-    return out;
-}
-
-std::string UnquotedName(std::string_view quoted)
-{
-    std::string name;
-    name.reserve(quoted.size());
-    for (size_t i = 0; i < quoted.size(); ++i) {
-        name.push_back(quoted[i]);
-        if (quoted[i] == '`')
-            ++i;
-    }
-    return name;
-}
 
 std::string DropStatement(const std::string &table, bool ifExists)
 {

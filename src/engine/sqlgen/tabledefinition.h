@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/nametext.h"
 #include "data/field.h"
 
 #include <cstdint>
@@ -60,12 +61,6 @@ struct TableDefinition {
     std::vector<std::size_t> columnEnd;
     std::size_t constraintsAt = 0;
 };
-
-// `name` in backticks, a backtick inside doubled.
-std::string QuoteName(const std::string &name);
-void AppendQuotedName(std::string &out, const std::string &name);
-// The name written between backticks, doubled backticks standing for one.
-std::string UnquotedName(std::string_view quoted);
 
 // "DROP TABLE `t`", or "DROP TABLE IF EXISTS `t`" for one that may be gone.
 std::string DropStatement(const std::string &table, bool ifExists = false);
