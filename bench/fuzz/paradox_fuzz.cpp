@@ -13,29 +13,8 @@
 
 namespace {
 
-const std::filesystem::path &Folder()
-{
-    // Files in memory: on a disk every run waits for the kernel (20x slower).
-    static const std::filesystem::path folder = [] {
-        std::error_code ec;
-        const auto base = std::filesystem::is_directory("/dev/shm", ec) ? std::filesystem::path("/dev/shm")
-                                                                        : std::filesystem::temp_directory_path();
-        auto p = base / ("tabulon-fuzz-" + std::to_string(getpid()));
-        std::filesystem::create_directories(p);
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(Folder(), ignored);
-        });
-        return p;
-    }();
-    return folder;
-}
-
-void Write(const std::filesystem::path &path, const std::string &bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-}
+using tabulon::fuzz::ScratchFolder;
+using tabulon::fuzz::WriteFile;
 
 } // namespace
 
@@ -43,14 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     std::string db, mb;
     tabulon::fuzz::UnpackInput(data, size, db, mb);
-    const auto dbPath = Folder() / "F.db";
-    const auto mbPath = Folder() / "F.mb";
-    Write(dbPath, db);
+    const auto dbPath = ScratchFolder() / "F.db";
+    const auto mbPath = ScratchFolder() / "F.mb";
+    WriteFile(dbPath, db);
     std::error_code ec;
     if (mb.empty())
         std::filesystem::remove(mbPath, ec);
     else
-        Write(mbPath, mb);
+        WriteFile(mbPath, mb);
     try {
         tabulon::ParadoxRecordSet rs(dbPath.string());
         const int n = int(rs.fields().size());
