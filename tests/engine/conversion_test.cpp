@@ -14,6 +14,7 @@
 #include "support/fakehost.h"
 #include "support/fixtures.h"
 #include "support/mariadbserver.h"
+#include "support/paradoxsource.h"
 #include "support/paradoxtable.h"
 #include "tools/paradoxwriter.h"
 
@@ -228,20 +229,7 @@ TEST_F(Conversion, EveryTypeArrivesIntact)
     for (int i = 0; i < 3000; ++i)
         blob.push_back(static_cast<char>(i * 7));
     {
-        ParadoxWriter w(folder + "/AllTypes.db", {{"Auto", '+'},
-                                                  {"Name", 'A', 40},
-                                                  {"Born", 'D'},
-                                                  {"Stamp", '@'},
-                                                  {"Clock", 'T'},
-                                                  {"Small", 'S'},
-                                                  {"Big", 'I'},
-                                                  {"Price", 'N'},
-                                                  {"Cash", '$'},
-                                                  {"Ok", 'L'},
-                                                  {"Amount", '#', 2},
-                                                  {"Notes", 'M', 20},
-                                                  {"Pic", 'B', 10},
-                                                  {"Raw", 'Y', 4}});
+        ParadoxWriter w(folder + "/AllTypes.db", test::EveryFieldType());
         w.addRow({Value::null(), Value::text("O'Brien \\ Zoë Ærø €™"), Value::dateTime(DateTime::fromCivil(1990, 3, 4)),
                   Value::dateTime(DateTime::fromCivil(2001, 2, 3, 4, 5, 6, 789)),
                   Value::dateTime(DateTime::fromCivil(1899, 12, 30, 12, 30, 0)), Value::integer(-5),

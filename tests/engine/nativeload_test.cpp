@@ -9,6 +9,7 @@
 #include "source/paradox/paradoxrecordset.h"
 #include "support/fixtures.h"
 #include "support/mariadbserver.h"
+#include "support/paradoxsource.h"
 #include "tools/paradoxwriter.h"
 
 #include <QTemporaryDir>
@@ -25,21 +26,7 @@ using tabulon::test::TestServer;
 
 namespace {
 
-// The source: one Paradox file under whatever name it is asked for.
-class FileSource : public Connection {
-public:
-    explicit FileSource(std::string path) : m_path(std::move(path)) {}
-    void execute(const std::string &) override { throw DbError("read-only"); }
-    std::unique_ptr<RecordSet> openRecordSet(const std::string &) override
-    {
-        return std::make_unique<ParadoxRecordSet>(m_path);
-    }
-    void close() override {}
-    bool isOpen() const override { return true; }
-
-private:
-    std::string m_path;
-};
+using test::FileSource;
 
 // Executes through the batching path, as a run does; failures by step.
 struct ServerWork : TableWork, StepReporter {

@@ -12,6 +12,7 @@
 #include "source/paradox/paradoxrecordset.h"
 #include "support/fixtures.h"
 #include "support/mariadbserver.h"
+#include "support/paradoxsource.h"
 #include "tools/paradoxwriter.h"
 
 #include <QTemporaryDir>
@@ -28,20 +29,7 @@ using tabulon::test::TestServer;
 
 namespace {
 
-class FileSource : public Connection {
-public:
-    explicit FileSource(std::string path) : m_path(std::move(path)) {}
-    void execute(const std::string &) override { throw DbError("read-only"); }
-    std::unique_ptr<RecordSet> openRecordSet(const std::string &) override
-    {
-        return std::make_unique<ParadoxRecordSet>(m_path);
-    }
-    void close() override {}
-    bool isOpen() const override { return true; }
-
-private:
-    std::string m_path;
-};
+using test::FileSource;
 
 // Native statements straight to the server, as a run sends them; the
 // foreign keys kept for the end.
@@ -226,8 +214,8 @@ TEST(SchemaLoad, WriterTablesCarryUniqueDescendingDefaultRangeAndKey)
     test::WriteTowns(again.path().toStdString(), false);
     db = server.createDatabase("towns");
     report = ConvertFolder(server, db,
-                           {again.filePath("Land.db").toStdString(), again.filePath("Town.db").toStdString()},
-                           failures, planned);
+                           {again.filePath("Land.db").toStdString(), again.filePath("Town.db").toStdString()}, failures,
+                           planned);
     EXPECT_TRUE(failures.empty()) << failures.front();
     EXPECT_EQ(report.tables[1].schema.foreignKeys, 1);
     EXPECT_THROW(server.exec(db, "INSERT INTO Town VALUES (9, 7, 'Dale', 1)"), std::exception);

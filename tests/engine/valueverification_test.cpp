@@ -9,6 +9,7 @@
 #include "engine/sqlgen/storedtext.h"
 #include "support/fakehost.h"
 #include "support/mariadbserver.h"
+#include "support/paradoxsource.h"
 #include "target/digestquery.h"
 #include "tools/paradoxwriter.h"
 
@@ -119,22 +120,7 @@ TEST_F(Verification, StoredTextIsTheServersOwn)
 TEST_F(Verification, AwkwardValuesVerifyInEveryMode)
 {
     {
-        ParadoxWriter w(folder + "/Awkward.db",
-                        {{"Auto", '+'},
-                         {"Name", 'A', 40},
-                         {"Born", 'D'},
-                         {"Stamp", '@'},
-                         {"Clock", 'T'},
-                         {"Small", 'S'},
-                         {"Big", 'I'},
-                         {"Price", 'N'},
-                         {"Cash", '$'},
-                         {"Ok", 'L'},
-                         {"Amount", '#', 2},
-                         {"Notes", 'M', 20},
-                         {"Pic", 'B', 10},
-                         {"Raw", 'Y', 4}},
-                        1251);
+        ParadoxWriter w(folder + "/Awkward.db", test::EveryFieldType(), 1251);
         w.addRow({Value::null(), Value::text("Привет, мир  "), Value::dateTime(DateTime::fromCivil(1000, 1, 1)),
                   Value::dateTime(DateTime::fromCivil(9999, 12, 31, 23, 59, 59, 999)),
                   Value::dateTime(DateTime::fromCivil(1899, 12, 30, 23, 59, 59, 999)), Value::integer(-32767),
